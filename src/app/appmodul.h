@@ -1,0 +1,34 @@
+#pragma once
+// The values the window's handlers hand to one another. One instance lives for
+// the whole run; nothing of it is ever saved.
+
+#include "platform/textcodec.h"
+
+#include <QString>
+#include <cstdint>
+
+namespace keyloom {
+
+struct AppModul {
+    // Set once by start-up.
+    QString AppTitle;
+    QString CmdLineFile;
+
+    QString CurrentFile;
+    // 1 while Text2 holds the REGEDIT4 text of the current file.
+    std::int16_t ConvertPending = 0;
+    // 3 during the start-up selection; 2 when the value shown lost a pair of
+    // enclosing quotes; 0 otherwise.
+    std::int16_t QuoteState = 0;
+    std::int16_t LayoutFlag = 0;
+    std::int16_t SplitterLeft = 0;
+
+    // The file the waiting REGEDIT4 text was made from, so that it is never
+    // written into any other file.
+    QString Text2Source;
+    // Encoding of the loaded file's text, for showing it and for writing what
+    // the user typed.
+    TextCodec Codec = TextCodec::Utf8;
+};
+
+}  // namespace keyloom

@@ -1,0 +1,71 @@
+#include "app/commands.h"
+
+#include <QFileInfo>
+
+#include <cmath>
+
+namespace keyloom::Commands {
+
+QString& AddBackslash(QString& path, QChar sep)
+{
+    if (!path.endsWith(sep))
+        path += sep;
+    return path;
+}
+
+QString DirectoryPart(const QString& path, QChar sep)
+{
+    QString copy = path;
+    if (copy.startsWith(sep))
+        copy.remove(0, 1);
+    if (copy.endsWith(sep))
+        copy.chop(1);
+    const qsizetype last = copy.lastIndexOf(sep);
+    if (last >= 0)
+        copy.truncate(last);
+    return copy;
+}
+
+QString FileNamePart(const QString& path, QChar sep)
+{
+    QString copy = path;
+    if (copy.endsWith(sep))
+        copy.chop(1);
+    return copy.mid(copy.lastIndexOf(sep) + 1);
+}
+
+QString ProperCase(const QString& path, QChar sep)
+{
+    QString result = path;
+    for (qsizetype i = 1; i < result.size(); ++i) {
+        const QChar before = path.at(i - 1);
+        const bool wordStart = before == u' ' || before == u'-' || before == u'(' || before == u'_' || before == sep;
+        result[i] = wordStart ? path.at(i).toUpper() : path.at(i).toLower();
+    }
+    if (!result.isEmpty())
+        result[0] = result.at(0).toUpper();
+    return result;
+}
+
+QString LongPathName(const QString& path, QChar sep)
+{
+    const QFileInfo info(path);
+    if (!path.isEmpty() && (info.exists() || info.isSymLink()))
+        return QDir::toNativeSeparators(QDir::cleanPath(info.absoluteFilePath()));
+    return ProperCase(path, sep);
+}
+
+Placement CenterPosition(double screenWidth, double screenHeight, double windowWidth, double windowHeight)
+{
+    // Rounding to nearest with ties to even, then truncating division.
+    auto round = [](double v) { return static_cast<int>(std::nearbyint(v)); };
+    Placement p{round(screenHeight * 0.85) / 2 - round(windowHeight) / 2,
+                round(screenWidth) / 2 - round(windowWidth) / 2};
+    if (p.top < 0)
+        p.top = 0;
+    if (p.left < 0)
+        p.left = 0;
+    return p;
+}
+
+}  // namespace keyloom::Commands

@@ -1,0 +1,282 @@
+#include "document/lines.h"
+
+#include "platform/textcodec.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace keyloom {
+
+namespace {
+
+constexpr std::size_t kBlock = 1 << 20;
+
+}  // namespace
+
+LineReader::LineReader(const QString& path)
+{
+    opened_ = file_.open(path);
+    eof_ = !opened_;
+}
+
+LineReader::LineReader(FromMemory, std::string_view bytes)
+    : memory_(bytes), fromMemory_(true), opened_(true)
+{
+}
+
+void LineReader::decodeUtf16(const char* data, std::size_t size)
+{
+    const bool little = encoding_ == Encoding::Utf16LE;
+    std::size_t i = 0;
+    auto unitAt = [&](unsigned char a, unsigned char b) {
+        return little ? char16_t(a | (b << 8)) : char16_t((a << 8) | b);
+    };
+    auto put = [&](char16_t unit) {
+        // A surrogate pair is one character the code page lacks: one '?'.
+        if (unit >= 0xDC00 && unit <= 0xDFFF && pendingHighSurrogate_) {
+            pendingHighSurrogate_ = false;
+            return;
+        }
+        pendingHighSurrogate_ = unit >= 0xD800 && unit <= 0xDBFF;
+        buffer_.push_back(toWindows1252(unit));
+    };
+    if (!pendingByte_.empty() && size > 0) {
+        put(unitAt(static_cast<unsigned char>(pendingByte_[0]), static_cast<unsigned char>(data[0])));
+        pendingByte_.clear();
+        i = 1;
+    }
+    const std::size_t start = buffer_.size();
+    buffer_.resize(start + (size - i) / 2);
+    std::size_t w = start;
+    for (; i + 1 < size; i += 2) {
+        const char16_t unit = unitAt(static_cast<unsigned char>(data[i]), static_cast<unsigned char>(data[i + 1]));
+        if (unit < 0x80 && !pendingHighSurrogate_) {
+            buffer_[w++] = static_cast<char>(unit);
+            continue;
+        }
+        buffer_.resize(w);
+        put(unit);
+        w = buffer_.size();
+        buffer_.resize(w + (size - i) / 2);
+    }
+    buffer_.resize(w);
+    if (i < size)
+        pendingByte_.assign(1, data[i]);
+}
+
+void LineReader::detectEncoding()
+{
+    // Called once the buffer holds the file's first bytes (raw).
+    auto startsWith = [&](std::string_view mark) {
+        return buffer_.size() >= mark.size() && std::memcmp(buffer_.data(), mark.data(), mark.size()) == 0;
+    };
+    if (startsWith("\xEF\xBB\xBF")) {
+        encoding_ = Encoding::Utf8Bom;
+        pos_ = scanFrom_ = 3;
+    } else if (startsWith("\xFF\xFE") || startsWith("\xFE\xFF")) {
+        encoding_ = buffer_[0] == '\xFF' ? Encoding::Utf16LE : Encoding::Utf16BE;
+        std::string raw = buffer_.substr(2);
+        buffer_.clear();
+        if (encoding_ == Encoding::Utf16LE)
+            buffer_ = "\xFF\xFE";  // the export marker's "ÿþ"
+        decodeUtf16(raw.data(), raw.size());
+    }
+}
+
+bool LineReader::fill()
+{
+    if (eof_)
+        return false;
+    // Drop consumed bytes before appending, so the buffer holds one block
+    // plus at most the line in progress.
+    if (pos_ > 0) {
+        buffer_.erase(0, pos_);
+        scanFrom_ -= pos_;
+        if (crKnown_ && nextCr_ != kNone)
+            nextCr_ -= pos_;
+        if (lfKnown_ && nextLf_ != kNone)
+            nextLf_ -= pos_;
+        pos_ = 0;
+    }
+    // New bytes may hold a line end that the cache said was not there.
+    if (nextCr_ == kNone)
+        crKnown_ = false;
+    if (nextLf_ == kNone)
+        lfKnown_ = false;
+
+    if (fromMemory_) {
+        eof_ = true;
+        buffer_.append(memory_);
+    } else if (encoding_ == Encoding::Utf16LE || encoding_ == Encoding::Utf16BE) {
+        raw_.resize(kBlock);
+        const std::int64_t n = file_.read(raw_.data(), raw_.size());
+        if (n <= 0) {
+            failed_ = n < 0;
+            eof_ = true;
+        } else {
+            decodeUtf16(raw_.data(), static_cast<std::size_t>(n));
+        }
+    } else {
+        const std::size_t old = buffer_.size();
+        buffer_.resize(old + kBlock);
+        std::size_t have = 0;
+        // Before the encoding is known, read at least the three bytes of the
+        // longest byte-order mark.
+        do {
+            const std::int64_t n = file_.read(buffer_.data() + old + have, kBlock - have);
+            if (n <= 0) {
+                failed_ = n < 0;
+                eof_ = true;
+                break;
+            }
+            have += static_cast<std::size_t>(n);
+        } while (!started_ && have < 3);
+        buffer_.resize(old + have);
+    }
+    if (eof_)
+        file_.close();
+    if (!started_) {
+        started_ = true;
+        detectEncoding();
+    }
+    return true;
+}
+
+bool LineReader::next(std::string_view& line)
+{
+    for (;;) {
+        const std::size_t size = buffer_.size();
+        if (!crKnown_) {
+            const void* p = std::memchr(buffer_.data() + scanFrom_, '\r', size - scanFrom_);
+            nextCr_ = p ? std::size_t(static_cast<const char*>(p) - buffer_.data()) : kNone;
+            crKnown_ = true;
+        }
+        if (!lfKnown_) {
+            const void* p = std::memchr(buffer_.data() + scanFrom_, '\n', size - scanFrom_);
+            nextLf_ = p ? std::size_t(static_cast<const char*>(p) - buffer_.data()) : kNone;
+            lfKnown_ = true;
+        }
+        const std::size_t at = std::min(nextCr_, nextLf_);
+        if (at != kNone && !(at == nextCr_ && at + 1 == size && !eof_)) {
+            std::size_t after = at + 1;
+            if (at == nextLf_) {
+                ending_ = LineEnding::Lf;
+            } else if (nextLf_ == after) {
+                ending_ = LineEnding::CrLf;
+                ++after;
+            } else {
+                ending_ = LineEnding::Cr;
+            }
+            line = std::string_view(buffer_.data() + pos_, at - pos_);
+            pos_ = scanFrom_ = after;
+            if (nextCr_ < after)
+                crKnown_ = false;
+            if (nextLf_ < after)
+                lfKnown_ = false;
+            return true;
+        }
+        // No complete line end yet (a CR at the very end may be the first
+        // half of CR LF): read more, or deliver the unterminated last line.
+        scanFrom_ = at != kNone ? at : size;
+        if (eof_ || !fill()) {
+            if (pos_ < buffer_.size()) {
+                line = std::string_view(buffer_.data() + pos_, buffer_.size() - pos_);
+                ending_ = LineEnding::None;
+                pos_ = scanFrom_ = buffer_.size();
+                return true;
+            }
+            return false;
+        }
+    }
+}
+
+bool LineWriter::open(const QString& path, Encoding encoding, LineEnding ending)
+{
+    encoding_ = encoding;
+    eol_ = ending == LineEnding::Lf ? std::string_view("\n") : ending == LineEnding::Cr ? std::string_view("\r")
+                                                                                         : std::string_view("\r\n");
+    out_.clear();
+    out_.reserve(kBlock + 4096);
+    firstLine_ = true;
+    ok_ = file_.open(path);
+    if (!ok_)
+        return false;
+    if (encoding_ == Encoding::Utf8Bom)
+        out_ = "\xEF\xBB\xBF";
+    else if (encoding_ == Encoding::Utf16LE)
+        out_ = "\xFF\xFE";
+    else if (encoding_ == Encoding::Utf16BE)
+        out_ = "\xFE\xFF";
+    return true;
+}
+
+void LineWriter::encodeInto(std::string_view bytes)
+{
+    if (encoding_ == Encoding::Bytes || encoding_ == Encoding::Utf8Bom) {
+        out_.append(bytes);
+        return;
+    }
+    const bool little = encoding_ == Encoding::Utf16LE;
+    for (const char c : bytes) {
+        const char16_t unit = fromWindows1252(static_cast<unsigned char>(c));
+        const char lo = static_cast<char>(unit & 0xFF);
+        const char hi = static_cast<char>(unit >> 8);
+        out_.push_back(little ? lo : hi);
+        out_.push_back(little ? hi : lo);
+    }
+}
+
+bool LineWriter::writeRaw(std::string_view bytes)
+{
+    if (!ok_)
+        return false;
+    if (firstLine_) {
+        firstLine_ = false;
+        if (encoding_ == Encoding::Utf16LE && bytes.substr(0, 2) == "\xFF\xFE")
+            bytes.remove_prefix(2);
+    }
+    encodeInto(bytes);
+    return out_.size() < kBlock || flush();
+}
+
+bool LineWriter::writeLine(std::string_view line)
+{
+    if (!writeRaw(line))
+        return false;
+    encodeInto(eol_);
+    return out_.size() < kBlock || flush();
+}
+
+bool LineWriter::flush()
+{
+    if (ok_ && !out_.empty())
+        ok_ = file_.write(out_);
+    out_.clear();
+    return ok_;
+}
+
+bool LineWriter::close()
+{
+    if (!file_.isOpen())
+        return false;
+    flush();
+    const bool closed = file_.close();
+    ok_ = ok_ && closed;
+    return ok_;
+}
+
+LineEnding writeEndingFor(LineEnding first)
+{
+    return first == LineEnding::Lf ? LineEnding::Lf : LineEnding::CrLf;
+}
+
+bool isUtf16File(const QString& path)
+{
+    InputFile file;
+    char head[2];
+    if (!file.open(path) || file.read(head, 2) != 2)
+        return false;
+    return (head[0] == '\xFF' && head[1] == '\xFE') || (head[0] == '\xFE' && head[1] == '\xFF');
+}
+
+}  // namespace keyloom

@@ -1,0 +1,111 @@
+#pragma once
+// Reading and writing a file as a sequence of 8-bit text lines.
+//
+// A line ends at CR LF, a lone CR or a lone LF; the ending is not part of the
+// line, a last line without an ending is still a line, and an empty file has
+// no lines. Bytes are delivered unchanged, except for files with a byte-order
+// mark: UTF-16 files arrive as Windows-1252 text (an UTF-16LE file's first
+// line still begins with the bytes FF FE, the export marker's "ÿþ"), and the
+// UTF-8 mark is dropped. Memory stays flat however large the file.
+
+#include "platform/fileio.h"
+
+#include <QString>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace keyloom {
+
+// How the bytes of a file on disk relate to the lines the reader delivers.
+enum class Encoding { Bytes, Utf8Bom, Utf16LE, Utf16BE };
+// The ending a line had on disk; None only for a last line without one.
+enum class LineEnding { None, CrLf, Cr, Lf };
+
+class LineReader {
+public:
+    // Opens `path` (regular files only). A file that cannot be opened yields
+    // no lines, and isOpen() tells the two cases apart.
+    explicit LineReader(const QString& path);
+    // Reads lines from bytes in memory, with the same rules; `bytes` must
+    // outlive the reader.
+    struct FromMemory {};
+    LineReader(FromMemory, std::string_view bytes);
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+
+    bool isOpen() const { return opened_; }
+    // The next line, valid until the following call; false at the end of the
+    // file or when a read failed (see failed()).
+    bool next(std::string_view& line);
+    bool failed() const { return failed_; }
+    Encoding encoding() const { return encoding_; }
+    // Ending of the line last returned by next().
+    LineEnding ending() const { return ending_; }
+
+private:
+    bool fill();  // appends decoded bytes to buffer_; false at end or error
+    void detectEncoding();
+    void decodeUtf16(const char* data, std::size_t size);
+
+    InputFile file_;
+    std::string_view memory_;  // source when reading from bytes
+    bool fromMemory_ = false;
+    bool opened_ = false;
+    bool failed_ = false;
+    bool eof_ = false;
+    bool started_ = false;
+    Encoding encoding_ = Encoding::Bytes;
+    LineEnding ending_ = LineEnding::None;
+    std::vector<char> raw_;       // undecoded bytes of a UTF-16 file
+    std::string pendingByte_;     // odd byte of a UTF-16 unit split by a read
+    bool pendingHighSurrogate_ = false;
+    std::string buffer_;          // decoded bytes; lines are views into it
+    std::size_t pos_ = 0;         // start of the next line in buffer_
+    std::size_t scanFrom_ = 0;    // where the search for a line end resumes
+    // Cached positions of the next CR and LF at or after scanFrom_, so that a
+    // file with only one kind of line end is searched for the other once per
+    // block, not once per line. kNone: none up to the end of the buffer.
+    static constexpr std::size_t kNone = std::size_t(-1);
+    std::size_t nextCr_ = 0;
+    std::size_t nextLf_ = 0;
+    bool crKnown_ = false;
+    bool lfKnown_ = false;
+};
+
+// Writes lines, each followed by the chosen ending, in the chosen encoding.
+// Output is buffered; close() reports whether every byte reached the file.
+class LineWriter {
+public:
+    LineWriter() = default;
+    // Opens `path` for writing, which empties it. For UTF-8 and UTF-16 files
+    // the byte-order mark is written first; a first line that begins with the
+    // bytes FF FE (as the reader delivers an UTF-16LE file) has them taken as
+    // that mark.
+    bool open(const QString& path, Encoding encoding, LineEnding ending);
+    bool writeLine(std::string_view line);
+    // Writes bytes as they stand (already including their line ends).
+    bool writeRaw(std::string_view bytes);
+    bool close();
+    bool ok() const { return ok_; }
+
+private:
+    bool flush();
+    void encodeInto(std::string_view bytes);
+
+    OutputFile file_;
+    Encoding encoding_ = Encoding::Bytes;
+    std::string_view eol_ = "\r\n";
+    std::string out_;
+    bool ok_ = false;
+    bool firstLine_ = true;
+};
+
+// The ending the writer uses for a file whose first line ended in `first`:
+// LF keeps a Unix file a Unix file; everything else gets CR LF.
+LineEnding writeEndingFor(LineEnding first);
+
+// True when the file starts with a UTF-16 byte-order mark.
+bool isUtf16File(const QString& path);
+
+}  // namespace keyloom

@@ -1,0 +1,59 @@
+#pragma once
+// Plain byte-level file access. Reading opens regular files only, so that a
+// pipe, a device or a folder that happens to carry an .ini name never blocks
+// or floods the editor.
+
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace keyloom {
+
+class InputFile {
+public:
+    InputFile() = default;
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    ~InputFile();
+
+    // Opens `path` for reading; false when it is missing, unreadable or not a
+    // regular file (symbolic links are followed).
+    bool open(const QString& path);
+    // Reads up to `size` bytes; returns the count, 0 at the end, -1 on error.
+    std::int64_t read(char* buffer, std::size_t size);
+    void close();
+    bool isOpen() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+class OutputFile {
+public:
+    OutputFile() = default;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile();
+
+    // Opens `path` for writing and empties it, creating it when missing.
+    // `exclusive` refuses a file that exists already (for temporary files).
+    bool open(const QString& path, bool exclusive = false);
+    // Writes all bytes; false on the first failure (the file stays open).
+    bool write(std::string_view bytes);
+    // Closes the file; false when closing reported an error.
+    bool close();
+    bool isOpen() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+// True when `path` names a regular file (links followed).
+bool isRegularFile(const QString& path);
+// Copies `from` over `to` byte for byte, streaming; false on any failure.
+bool copyFile(const QString& from, const QString& to);
+// Deletes `path`; false when it could not be deleted.
+bool removeFile(const QString& path);
+
+}  // namespace keyloom

@@ -1,0 +1,158 @@
+#include "document/lines.h"
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace keyloom {
+namespace {
+
+std::vector<std::string> linesOf(LineReader& reader)
+{
+    std::vector<std::string> lines;
+    std::string_view line;
+    while (reader.next(line))
+        lines.emplace_back(line);
+    return lines;
+}
+
+std::vector<std::string> readFile(const std::string& bytes, Encoding* encoding = nullptr)
+{
+    test::TempDir dir;
+    LineReader reader(dir.write("f.ini", bytes));
+    auto lines = linesOf(reader);
+    if (encoding)
+        *encoding = reader.encoding();
+    return lines;
+}
+
+struct SplitCase {
+    const char* name;
+    std::string bytes;
+    std::vector<std::string> lines;
+};
+
+class LineSplit : public testing::TestWithParam<SplitCase> {};
+
+TEST_P(LineSplit, FromFileAndFromMemory)
+{
+    const SplitCase& c = GetParam();
+    EXPECT_EQ(readFile(c.bytes), c.lines);
+    LineReader memory(LineReader::FromMemory{}, c.bytes);
+    EXPECT_EQ(linesOf(memory), c.lines);
+}
+
+using S = std::string;
+INSTANTIATE_TEST_SUITE_P(
+    Endings, LineSplit,
+    testing::Values(SplitCase{"empty", S(), {}}, SplitCase{"crlf", S("a\r\nb\r\n"), {"a", "b"}},
+                    SplitCase{"lone_cr", S("a\rb\r"), {"a", "b"}}, SplitCase{"lone_lf", S("a\nb\n"), {"a", "b"}},
+                    SplitCase{"unterminated", S("a\r\nb"), {"a", "b"}},
+                    SplitCase{"mixed", S("a\r\n\rb\n\nc"), {"a", "", "b", "", "c"}},
+                    SplitCase{"lf_cr_is_two_ends", S("a\n\rb"), {"a", "", "b"}},
+                    SplitCase{"only_newline", S("\r\n"), {""}},
+                    SplitCase{"high_bytes_and_nul", S("x\xFF\xFE\x80\x00\r\n", 7), {S("x\xFF\xFE\x80\x00", 5)}},
+                    SplitCase{"utf8_bom_dropped", S("\xEF\xBB\xBF[A]\r\nk=v"), {"[A]", "k=v"}}),
+    [](const testing::TestParamInfo<SplitCase>& info) { return std::string(info.param.name); });
+
+TEST(LineReader, Utf16LeBecomesWindows1252WithMarkerKept)
+{
+    // "Windows\r\n[ä€]\r\n😀" in UTF-16LE with its byte-order mark.
+    std::u16string text = u"Windows\r\n[\u00E4\u20AC]\r\n\U0001F600\u4E2D";
+    std::string bytes = "\xFF\xFE";
+    for (char16_t u : text) {
+        bytes.push_back(static_cast<char>(u & 0xFF));
+        bytes.push_back(static_cast<char>(u >> 8));
+    }
+    Encoding enc;
+    EXPECT_EQ(readFile(bytes, &enc), (std::vector<std::string>{"\xFF\xFEWindows", "[\xE4\x80]", "??"}));
+    EXPECT_EQ(enc, Encoding::Utf16LE);
+}
+
+TEST(LineReader, LinesAcrossBlockBoundaries)
+{
+    // Lines of every length around the 1 MiB block, CR LF split between blocks.
+    std::string bytes;
+    std::vector<std::string> expected;
+    for (int i = 0; bytes.size() < (3u << 20); ++i) {
+        std::string line(static_cast<std::size_t>((i * 7919) % 5000), char('a' + i % 26));
+        bytes += line + "\r\n";
+        expected.push_back(line);
+    }
+    std::string big(1u << 20, 'x');
+    big[(1u << 20) - 1] = '\r';  // CR as last byte of the first block
+    bytes = big + "\n" + bytes;
+    expected.insert(expected.begin(), big.substr(0, big.size() - 1));
+    EXPECT_EQ(readFile(bytes), expected);
+}
+
+TEST(LineReader, MissingFileYieldsNoLines)
+{
+    LineReader reader("/nonexistent/file.ini");
+    std::string_view line;
+    EXPECT_FALSE(reader.isOpen());
+    EXPECT_FALSE(reader.next(line));
+}
+
+TEST(LineReader, FolderIsNotOpened)
+{
+    test::TempDir dir;
+    LineReader reader(dir.path(""));
+    EXPECT_FALSE(reader.isOpen());
+}
+
+TEST(LineReader, ReportsEachEnding)
+{
+    LineReader reader(LineReader::FromMemory{}, "a\nb\r\nc\rd");
+    std::string_view line;
+    std::vector<LineEnding> endings;
+    while (reader.next(line))
+        endings.push_back(reader.ending());
+    EXPECT_EQ(endings, (std::vector<LineEnding>{LineEnding::Lf, LineEnding::CrLf, LineEnding::Cr, LineEnding::None}));
+}
+
+struct WriteCase {
+    const char* name;
+    Encoding encoding;
+    LineEnding ending;
+    std::vector<std::string> lines;
+    std::string bytes;
+};
+
+class LineWrite : public testing::TestWithParam<WriteCase> {};
+
+TEST_P(LineWrite, WritesBytesAndReadsBack)
+{
+    const WriteCase& c = GetParam();
+    test::TempDir dir;
+    const QString path = dir.path("out.reg");
+    LineWriter writer;
+    ASSERT_TRUE(writer.open(path, c.encoding, c.ending));
+    for (const auto& line : c.lines)
+        writer.writeLine(line);
+    ASSERT_TRUE(writer.close());
+    EXPECT_EQ(test::readAll(path), c.bytes);
+    LineReader reader(path);
+    EXPECT_EQ(linesOf(reader), c.lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, LineWrite,
+    testing::Values(WriteCase{"crlf", Encoding::Bytes, LineEnding::CrLf, {"a", ""}, "a\r\n\r\n"},
+                    WriteCase{"lf", Encoding::Bytes, LineEnding::Lf, {"a", "b"}, "a\nb\n"},
+                    WriteCase{"utf8_bom", Encoding::Utf8Bom, LineEnding::CrLf, {"[\xC3\xA4]"}, "\xEF\xBB\xBF[\xC3\xA4]\r\n"},
+                    WriteCase{"utf16le", Encoding::Utf16LE, LineEnding::CrLf, {"\xFF\xFEW\x80"},
+                              std::string("\xFF\xFEW\0\xAC\x20\r\0\n\0", 10)}),
+    [](const testing::TestParamInfo<WriteCase>& info) { return std::string(info.param.name); });
+
+TEST(LineWriter, EndingFollowsFirstLine)
+{
+    EXPECT_EQ(writeEndingFor(LineEnding::Lf), LineEnding::Lf);
+    EXPECT_EQ(writeEndingFor(LineEnding::CrLf), LineEnding::CrLf);
+    EXPECT_EQ(writeEndingFor(LineEnding::Cr), LineEnding::CrLf);
+    EXPECT_EQ(writeEndingFor(LineEnding::None), LineEnding::CrLf);
+}
+
+}  // namespace
+}  // namespace keyloom
