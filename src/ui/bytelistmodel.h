@@ -1,0 +1,33 @@
+#pragma once
+// A list of raw byte entries, shown decoded with the file's encoding. Entries
+// are decoded only when a view asks, so a million sections cost no more than
+// their bytes.
+
+#include "platform/textcodec.h"
+
+#include <QAbstractListModel>
+#include <string>
+#include <vector>
+
+namespace keyloom {
+
+class ByteListModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+    void setEntries(std::vector<std::string> entries, TextCodec codec);
+    void append(std::string entry);
+    void clear();
+    const std::string& raw(int row) const { return entries_.at(static_cast<std::size_t>(row)); }
+    TextCodec codec() const { return codec_; }
+
+private:
+    std::vector<std::string> entries_;
+    TextCodec codec_ = TextCodec::Utf8;
+};
+
+}  // namespace keyloom

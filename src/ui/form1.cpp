@@ -1,0 +1,265 @@
+#include "ui/form1.h"
+
+#include "app/commands.h"
+#include "ui/bytelistmodel.h"
+#include "ui/navigation.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+
+#include <cmath>
+
+namespace keyloom {
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+
+int px(double twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixel)); }
+
+void setTwips(QWidget* w, double left, double top, double width, double height)
+{
+    w->setGeometry(px(left), px(top), px(width), px(height));
+}
+
+QFont fixedFont()
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSize(9);
+    return font;
+}
+
+QFont buttonFont()
+{
+    QFont font = QApplication::font();
+    font.setPointSize(12);
+    font.setBold(true);
+    return font;
+}
+
+}  // namespace
+
+SplitterBar::SplitterBar(QWidget* parent) : QWidget(parent)
+{
+    setAutoFillBackground(true);
+    setCursor(Qt::SplitHCursor);
+}
+
+void SplitterBar::mousePressEvent(QMouseEvent* event)
+{
+    const int code = event->button() == Qt::LeftButton ? 1 : event->button() == Qt::RightButton ? 2 : 4;
+    emit mouseDown(code, float(event->position().x() * kTwipsPerPixel));
+}
+
+void SplitterBar::mouseMoveEvent(QMouseEvent* event)
+{
+    const Qt::MouseButtons b = event->buttons();
+    const int set = (b & Qt::LeftButton ? 1 : 0) | (b & Qt::RightButton ? 2 : 0) | (b & Qt::MiddleButton ? 4 : 0);
+    emit mouseMove(set, float(event->position().x() * kTwipsPerPixel));
+}
+
+void SplitterBar::mouseReleaseEvent(QMouseEvent* event)
+{
+    const int code = event->button() == Qt::LeftButton ? 1 : event->button() == Qt::RightButton ? 2 : 4;
+    emit mouseUp(code, float(event->position().x() * kTwipsPerPixel));
+}
+
+Form1::Form1(AppModul& app, QWidget* parent) : QWidget(parent), app_(app)
+{
+    setObjectName("Form1");
+    setWindowTitle(QStringLiteral("Quorrel Keyloom"));
+    setWindowIcon(QIcon(QStringLiteral(":/quorrel-keyloom.xpm")));
+    createControls();
+    placeControls();
+    connectHandlers();
+}
+
+Form1::~Form1() = default;
+
+void Form1::createControls()
+{
+    Drive1 = new DriveList(this);
+    Dir1 = new FolderList(this);
+    File1 = new FileList(this);
+    File1->setPattern(QStringLiteral("*.ini;*.reg;*.inf"));
+    File1->setToolTip(QStringLiteral("Rechtsklick für Optionen"));
+
+    sections_ = new ByteListModel(this);
+    keys_ = new ByteListModel(this);
+    List1 = new QListView(this);
+    List2 = new QListView(this);
+    for (auto [view, model] : {std::pair{List1, sections_}, std::pair{List2, keys_}}) {
+        view->setModel(model);
+        view->setUniformItemSizes(true);
+        view->setSelectionMode(QAbstractItemView::SingleSelection);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->setFont(fixedFont());
+    }
+
+    Command1 = new QPushButton(QStringLiteral("Übernehmen"), this);
+    Command1->setFont(buttonFont());
+    Command1->setEnabled(false);
+    Text1 = new QLineEdit(this);
+    Text1->setFont(fixedFont());
+    Label1 = new QLabel(this);
+    Label1->setFont(fixedFont());
+    Label1->setTextFormat(Qt::PlainText);
+    Text2 = new TextBuffer(this);
+    Text2->hide();
+    Picture1 = new SplitterBar(this);
+
+    mnuPop = new QMenu(QStringLiteral("PopupMenu"), this);
+    mnuConvert = mnuPop->addAction(QStringLiteral("konvertieren in REGEDIT4"));
+    mnuSpace = mnuPop->addAction(QStringLiteral("SPACEs einfügen"));
+    mnuDel = mnuPop->addAction(QStringLiteral("Löschen !"));
+
+    const std::pair<QObject*, const char*> names[] = {
+        {Drive1, "Drive1"}, {Dir1, "Dir1"},     {File1, "File1"},       {List1, "List1"},
+        {List2, "List2"},   {Text1, "Text1"},   {Command1, "Command1"}, {Label1, "Label1"},
+        {Text2, "Text2"},   {Picture1, "Picture1"}, {mnuPop, "mnuPop"}, {mnuConvert, "mnuConvert"},
+        {mnuSpace, "mnuSpace"}, {mnuDel, "mnuDel"}};
+    for (const auto& [object, name] : names)
+        object->setObjectName(QString::fromLatin1(name));
+
+    Drive1->setAccessibleName(QStringLiteral("Laufwerk"));
+    Dir1->setAccessibleName(QStringLiteral("Ordner"));
+    File1->setAccessibleName(QStringLiteral("Dateien"));
+    List1->setAccessibleName(QStringLiteral("Abschnitte"));
+    List2->setAccessibleName(QStringLiteral("Schlüssel"));
+    Text1->setAccessibleName(QStringLiteral("Wert"));
+    Command1->setAccessibleName(QStringLiteral("Übernehmen"));
+    Label1->setAccessibleName(QStringLiteral("Gewählter Abschnitt"));
+    Picture1->setAccessibleName(QStringLiteral("Trennbalken"));
+
+    setTabOrder(Drive1, Dir1);
+    setTabOrder(Dir1, File1);
+    setTabOrder(File1, List1);
+    setTabOrder(List1, Command1);
+    setTabOrder(Command1, Text1);
+    setTabOrder(Text1, List2);
+}
+
+void Form1::placeControls()
+{
+    resize(px(7605), px(4680));
+    setTwips(Drive1, 60, 420, 2355, 315);
+    setTwips(Dir1, 60, 780, 2355, 2340);
+    setTwips(File1, 60, 3180, 2355, 1455);
+    setTwips(List1, 2520, 420, 2355, 3180);
+    setTwips(Command1, 2520, 3960, 2355, 660);
+    setTwips(Text1, 2520, 3660, 2355, 330);
+    setTwips(List2, 4980, 420, 2535, 4200);
+    setTwips(Label1, 60, 60, 7455, 315);
+    setTwips(Text2, -1020, -180, 1095, 285);
+    setTwips(Picture1, 4860, 420, 135, 3195);
+}
+
+void Form1::connectHandlers()
+{
+    connect(Drive1, &DriveList::driveChanged, this, &Form1::Drive1_Change);
+    connect(Dir1, &FolderList::pathChanged, this, &Form1::Dir1_Change);
+    connect(File1, &FileList::fileClicked, this, &Form1::File1_Click);
+    connect(List1->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& index) {
+        if (index.isValid())
+            List1_Click();
+    });
+    connect(List2->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& index) {
+        if (index.isValid())
+            List2_Click();
+    });
+    connect(Text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+}
+
+void Form1::showEvent(QShowEvent* event)
+{
+    if (!loaded_) {
+        loaded_ = true;
+        Form_Load();
+    }
+    QWidget::showEvent(event);
+}
+
+void Form1::Form_Load()
+{
+    CenterForm(*this);
+    setWindowTitle(app_.AppTitle);
+    Picture1->setBackgroundRole(QPalette::Button);
+    app_.SplitterLeft = static_cast<std::int16_t>(std::nearbyint(Picture1->x() * double(kTwipsPerPixel)));
+}
+
+void CenterForm(QWidget& window)
+{
+    const QScreen* screen = window.screen();
+    if (!screen)
+        return;
+    const QSize s = screen->geometry().size();
+    const QRect frame = window.frameGeometry();
+    const auto place = Commands::CenterPosition(s.width() * double(kTwipsPerPixel), s.height() * double(kTwipsPerPixel),
+                                                frame.width() * double(kTwipsPerPixel),
+                                                frame.height() * double(kTwipsPerPixel));
+    window.move(px(place.left), px(place.top));
+}
+
+void Form1::Drive1_Change()
+{
+    Dir1->setPath(Drive1->drive());
+}
+
+void Form1::Dir1_Change()
+{
+    File1->setPath(Dir1->path());
+}
+
+QString Form1::decode(const std::string& bytes) const { return decodeText(bytes, app_.Codec); }
+
+std::string Form1::encode(const QString& text) const { return encodeText(text, app_.Codec); }
+
+std::string Form1::list1Text() const
+{
+    const QModelIndex index = List1->currentIndex();
+    return index.isValid() ? sections_->raw(index.row()) : std::string();
+}
+
+std::string Form1::list2Text() const
+{
+    const QModelIndex index = List2->currentIndex();
+    return index.isValid() ? keys_->raw(index.row()) : std::string();
+}
+
+void Form1::File1_Click()
+{
+    sections_->clear();
+    keys_->clear();
+    QString folder = File1->path();
+    app_.CurrentFile = Commands::AddBackslash(folder) + File1->fileName();
+    app_.ConvertPending = 0;
+    setWindowTitle(app_.AppTitle + QStringLiteral(" - ") + Commands::FileNamePart(app_.CurrentFile));
+    Text1->setText(QString());
+    Command1->setEnabled(false);
+    if (sections_->rowCount() > 0)
+        List1->setCurrentIndex(sections_->index(0));
+}
+
+void Form1::List1_Click() {}
+
+void Form1::List2_Click() {}
+
+void Form1::Text1_Change() { Command1->setEnabled(true); }
+
+void Form1::Command1_Click() {}
+
+QString Form1::UnQuote(QString& text) { return text; }
+
+QString Form1::EnQuote(QString& text) { return text; }
+
+}  // namespace keyloom

@@ -1,0 +1,119 @@
+#pragma once
+// The editor's one window. Each handler reads its controls, calls one core
+// function and writes the result back; the handlers set one another off
+// through the controls' own signals, so a click runs the whole chain.
+
+#include "app/appmodul.h"
+
+#include <QWidget>
+#include <string>
+
+class QLabel;
+class QLineEdit;
+class QListView;
+class QMenu;
+class QAction;
+class QPushButton;
+
+namespace keyloom {
+
+class ByteListModel;
+class DriveList;
+class FileList;
+class FolderList;
+
+// The hidden buffer for the REGEDIT4 text of a UTF-16 export: bytes only,
+// never laid out or shown.
+class TextBuffer : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+    const std::string& bytes() const { return bytes_; }
+    void setBytes(std::string bytes) { bytes_ = std::move(bytes); }
+
+private:
+    std::string bytes_;
+};
+
+// The bar between the section list and the key list.
+class SplitterBar : public QWidget {
+    Q_OBJECT
+public:
+    explicit SplitterBar(QWidget* parent = nullptr);
+
+signals:
+    void mouseDown(int button, float x);
+    void mouseMove(int buttons, float x);
+    void mouseUp(int button, float x);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(AppModul& app, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    AppModul& app() { return app_; }
+
+    // The controls, under the names the handlers use.
+    DriveList* Drive1 = nullptr;
+    FolderList* Dir1 = nullptr;
+    FileList* File1 = nullptr;
+    QListView* List1 = nullptr;
+    QListView* List2 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QLabel* Label1 = nullptr;
+    TextBuffer* Text2 = nullptr;
+    SplitterBar* Picture1 = nullptr;
+    QMenu* mnuPop = nullptr;
+    QAction* mnuConvert = nullptr;
+    QAction* mnuSpace = nullptr;
+    QAction* mnuDel = nullptr;
+
+    // Public operations other handlers call on the window.
+    void File1_Click();
+    QString UnQuote(QString& text);
+    QString EnQuote(QString& text);
+
+    // Raw bytes of the selected entries and of Label1's caption.
+    std::string list1Text() const;
+    std::string list2Text() const;
+    const std::string& label1Text() const { return label1Bytes_; }
+
+    // Handlers.
+    void Form_Load();
+    void Drive1_Change();
+    void Dir1_Change();
+    void List1_Click();
+    void List2_Click();
+    void Text1_Change();
+    void Command1_Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void createControls();
+    void placeControls();
+    void connectHandlers();
+
+    QString decode(const std::string& bytes) const;
+    std::string encode(const QString& text) const;
+
+    AppModul& app_;
+    ByteListModel* sections_ = nullptr;
+    ByteListModel* keys_ = nullptr;
+    std::string label1Bytes_;
+    bool loaded_ = false;
+};
+
+// Places `window` centred across the screen and at 42.5 % of its height.
+void CenterForm(QWidget& window);
+
+}  // namespace keyloom

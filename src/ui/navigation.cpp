@@ -1,0 +1,167 @@
+#include "ui/navigation.h"
+
+#include "platform/drives.h"
+
+#include <QDir>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QMouseEvent>
+
+namespace keyloom {
+
+namespace {
+
+constexpr int kPathRole = Qt::UserRole;
+
+int buttonCode(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::LeftButton: return 1;
+    case Qt::RightButton: return 2;
+    case Qt::MiddleButton: return 4;
+    default: return 0;
+    }
+}
+
+bool isReadableFolder(const QString& path)
+{
+    const QFileInfo info(path);
+    return !path.isEmpty() && info.isDir() && info.isReadable() && info.isExecutable();
+}
+
+}  // namespace
+
+DriveList::DriveList(QWidget* parent) : QComboBox(parent)
+{
+    addItems(mountedRoots());
+    connect(this, &QComboBox::currentIndexChanged, this, &DriveList::driveChanged);
+}
+
+bool DriveList::setDrive(const QString& root)
+{
+    const int index = findText(root, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index < 0)
+        return false;
+    setCurrentIndex(index);
+    return true;
+}
+
+QStringList DriveList::drives() const
+{
+    QStringList list;
+    for (int i = 0; i < count(); ++i)
+        list << itemText(i);
+    return list;
+}
+
+FolderList::FolderList(QWidget* parent) : QListWidget(parent)
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setIconSize(QSize(16, 16));
+    connect(this, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem* item) { setPath(item->data(kPathRole).toString()); });
+}
+
+bool FolderList::setPath(const QString& path)
+{
+    if (!isReadableFolder(path))
+        return false;
+    const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    if (clean == path_)
+        return true;
+    path_ = clean;
+    fill();
+    emit pathChanged();
+    return true;
+}
+
+void FolderList::fill()
+{
+    clear();
+    const QIcon open = QFileIconProvider().icon(QFileIconProvider::Folder);
+    QStringList chain;
+    for (QDir dir(path_);; ) {
+        chain.prepend(dir.absolutePath());
+        if (!dir.cdUp())
+            break;
+    }
+    int depth = 0;
+    QListWidgetItem* current = nullptr;
+    for (const QString& folder : chain) {
+        const QString name = depth == 0 ? folder : QFileInfo(folder).fileName();
+        auto* item = new QListWidgetItem(open, QString(depth * 2, ' ') + name, this);
+        item->setData(kPathRole, folder);
+        current = item;
+        ++depth;
+    }
+    const QStringList subfolders =
+        QDir(path_).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    for (const QString& name : subfolders) {
+        auto* item = new QListWidgetItem(open, QString(depth * 2, ' ') + name, this);
+        item->setData(kPathRole, QDir(path_).filePath(name));
+    }
+    setCurrentItem(current);
+}
+
+FileList::FileList(QWidget* parent) : QListWidget(parent)
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            emit fileClicked();
+    });
+}
+
+void FileList::setPattern(const QString& pattern)
+{
+    patterns_ = pattern.split(';', Qt::SkipEmptyParts);
+    refresh();
+}
+
+bool FileList::setPath(const QString& path)
+{
+    if (!isReadableFolder(path))
+        return false;
+    path_ = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    clear();
+    const QStringList names = QDir(path_).entryList(patterns_, QDir::Files, QDir::Name | QDir::IgnoreCase);
+    addItems(names);
+    return true;
+}
+
+void FileList::refresh()
+{
+    if (path_.isEmpty())
+        return;
+    const QString selected = fileName();
+    blockSignals(true);
+    setPath(path_);
+    const auto found = findItems(selected, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (!selected.isEmpty() && !found.isEmpty())
+        setCurrentItem(found.first());
+    blockSignals(false);
+}
+
+QString FileList::fileName() const
+{
+    const QListWidgetItem* item = currentItem();
+    return item && item->isSelected() ? item->text() : QString();
+}
+
+void FileList::mousePressEvent(QMouseEvent* event)
+{
+    emit mouseDown(buttonCode(event->button()));
+    // The popup commands act on the selected file, so a right-click must
+    // not move the selection.
+    if (event->button() != Qt::RightButton)
+        QListWidget::mousePressEvent(event);
+}
+
+void FileList::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QListWidget::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton && itemAt(event->position().toPoint()))
+        emit fileDoubleClicked();
+}
+
+}  // namespace keyloom
