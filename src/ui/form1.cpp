@@ -26,9 +26,9 @@ constexpr int kTwipsPerPixel = 15;
 
 int px(double twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixel)); }
 
-void setTwips(QWidget* w, double left, double top, double width, double height)
+void place(QWidget* w, const layout::Box& box)
 {
-    w->setGeometry(px(left), px(top), px(width), px(height));
+    w->setGeometry(px(box.left), px(box.top), px(box.width), px(box.height));
 }
 
 QFont fixedFont()
@@ -151,16 +151,15 @@ void Form1::createControls()
 void Form1::placeControls()
 {
     resize(px(7605), px(4680));
-    setTwips(Drive1, 60, 420, 2355, 315);
-    setTwips(Dir1, 60, 780, 2355, 2340);
-    setTwips(File1, 60, 3180, 2355, 1455);
-    setTwips(List1, 2520, 420, 2355, 3180);
-    setTwips(Command1, 2520, 3960, 2355, 660);
-    setTwips(Text1, 2520, 3660, 2355, 330);
-    setTwips(List2, 4980, 420, 2535, 4200);
-    setTwips(Label1, 60, 60, 7455, 315);
-    setTwips(Text2, -1020, -180, 1095, 285);
-    setTwips(Picture1, 4860, 420, 135, 3195);
+    panes_ = layout::initialPanes();
+    const std::pair<QWidget*, const layout::Box*> boxes[] = {
+        {Drive1, &panes_.Drive1}, {Dir1, &panes_.Dir1},         {File1, &panes_.File1},
+        {List1, &panes_.List1},   {List2, &panes_.List2},       {Text1, &panes_.Text1},
+        {Command1, &panes_.Command1}, {Label1, &panes_.Label1}, {Picture1, &panes_.Picture1}};
+    for (const auto& [widget, box] : boxes)
+        place(widget, *box);
+    // The hidden buffer lies outside the client area and never moves.
+    place(Text2, {-1020, -180, 1095, 285});
 }
 
 void Form1::connectHandlers()
@@ -178,23 +177,108 @@ void Form1::connectHandlers()
     });
     connect(Text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Picture1, &SplitterBar::mouseDown, this, &Form1::Picture1_MouseDown);
+    connect(Picture1, &SplitterBar::mouseMove, this, &Form1::Picture1_MouseMove);
+    connect(Picture1, &SplitterBar::mouseUp, this, &Form1::Picture1_MouseUp);
 }
 
-void Form1::showEvent(QShowEvent* event)
+void Form1::setVisible(bool visible)
 {
-    if (!loaded_) {
+    // The load step runs once, before the window is first shown and so before
+    // its first size change lays the panes out.
+    if (visible && !loaded_) {
         loaded_ = true;
         Form_Load();
     }
-    QWidget::showEvent(event);
+    QWidget::setVisible(visible);
 }
 
 void Form1::Form_Load()
 {
     CenterForm(*this);
     setWindowTitle(app_.AppTitle);
-    Picture1->setBackgroundRole(QPalette::Button);
-    app_.SplitterLeft = static_cast<std::int16_t>(std::nearbyint(Picture1->x() * double(kTwipsPerPixel)));
+    setBarColour(layout::BarColour::ButtonFace);
+    app_.SplitterLeft = layout::roundToInt16(panes_.Picture1.left).value_or(app_.SplitterLeft);
+}
+
+void Form1::setBarColour(layout::BarColour colour)
+{
+    QPalette palette = Picture1->palette();
+    palette.setColor(QPalette::Window, colour == layout::BarColour::Black ? QColor(Qt::black)
+                                                                          : palette.color(QPalette::Button));
+    Picture1->setPalette(palette);
+}
+
+layout::Window Form1::outerWindow() const
+{
+    // The frame is the platform's; where it reports none (offscreen), the
+    // outer size is the client size.
+    const QSize outer = frameGeometry().size();
+    const auto state = isMinimized()   ? layout::WindowState::Minimized
+                       : isMaximized() ? layout::WindowState::Maximized
+                                       : layout::WindowState::Normal;
+    return {float(outer.width() * kTwipsPerPixel), float(outer.height() * kTwipsPerPixel), state};
+}
+
+template <typename Step>
+void Form1::runLayout(Step step)
+{
+    layout::LayoutState state{app_.LayoutFlag, app_.SplitterLeft, dragStartX_};
+    step(state);
+    app_.LayoutFlag = state.LayoutFlag;
+    app_.SplitterLeft = state.SplitterLeft;
+    dragStartX_ = state.DragStartX;
+    const std::pair<QWidget*, const layout::Box*> boxes[] = {
+        {File1, &panes_.File1}, {List1, &panes_.List1},       {List2, &panes_.List2}, {Text1, &panes_.Text1},
+        {Command1, &panes_.Command1}, {Label1, &panes_.Label1}, {Picture1, &panes_.Picture1}};
+    for (const auto& [widget, box] : boxes)
+        place(widget, *box);
+}
+
+void Form1::Form_Resize()
+{
+    // Keep the window manager from offering sizes below the minimum; the
+    // layout enlarges the window itself where that is not enough.
+    const QSize frame = frameGeometry().size() - size();
+    setMinimumSize(px(layout::kMinimumWidth) - frame.width(), px(layout::kMinimumHeight) - frame.height());
+    layout::Window window = outerWindow();
+    const layout::Window before = window;
+    runLayout([&](layout::LayoutState& state) { layout::formResize(window, panes_, state); });
+    if (window.width != before.width || window.height != before.height) {
+        resize(px(window.width) - frame.width(), px(window.height) - frame.height());
+    }
+}
+
+void Form1::GetBack()
+{
+    const layout::Window window = outerWindow();
+    runLayout([&](layout::LayoutState& state) { layout::getBack(window, panes_, state); });
+}
+
+void Form1::Picture1_MouseDown(int, float x)
+{
+    runLayout([&](layout::LayoutState& state) { setBarColour(layout::splitterMouseDown(x, state)); });
+}
+
+void Form1::Picture1_MouseMove(int buttons, float x)
+{
+    const layout::Window window = outerWindow();
+    runLayout([&](layout::LayoutState& state) { layout::splitterMouseMove(buttons, x, window, panes_, state); });
+}
+
+void Form1::Picture1_MouseUp(int, float) { setBarColour(layout::splitterMouseUp()); }
+
+void Form1::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void Form1::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
 }
 
 void CenterForm(QWidget& window)

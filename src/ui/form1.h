@@ -4,6 +4,7 @@
 // through the controls' own signals, so a click runs the whole chain.
 
 #include "app/appmodul.h"
+#include "ui/layout.h"
 
 #include <QWidget>
 #include <string>
@@ -57,6 +58,7 @@ class Form1 : public QWidget {
 public:
     explicit Form1(AppModul& app, QWidget* parent = nullptr);
     ~Form1() override;
+    void setVisible(bool visible) override;
 
     AppModul& app() { return app_; }
 
@@ -80,6 +82,7 @@ public:
     void File1_Click();
     QString UnQuote(QString& text);
     QString EnQuote(QString& text);
+    void GetBack();
 
     // Raw bytes of the selected entries and of Label1's caption.
     std::string list1Text() const;
@@ -94,14 +97,27 @@ public:
     void List2_Click();
     void Text1_Change();
     void Command1_Click();
+    void Form_Resize();
+    void Picture1_MouseDown(int button, float x);
+    void Picture1_MouseMove(int buttons, float x);
+    void Picture1_MouseUp(int button, float x);
+
+    // The panes' geometry in twips, as the layout keeps it.
+    const layout::Panes& panes() const { return panes_; }
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void createControls();
     void placeControls();
     void connectHandlers();
+    layout::Window outerWindow() const;
+    // Runs one layout step on the shared state and applies the panes.
+    template <typename Step>
+    void runLayout(Step step);
+    void setBarColour(layout::BarColour colour);
 
     QString decode(const std::string& bytes) const;
     std::string encode(const QString& text) const;
@@ -111,6 +127,8 @@ private:
     ByteListModel* keys_ = nullptr;
     std::string label1Bytes_;
     bool loaded_ = false;
+    layout::Panes panes_;
+    float dragStartX_ = 0;
 };
 
 // Places `window` centred across the screen and at 42.5 % of its height.

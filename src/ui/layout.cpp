@@ -7,8 +7,6 @@ namespace keyloom::layout {
 
 namespace {
 
-constexpr Twips kMinWindowWidth = 6810;
-constexpr Twips kMinWindowHeight = 5490;
 constexpr Twips kLeftmostBar = 4490;
 constexpr Twips kBarLimitFromRight = 1155;
 constexpr Twips kBarToList2 = 80;
@@ -79,9 +77,9 @@ void formResize(Window& window, Panes& panes, LayoutState& state)
 {
     // Growing the window raises the size change again at once; that nested run
     // lays everything out, and this run then goes on with the new size.
-    if (window.width < kMinWindowWidth && setWindowLength(window, window.width, kMinWindowWidth))
+    if (window.width < kMinimumWidth && setWindowLength(window, window.width, kMinimumWidth))
         formResize(window, panes, state);
-    if (window.height < kMinWindowHeight && setWindowLength(window, window.height, kMinWindowHeight))
+    if (window.height < kMinimumHeight && setWindowLength(window, window.height, kMinimumHeight))
         formResize(window, panes, state);
 
     if (window.state == WindowState::Maximized)

@@ -14,6 +14,10 @@ using Twips = float;
 
 enum class WindowState { Normal, Minimized, Maximized };
 
+// The smallest outer size the window may take.
+constexpr Twips kMinimumWidth = 6810;
+constexpr Twips kMinimumHeight = 5490;
+
 // The splitter bar is black while it is held and button-face coloured otherwise.
 enum class BarColour { Black, ButtonFace };
 
