@@ -1,11 +1,15 @@
 #include "ui/form1.h"
 
 #include "app/commands.h"
+#include "filecommands/filecommands.h"
+#include "platform/editor.h"
 #include "ui/bytelistmodel.h"
+#include "ui/messagebox.h"
 #include "ui/navigation.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QFontDatabase>
 #include <QLabel>
@@ -177,6 +181,11 @@ void Form1::connectHandlers()
     });
     connect(Text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(File1, &FileList::mouseDown, this, &Form1::File1_MouseDown);
+    connect(File1, &FileList::fileDoubleClicked, this, &Form1::File1_DblClick);
+    connect(mnuConvert, &QAction::triggered, this, &Form1::mnuConvert_Click);
+    connect(mnuSpace, &QAction::triggered, this, &Form1::mnuSpace_Click);
+    connect(mnuDel, &QAction::triggered, this, &Form1::mnuDel_Click);
     connect(Picture1, &SplitterBar::mouseDown, this, &Form1::Picture1_MouseDown);
     connect(Picture1, &SplitterBar::mouseMove, this, &Form1::Picture1_MouseMove);
     connect(Picture1, &SplitterBar::mouseUp, this, &Form1::Picture1_MouseUp);
@@ -320,12 +329,49 @@ std::string Form1::list2Text() const
     return index.isValid() ? keys_->raw(index.row()) : std::string();
 }
 
+QString Form1::selectedFilePath() const
+{
+    QString folder = File1->path();
+    return Commands::AddBackslash(folder) + File1->fileName();
+}
+
+void Form1::File1_MouseDown(int button)
+{
+    if (File1->fileName().isEmpty() || button != 2)
+        return;
+    app_.CurrentFile = selectedFilePath();
+    const bool registry = isRegistryName(File1->fileName());
+    mnuConvert->setEnabled(registry);
+    mnuSpace->setEnabled(!registry);
+    mnuPop->popup(QCursor::pos());
+}
+
+void Form1::File1_DblClick()
+{
+    if (app_.QuoteState == 3)
+        return;
+    app_.CurrentFile = selectedFilePath();
+    startEditor(notepadCommandLine(app_.CurrentFile));
+}
+
+void Form1::mnuDel_Click()
+{
+    if (MessageBox::ask(this, app_.AppTitle, deleteQuestion(app_.CurrentFile)) == MessageBox::No)
+        return;
+    deleteFile(app_.CurrentFile);
+    // The entry of a file that is gone would only invite a click on nothing.
+    File1->refresh();
+}
+
+void Form1::mnuConvert_Click() {}
+
+void Form1::mnuSpace_Click() {}
+
 void Form1::File1_Click()
 {
     sections_->clear();
     keys_->clear();
-    QString folder = File1->path();
-    app_.CurrentFile = Commands::AddBackslash(folder) + File1->fileName();
+    app_.CurrentFile = selectedFilePath();
     app_.ConvertPending = 0;
     setWindowTitle(app_.AppTitle + QStringLiteral(" - ") + Commands::FileNamePart(app_.CurrentFile));
     Text1->setText(QString());

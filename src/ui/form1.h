@@ -98,6 +98,11 @@ public:
     void Text1_Change();
     void Command1_Click();
     void Form_Resize();
+    void File1_MouseDown(int button);
+    void File1_DblClick();
+    void mnuConvert_Click();
+    void mnuSpace_Click();
+    void mnuDel_Click();
     void Picture1_MouseDown(int button, float x);
     void Picture1_MouseMove(int buttons, float x);
     void Picture1_MouseUp(int button, float x);
@@ -114,6 +119,7 @@ private:
     void placeControls();
     void connectHandlers();
     layout::Window outerWindow() const;
+    QString selectedFilePath() const;
     // Runs one layout step on the shared state and applies the panes.
     template <typename Step>
     void runLayout(Step step);

@@ -6,6 +6,7 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QMouseEvent>
+#include <QRegularExpression>
 
 namespace keyloom {
 
@@ -27,6 +28,33 @@ bool isReadableFolder(const QString& path)
 {
     const QFileInfo info(path);
     return !path.isEmpty() && info.isDir() && info.isReadable() && info.isExecutable();
+}
+
+// The folder `path` names, found without regard to letter case where it does
+// not exist as written: paths reach the lists in the proper-case form that
+// file systems without case distinction accept. "" when there is none, or
+// more than one.
+QString findFolder(const QString& path)
+{
+    if (isReadableFolder(path) || !QDir::isAbsolutePath(path))
+        return path;
+    QDir dir = QDir::root();
+    const QStringList parts = QDir::cleanPath(path).split('/', Qt::SkipEmptyParts);
+    for (const QString& part : parts) {
+        if (!dir.exists(part)) {
+            const QStringList same = dir.entryList({}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)
+                                         .filter(QRegularExpression(
+                                             '^' + QRegularExpression::escape(part) + '$',
+                                             QRegularExpression::CaseInsensitiveOption));
+            if (same.size() != 1)
+                return {};
+            if (!dir.cd(same.first()))
+                return {};
+        } else if (!dir.cd(part)) {
+            return {};
+        }
+    }
+    return dir.absolutePath();
 }
 
 }  // namespace
@@ -64,9 +92,10 @@ FolderList::FolderList(QWidget* parent) : QListWidget(parent)
 
 bool FolderList::setPath(const QString& path)
 {
-    if (!isReadableFolder(path))
+    const QString folder = findFolder(path);
+    if (!isReadableFolder(folder))
         return false;
-    const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const QString clean = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
     if (clean == path_)
         return true;
     path_ = clean;
@@ -120,9 +149,10 @@ void FileList::setPattern(const QString& pattern)
 
 bool FileList::setPath(const QString& path)
 {
-    if (!isReadableFolder(path))
+    const QString folder = findFolder(path);
+    if (!isReadableFolder(folder))
         return false;
-    path_ = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    path_ = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
     clear();
     const QStringList names = QDir(path_).entryList(patterns_, QDir::Files, QDir::Name | QDir::IgnoreCase);
     addItems(names);

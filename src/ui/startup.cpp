@@ -44,7 +44,7 @@ std::unique_ptr<Form1> Main(const QString& argumentText, AppModul& app, SingleIn
     form->Dir1->setPath(folder);
     form->File1->setPath(folder);
     const QString name = Commands::FileNamePart(app.CmdLineFile);
-    if (form->File1->path() == QDir::cleanPath(folder)) {
+    if (form->File1->path().compare(QDir::cleanPath(folder), Qt::CaseInsensitive) == 0) {
         for (int i = 0; i < form->File1->count(); ++i) {
             if (form->File1->item(i)->text() == name) {
                 form->File1->setCurrentRow(i);

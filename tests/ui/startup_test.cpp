@@ -121,7 +121,8 @@ void StartupTest::commandLine_data()
     QTest::addColumn<QString>("listFolder"); // folder the file list shows, "%1" as above
     QTest::newRow("no argument") << "" << "" << "Quorrel Keyloom" << "";
     QTest::newRow("existing file") << "%1/Setup.ini" << "Setup.ini" << "Quorrel Keyloom - Setup.ini" << "%1";
-    QTest::newRow("missing file, folder exists") << "%1/none.ini" << "" << "Quorrel Keyloom - None.ini" << "";
+    QTest::newRow("missing file, folder exists") << "%1/none.ini" << "" << "Quorrel Keyloom - None.ini" << "%1";
+    QTest::newRow("other letter case") << "%1/setup.ini" << "Setup.ini" << "Quorrel Keyloom - Setup.ini" << "%1";
     QTest::newRow("folder") << "%1/Sub" << "" << "Quorrel Keyloom - Sub" << "%1";
     QTest::newRow("quoted") << "\"%1/Setup.ini\"" << "" << "Quorrel Keyloom - Setup.ini\"" << "";
 }
