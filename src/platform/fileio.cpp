@@ -139,4 +139,12 @@ bool removeFile(const QString& path)
     return !path.isEmpty() && ::unlink(nativePath(path).constData()) == 0;
 }
 
+bool isSameFile(const QString& a, const QString& b)
+{
+    struct stat sa {};
+    struct stat sb {};
+    return !a.isEmpty() && !b.isEmpty() && ::stat(nativePath(a).constData(), &sa) == 0
+           && ::stat(nativePath(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 }  // namespace keyloom

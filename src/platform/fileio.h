@@ -55,5 +55,8 @@ bool isRegularFile(const QString& path);
 bool copyFile(const QString& from, const QString& to);
 // Deletes `path`; false when it could not be deleted.
 bool removeFile(const QString& path);
+// True when both paths reach the same existing file (links followed), so that
+// copying one over the other would empty it.
+bool isSameFile(const QString& a, const QString& b);
 
 }  // namespace keyloom

@@ -1,0 +1,78 @@
+#pragma once
+// Reading a document: the section scan at load time, the key listing of one
+// section, the value lookup in a registry export, and the quoting helpers that
+// go with it. Every function reads the file afresh through LineReader, works
+// on bytes, never throws and never changes the file.
+
+#include "platform/textcodec.h"
+
+#include <QString>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace keyloom {
+
+enum class FileKind { Ini, Registry };
+
+// Registry export when the last three characters of `path`, lower-cased, are
+// "reg"; INI syntax for every other path.
+FileKind fileKindOf(const QString& path);
+
+struct LoadResult {
+    // One entry per line that begins with "[": the line less its first and
+    // last byte ("[Name] ; note" gives "Name] ; not"), in file order.
+    std::vector<std::string> sections;
+    // Some line began with the export marker FF FE "Windows".
+    bool markerFound = false;
+    // "REGEDIT4" CR LF, then every line after the last marker line, each with
+    // CR LF; empty when there was no marker.
+    std::string regedit4;
+    // Windows1252 when the file is UTF-16 or its text is not valid UTF-8.
+    TextCodec codec = TextCodec::Utf8;
+    bool opened = false;
+};
+
+// Scans `path` once. Never fails: a file that cannot be opened gives an empty
+// result with opened == false, and a read error keeps what was read before it.
+LoadResult loadFile(const QString& path);
+
+struct KeyListing {
+    std::vector<std::string> keys;  // entries in file order
+    // The listing stopped: the file could not be opened or read, a key line had
+    // no "=", or a registry name part was shorter than two bytes and did not
+    // begin with "@". `keys` holds what was listed before.
+    bool failed = false;
+};
+
+// Lists the keys of every occurrence of the section whose header line is
+// exactly "[" + section + "]", reading `path` to its end.
+KeyListing listKeys(const QString& path, std::string_view section, FileKind kind);
+
+// Takes one pair of enclosing double quotes off `text` (quoteState 2) or leaves
+// it as it is (quoteState 0). A text that is one double quote alone is refused:
+// false, and neither argument is touched.
+bool unQuote(std::string& text, std::int16_t& quoteState);
+// Puts a pair of double quotes around `text` when neither end is one already;
+// the empty text becomes "\"\"".
+void enQuote(std::string& text);
+
+// What a registry value lookup did to the value box, in the order it did it.
+struct RegistryLookup {
+    bool failed = false;         // open or read failure, or a lone quote that unQuote refused
+    bool found = false;          // some line matched: text and quoteState are the last successful match
+    std::string text;
+    std::int16_t quoteState = 0;
+    bool examined = false;       // some line of the section was examined: enabled is valid
+    bool enabled = true;         // false when the box's text began with "hex" after the last examined line
+};
+
+// Looks `entry` up in every occurrence of `section` of the registry export
+// `path`. `currentText` is the box's text before the lookup; it decides the
+// enabled state for lines examined before the first match. On failure the
+// result still holds what happened up to the failing line.
+RegistryLookup lookupRegistryValue(const QString& path, std::string_view section, std::string_view entry,
+                                   std::string_view currentText);
+
+}  // namespace keyloom

@@ -1,0 +1,16 @@
+#pragma once
+// Writing the REGEDIT4 text of a UTF-16 registry export over that file.
+
+#include <QString>
+#include <string_view>
+
+namespace keyloom {
+
+// Replaces the content of the existing regular file `file` with `text`
+// followed by CR LF, all at once: written to a temporary file in the same
+// folder and renamed over it, permissions kept; through a symbolic link the
+// target is updated and the link stays. False on any failure, with the file
+// untouched and no temporary file left.
+bool writeConversion(const QString& file, std::string_view text);
+
+}  // namespace keyloom

@@ -1,0 +1,233 @@
+#include "document/document.h"
+#include "edit/apply.h"
+#include "file_size_limit.h"
+#include "test_util.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace keyloom {
+namespace {
+
+using S = std::string;
+
+ApplyResult apply(const QString& file, ApplyValues values, const std::string* pending = nullptr)
+{
+    return applyRegistryValue(file, pending, [] {}, [&] { return values; });
+}
+
+struct RewriteCase {
+    const char* name;
+    std::string before;
+    std::string section;
+    std::string key;
+    std::string text;       // as the value box holds it
+    std::int16_t quoteState;
+    std::string after;
+};
+
+class Rewrite : public testing::TestWithParam<RewriteCase> {};
+
+TEST_P(Rewrite, WholeFile)
+{
+    const RewriteCase& c = GetParam();
+    test::TempDir dir;
+    const QString file = dir.write("t.reg", c.before);
+    std::string value = c.text;
+    if (c.quoteState == 2)
+        enQuote(value);
+    const ApplyResult r = apply(file, {c.section, c.key, value});
+    EXPECT_EQ(r.status, ApplyStatus::Done);
+    EXPECT_FALSE(r.pendingUsed);
+    EXPECT_EQ(test::readAll(file), c.after);
+    EXPECT_FALSE(QFile::exists(dir.path("t.re_")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Rewrite,
+    testing::Values(
+        RewriteCase{"quoted_string", S("[K]\r\n\"Version\"=\"1.0\"\r\n\"b\"=1\r\n"), "K", "Version", "2.0", 2,
+                    S("[K]\r\n\"Version\"=\"2.0\"\r\n\"b\"=1\r\n")},
+        RewriteCase{"dword_unquoted", S("[K]\r\n\"Count\"=dword:0000000a\r\n"), "K", "Count", "dword:0000000b", 0,
+                    S("[K]\r\n\"Count\"=dword:0000000b\r\n")},
+        RewriteCase{"default_value", S("REGEDIT4\r\n\r\n[K]\r\n@=\"alt\"\r\n"), "K", "@", "neu", 2,
+                    S("REGEDIT4\r\n\r\n[K]\r\n@=\"neu\"\r\n")},
+        RewriteCase{"backslashes_not_escaped", S("[K]\r\n\"Pfad\"=\"C:\\\\Temp\"\r\n"), "K", "Pfad", "D:\\\\Neu", 2,
+                    S("[K]\r\n\"Pfad\"=\"D:\\\\Neu\"\r\n")},
+        RewriteCase{"typed_quotes_kept", S("[K]\r\n\"Name\"=\"x\"\r\n"), "K", "Name", "\"y\"", 2,
+                    S("[K]\r\n\"Name\"=\"y\"\r\n")},
+        RewriteCase{"emptied_box_quoted", S("[K]\r\n\"a\"=\"x\"\r\n"), "K", "a", "", 2, S("[K]\r\n\"a\"=\"\"\r\n")},
+        RewriteCase{"rest_of_old_line_dropped", S("[K]\r\n\"a\"=1 ; old\r\n"), "K", "a", "2", 0,
+                    S("[K]\r\n\"a\"=2\r\n")},
+        RewriteCase{"default_never_touches_quoted_at", S("[K]\r\n\"@\"=\"a\"\r\n@ =\"b\"\r\n@=\"c\"\r\n"), "K", "@",
+                    "n", 2, S("[K]\r\n\"@\"=\"a\"\r\n@ =\"b\"\r\n@=\"n\"\r\n")},
+        RewriteCase{"blanks_around_equals_untouched", S("[K]\r\n\"a\" = \"1\"\r\n"), "K", "a", "2", 2,
+                    S("[K]\r\n\"a\" = \"1\"\r\n")},
+        RewriteCase{"other_sections_untouched", S("[K]\r\n\"a\"=1\r\n[k]\r\n\"a\"=1\r\n[L]\r\n\"a\"=1\r\n[K] \r\n\"a\"=1\r\n"),
+                    "K", "a", "2", 0, S("[K]\r\n\"a\"=2\r\n[k]\r\n\"a\"=1\r\n[L]\r\n\"a\"=1\r\n[K] \r\n\"a\"=1\r\n")},
+        RewriteCase{"every_match_of_every_occurrence",
+                    S("\"a\"=0\r\n[K]\r\n\"a\"=1\r\n\"a\"=2\r\n[L]\r\n[K]\r\n\"a\"=3\r\n"), "K", "a", "9", 0,
+                    S("\"a\"=0\r\n[K]\r\n\"a\"=9\r\n\"a\"=9\r\n[L]\r\n[K]\r\n\"a\"=9\r\n")},
+        RewriteCase{"missing_key_rewrites_unchanged", S("[K]\r\n\"a\"=1\r\n"), "K", "b", "2", 0, S("[K]\r\n\"a\"=1\r\n")},
+        RewriteCase{"no_key_selected", S("[K]\r\n\"a\"=1\r\n"), "K", "", "2", 0, S("[K]\r\n\"a\"=1\r\n")},
+        RewriteCase{"last_line_gets_ending", S("[K]\r\n\"a\"=1"), "K", "a", "2", 0, S("[K]\r\n\"a\"=2\r\n")},
+        RewriteCase{"lone_cr_becomes_crlf", S("[K]\r\"a\"=1\r"), "K", "a", "2", 0, S("[K]\r\n\"a\"=2\r\n")},
+        RewriteCase{"lf_file_stays_lf", S("[K]\n\"a\"=1\n\r\n"), "K", "a", "2", 0, S("[K]\n\"a\"=2\n\n")},
+        RewriteCase{"utf8_bom_kept", S("\xEF\xBB\xBF[K]\r\n\"a\"=\"\xC3\xA4\"\r\n"), "K", "a", "\xC3\xB6", 2,
+                    S("\xEF\xBB\xBF[K]\r\n\"a\"=\"\xC3\xB6\"\r\n")},
+        RewriteCase{"empty_file_stays_empty", S(), "K", "a", "2", 0, S()}),
+    [](const testing::TestParamInfo<RewriteCase>& info) { return std::string(info.param.name); });
+
+TEST(Apply, BackupName)
+{
+    EXPECT_EQ(backupNameOf("test.reg"), "test.re_");
+    EXPECT_EQ(backupNameOf("/a/b.ini"), "/a/b.in_");
+    EXPECT_EQ(backupNameOf(""), "");
+}
+
+TEST(Apply, EventsAroundTheRewriteAndControlsReadOnce)
+{
+    test::TempDir dir;
+    const std::string before = "[K]\r\n\"a\"=1\r\n";
+    const QString file = dir.write("t.reg", before);
+    const QString backup = dir.path("t.re_");
+    std::vector<std::string> calls;
+    const ApplyResult r = applyRegistryValue(
+        file, nullptr,
+        [&] {
+            // First: backup complete, file untouched. Second: file rewritten, backup still there.
+            calls.push_back("events file=" + test::readAll(file) + " backup=" + test::readAll(backup));
+        },
+        [&] {
+            calls.push_back("controls");
+            return ApplyValues{"K", "a", "2"};
+        });
+    EXPECT_EQ(r.status, ApplyStatus::Done);
+    const std::vector<std::string> expected = {"events file=" + before + " backup=" + before, "controls",
+                                               "events file=[K]\r\n\"a\"=2\r\n backup=" + before};
+    EXPECT_EQ(calls, expected);
+}
+
+std::string utf16le(std::u16string_view text)
+{
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t u : text) {
+        bytes.push_back(static_cast<char>(u & 0xFF));
+        bytes.push_back(static_cast<char>(u >> 8));
+    }
+    return bytes;
+}
+
+TEST(Apply, PendingTextRewrittenWithOneExtraEmptyLine)
+{
+    test::TempDir dir;
+    const QString file = dir.write("t.reg", utf16le(u"Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"a\"=\"1\"\r\n"));
+    const LoadResult load = loadFile(file);
+    ASSERT_EQ(load.regedit4, "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"1\"\r\n");
+    const ApplyResult r = apply(file, {"K", "a", "\"2\""}, &load.regedit4);
+    EXPECT_EQ(r.status, ApplyStatus::Done);
+    EXPECT_TRUE(r.pendingUsed);
+    EXPECT_EQ(test::readAll(file), "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"2\"\r\n\r\n");
+    EXPECT_FALSE(QFile::exists(dir.path("t.re_")));
+}
+
+TEST(Apply, Utf16FileWithoutPendingTextRefused)
+{
+    test::TempDir dir;
+    for (const std::string& bytes : {utf16le(u"Windows\r\n[K]\r\n\"a\"=1\r\n"), S("\xFE\xFF\0[\0K\0]", 8)}) {
+        const QString file = dir.write("t.reg", bytes);
+        bool readControls = false;
+        const ApplyResult r = applyRegistryValue(file, nullptr, [] {}, [&] {
+            readControls = true;
+            return ApplyValues{"K", "a", "2"};
+        });
+        EXPECT_EQ(r.status, ApplyStatus::Refused);
+        EXPECT_FALSE(readControls);
+        EXPECT_EQ(test::readAll(file), bytes);
+        EXPECT_FALSE(QFile::exists(dir.path("t.re_")));
+    }
+}
+
+TEST(Apply, LineBreakInAnyValueRefused)
+{
+    test::TempDir dir;
+    const std::string before = "[K]\r\n\"a\"=1\r\n";
+    const QString file = dir.write("t.reg", before);
+    for (const ApplyValues& values : {ApplyValues{"K", "a", "1\r\n[X]"}, ApplyValues{"K", "a\n", "1"},
+                                      ApplyValues{"K\r", "a", "1"}}) {
+        EXPECT_EQ(apply(file, values).status, ApplyStatus::Refused);
+        EXPECT_EQ(test::readAll(file), before);
+        EXPECT_FALSE(QFile::exists(dir.path("t.re_")));
+    }
+}
+
+TEST(Apply, BackupThatIsTheFileRefused)
+{
+    test::TempDir dir;
+    const std::string before = "[K]\r\n\"a\"=1\r\n";
+    const QString named = dir.write("t.re_", before);
+    EXPECT_EQ(apply(named, {"K", "a", "2"}).status, ApplyStatus::Refused);
+    EXPECT_EQ(test::readAll(named), before);
+
+    const QString file = dir.write("u.reg", before);
+    ASSERT_TRUE(QFile::link(file, dir.path("u.re_")));
+    EXPECT_EQ(apply(file, {"K", "a", "2"}).status, ApplyStatus::Refused);
+    EXPECT_EQ(test::readAll(file), before);
+}
+
+TEST(Apply, MissingOrIrregularFileRefused)
+{
+    test::TempDir dir;
+    EXPECT_EQ(apply(dir.path("gone.reg"), {"K", "a", "2"}).status, ApplyStatus::Refused);
+    ASSERT_TRUE(QDir(dir.path("")).mkdir("d.reg"));
+    EXPECT_EQ(apply(dir.path("d.reg"), {"K", "a", "2"}).status, ApplyStatus::Refused);
+    EXPECT_FALSE(QFile::exists(dir.path("gone.re_")));
+}
+
+TEST(Apply, WriteFailureKeepsCompleteBackup)
+{
+    test::TempDir dir;
+    const std::string before = "[K]\r\n\"a\"=1\r\n";
+    const QString file = dir.write("t.reg", before);
+    ApplyResult r{};
+    {
+        // The backup still fits; the longer new content does not.
+        test::FileSizeLimit limit(before.size() + 4);
+        r = apply(file, {"K", "a", std::string(100, 'x')});
+    }
+    EXPECT_EQ(r.status, ApplyStatus::RewriteFailed);
+    EXPECT_EQ(test::readAll(dir.path("t.re_")), before);
+    EXPECT_EQ(test::readAll(file), ("[K]\r\n\"a\"=" + std::string(100, 'x')).substr(0, before.size() + 4));
+}
+
+TEST(Apply, BackupFailureLeavesFileUnchanged)
+{
+    test::TempDir dir;
+    const std::string before = std::string(200, ';') + "\r\n[K]\r\n\"a\"=1\r\n";
+    const QString file = dir.write("t.reg", before);
+    ApplyResult r{};
+    {
+        test::FileSizeLimit limit(100);
+        r = apply(file, {"K", "a", "2"});
+    }
+    EXPECT_EQ(r.status, ApplyStatus::BackupFailed);
+    EXPECT_EQ(test::readAll(file), before);
+}
+
+TEST(Apply, ReadOnlyFileUnchanged)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes read-only files";
+    test::TempDir dir;
+    const std::string before = "[K]\r\n\"a\"=1\r\n";
+    const QString file = dir.write("t.reg", before);
+    QFile::setPermissions(file, QFile::ReadOwner);
+    EXPECT_EQ(apply(file, {"K", "a", "2"}).status, ApplyStatus::RewriteFailed);
+    EXPECT_EQ(test::readAll(file), before);
+}
+
+}  // namespace
+}  // namespace keyloom

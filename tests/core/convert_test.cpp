@@ -1,0 +1,81 @@
+#include "filecommands/convert.h"
+#include "file_size_limit.h"
+#include "test_util.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace keyloom {
+namespace {
+
+const std::string kUtf16("\xFF\xFEW\0i\0n\0\r\0\n\0", 12);
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+TEST(Convert, WritesTextAndOneMoreLineEnd)
+{
+    test::TempDir dir;
+    const QString file = dir.write("t.reg", kUtf16);
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    const QFile::Permissions permissions = QFile::permissions(file);
+    EXPECT_TRUE(writeConversion(file, "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"\xE4\"\r\n"));
+    EXPECT_EQ(test::readAll(file), "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"\xE4\"\r\n\r\n");
+    EXPECT_EQ(QFile::permissions(file), permissions);
+    EXPECT_EQ(entries(dir.path("")), QStringList{"t.reg"});
+}
+
+TEST(Convert, SymbolicLinkKeptAndTargetUpdated)
+{
+    test::TempDir dir;
+    const QString target = dir.write("target.reg", kUtf16);
+    const QString link = dir.path("link.reg");
+    ASSERT_TRUE(QFile::link(target, link));
+    EXPECT_TRUE(writeConversion(link, "REGEDIT4\r\n"));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(test::readAll(target), "REGEDIT4\r\n\r\n");
+}
+
+TEST(Convert, MissingFileNotCreated)
+{
+    test::TempDir dir;
+    EXPECT_FALSE(writeConversion(dir.path("gone.reg"), "REGEDIT4\r\n"));
+    EXPECT_TRUE(entries(dir.path("")).isEmpty());
+}
+
+TEST(Convert, WriteFailureLeavesFileWholeAndNoTemporary)
+{
+    test::TempDir dir;
+    const QString file = dir.write("t.reg", kUtf16);
+    bool written;
+    {
+        test::FileSizeLimit limit(64);
+        written = writeConversion(file, "REGEDIT4\r\n" + std::string(100, ';'));
+    }
+    EXPECT_FALSE(written);
+    EXPECT_EQ(test::readAll(file), kUtf16);
+    EXPECT_EQ(entries(dir.path("")), QStringList{"t.reg"});
+}
+
+TEST(Convert, ReadOnlyFolderLeavesFileWhole)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    test::TempDir dir;
+    ASSERT_TRUE(QDir(dir.path("")).mkdir("ro"));
+    const QString file = dir.write("ro/t.reg", kUtf16);
+    QFile::setPermissions(dir.path("ro"), QFile::ReadOwner | QFile::ExeOwner);
+    EXPECT_FALSE(writeConversion(file, "REGEDIT4\r\n"));
+    EXPECT_EQ(test::readAll(file), kUtf16);
+    EXPECT_EQ(entries(dir.path("ro")), QStringList{"t.reg"});
+    QFile::setPermissions(dir.path("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+}  // namespace
+}  // namespace keyloom

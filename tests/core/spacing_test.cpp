@@ -1,0 +1,120 @@
+#include "filecommands/spacing.h"
+#include "file_size_limit.h"
+#include "test_util.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace keyloom {
+namespace {
+
+using S = std::string;
+
+struct SpaceCase {
+    const char* name;
+    std::string before;
+    std::string after;
+};
+
+class Space : public testing::TestWithParam<SpaceCase> {};
+
+TEST_P(Space, WholeFileAndRunningTwiceChangesNothingMore)
+{
+    const SpaceCase& c = GetParam();
+    test::TempDir dir;
+    const QString file = dir.write("t.ini", c.before);
+    EXPECT_EQ(insertSpaces(file), SpaceStatus::Done);
+    EXPECT_EQ(test::readAll(file), c.after);
+    EXPECT_FALSE(QFile::exists(dir.path("t.in_")));
+    EXPECT_EQ(insertSpaces(file), SpaceStatus::Done);
+    EXPECT_EQ(test::readAll(file), c.after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Space,
+    testing::Values(
+        SpaceCase{"first_line_header", S("[A]\r\na=1\r\n[B]\r\n"), S("[A]\r\na=1\r\n\r\n[B]\r\n")},
+        SpaceCase{"after_empty_line", S("[A]\r\n\r\n[B]\r\n"), S("[A]\r\n\r\n[B]\r\n")},
+        SpaceCase{"after_line_of_blanks", S("x\r\n  \r\n[B]"), S("x\r\n  \r\n\r\n[B]\r\n")},
+        SpaceCase{"after_comment", S("; c\r\n[B]\r\nb=2\r\n[C]\r\n"), S("; c\r\n\r\n[B]\r\nb=2\r\n\r\n[C]\r\n")},
+        SpaceCase{"headers_in_a_row", S("[A]\r\n[B]\r\n"), S("[A]\r\n\r\n[B]\r\n")},
+        SpaceCase{"no_headers_only_endings", S("a\rb\r\nc"), S("a\r\nb\r\nc\r\n")},
+        SpaceCase{"empty_file", S(), S()},
+        SpaceCase{"blank_then_bracket_no_header", S("a\r\n [B]\r\n"), S("a\r\n [B]\r\n")},
+        SpaceCase{"lf_file_stays_lf", S("a\n[B]\r\n"), S("a\n\n[B]\n")},
+        SpaceCase{"utf8_bom_kept", S("\xEF\xBB\xBF[A]\r\na\r\n[B]"), S("\xEF\xBB\xBF[A]\r\na\r\n\r\n[B]\r\n")}),
+    [](const testing::TestParamInfo<SpaceCase>& info) { return std::string(info.param.name); });
+
+TEST(Space, Utf16FilesRefused)
+{
+    test::TempDir dir;
+    for (const std::string& bytes : {S("\xFF\xFEx\0\r\0\n\0[\0B\0]\0", 14), S("\xFE\xFF\0[", 4)}) {
+        const QString file = dir.write("t.ini", bytes);
+        EXPECT_EQ(insertSpaces(file), SpaceStatus::Refused);
+        EXPECT_EQ(test::readAll(file), bytes);
+        EXPECT_FALSE(QFile::exists(dir.path("t.in_")));
+    }
+}
+
+TEST(Space, BackupThatIsTheFileRefused)
+{
+    test::TempDir dir;
+    const std::string before = "a\r\n[B]\r\n";
+    const QString named = dir.write("t.in_", before);
+    EXPECT_EQ(insertSpaces(named), SpaceStatus::Refused);
+    EXPECT_EQ(test::readAll(named), before);
+
+    const QString file = dir.write("u.ini", before);
+    ASSERT_TRUE(QFile::link(file, dir.path("u.in_")));
+    EXPECT_EQ(insertSpaces(file), SpaceStatus::Refused);
+    EXPECT_EQ(test::readAll(file), before);
+    EXPECT_EQ(insertSpaces(dir.path("gone.ini")), SpaceStatus::Refused);
+}
+
+TEST(Space, BackupFailureLeavesFileUnchanged)
+{
+    test::TempDir dir;
+    const std::string before = std::string(200, ';') + "\r\n[B]\r\n";
+    const QString file = dir.write("t.ini", before);
+    SpaceStatus status;
+    {
+        test::FileSizeLimit limit(100);
+        status = insertSpaces(file);
+    }
+    EXPECT_EQ(status, SpaceStatus::BackupFailed);
+    EXPECT_EQ(test::readAll(file), before);
+}
+
+TEST(Space, WriteFailureKeepsCompleteBackup)
+{
+    test::TempDir dir;
+    std::string before;
+    for (int i = 0; i < 50; ++i)
+        before += "k=1\n[S]\n";
+    const QString file = dir.write("t.ini", before);
+    SpaceStatus status;
+    {
+        test::FileSizeLimit limit(before.size());
+        status = insertSpaces(file);
+    }
+    EXPECT_EQ(status, SpaceStatus::WriteFailed);
+    EXPECT_EQ(test::readAll(dir.path("t.in_")), before);
+}
+
+TEST(Space, ReadOnlyFileUnchangedWithoutBackup)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes read-only files";
+    test::TempDir dir;
+    const std::string before = "a\r\n[B]\r\n";
+    const QString file = dir.write("t.ini", before);
+    QFile::setPermissions(file, QFile::ReadOwner);
+    EXPECT_EQ(insertSpaces(file), SpaceStatus::Refused);
+    EXPECT_EQ(test::readAll(file), before);
+    EXPECT_FALSE(QFile::exists(dir.path("t.in_")));
+}
+
+}  // namespace
+}  // namespace keyloom
