@@ -31,4 +31,10 @@ QString convertQuestion(const QString& path)
            QStringLiteral("' wirklich ins REGEDIT4-Format konvertieren ?");
 }
 
+QString nothingToConvertNote(const QString& path)
+{
+    return QStringLiteral("Datei '") + Commands::FileNamePart(path) +
+           QStringLiteral("' wurde nicht als UTF-16-Export geladen; es gibt nichts zu konvertieren.");
+}
+
 }  // namespace keyloom

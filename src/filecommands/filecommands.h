@@ -22,5 +22,7 @@ bool deleteFile(const QString& path);
 QString deleteQuestion(const QString& path);
 // The question before a conversion, naming the file's name only.
 QString convertQuestion(const QString& path);
+// The note when no REGEDIT4 text waits for the file.
+QString nothingToConvertNote(const QString& path);
 
 }  // namespace keyloom

@@ -1,7 +1,11 @@
 #include "ui/form1.h"
 
 #include "app/commands.h"
+#include "document/document.h"
+#include "edit/apply.h"
+#include "filecommands/convert.h"
 #include "filecommands/filecommands.h"
+#include "filecommands/spacing.h"
 #include "platform/editor.h"
 #include "ui/bytelistmodel.h"
 #include "ui/messagebox.h"
@@ -9,7 +13,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QCursor>
+#include <QFileInfo>
 #include <QDir>
 #include <QFontDatabase>
 #include <QLabel>
@@ -19,6 +25,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QValidator>
 
 #include <cmath>
 
@@ -49,6 +56,19 @@ QFont buttonFont()
     font.setBold(true);
     return font;
 }
+
+// Keeps line breaks out of the value box: a value with CR or LF would split
+// its line into new keys when written.
+class SingleLineValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& pos) const override
+    {
+        input.remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
+        pos = std::min<int>(pos, static_cast<int>(input.size()));
+        return Acceptable;
+    }
+};
 
 }  // namespace
 
@@ -114,6 +134,7 @@ void Form1::createControls()
     Command1->setEnabled(false);
     Text1 = new QLineEdit(this);
     Text1->setFont(fixedFont());
+    Text1->setValidator(new SingleLineValidator(Text1));
     Label1 = new QLabel(this);
     Label1->setFont(fixedFont());
     Label1->setTextFormat(Qt::PlainText);
@@ -363,33 +384,145 @@ void Form1::mnuDel_Click()
     File1->refresh();
 }
 
-void Form1::mnuConvert_Click() {}
+void Form1::mnuConvert_Click()
+{
+    // The waiting text belongs to one file; any other file keeps its content.
+    if (app_.ConvertPending != 1 || app_.Text2Source != app_.CurrentFile) {
+        MessageBox::inform(this, app_.AppTitle, nothingToConvertNote(app_.CurrentFile));
+        return;
+    }
+    if (MessageBox::ask(this, app_.AppTitle, convertQuestion(app_.CurrentFile)) == MessageBox::No)
+        return;
+    if (!writeConversion(app_.CurrentFile, Text2->bytes()))
+        return;
+    app_.ConvertPending = 0;
+    setWindowTitle(app_.AppTitle + QStringLiteral(" - ") + Commands::FileNamePart(app_.CurrentFile));
+}
 
-void Form1::mnuSpace_Click() {}
+void Form1::mnuSpace_Click()
+{
+    if (!keepsLostContent(app_.CurrentFile) && insertSpaces(app_.CurrentFile) == SpaceStatus::WriteFailed)
+        backupsToKeep_.insert(backupNameOf(app_.CurrentFile));
+    File1_Click();
+}
+
+bool Form1::keepsLostContent(const QString& file) const
+{
+    // A backup left by a rewrite that failed half-way holds the only whole
+    // copy of the file; making a new backup would overwrite it.
+    const QString backup = backupNameOf(file);
+    return backupsToKeep_.contains(backup) && QFileInfo::exists(backup);
+}
 
 void Form1::File1_Click()
 {
     sections_->clear();
     keys_->clear();
     app_.CurrentFile = selectedFilePath();
-    app_.ConvertPending = 0;
-    setWindowTitle(app_.AppTitle + QStringLiteral(" - ") + Commands::FileNamePart(app_.CurrentFile));
+    LoadResult loaded = loadFile(app_.CurrentFile);
+    app_.ConvertPending = loaded.markerFound ? 1 : 0;
+    app_.Codec = loaded.codec;
+    keys_->setEntries({}, loaded.codec);
+    sections_->setEntries(std::move(loaded.sections), loaded.codec);
+    QString caption = app_.AppTitle + QStringLiteral(" - ") + Commands::FileNamePart(app_.CurrentFile);
+    if (loaded.markerFound) {
+        Text2->setBytes(std::move(loaded.regedit4));
+        app_.Text2Source = app_.CurrentFile;
+        caption += QLatin1Char('*');
+    }
+    setWindowTitle(caption);
     Text1->setText(QString());
     Command1->setEnabled(false);
     if (sections_->rowCount() > 0)
         List1->setCurrentIndex(sections_->index(0));
 }
 
-void Form1::List1_Click() {}
+void Form1::List1_Click()
+{
+    Text1->setText(QString());
+    label1Bytes_ = list1Text();
+    Label1->setText(decode(label1Bytes_));
+    keys_->clear();
+    KeyListing listing = listKeys(app_.CurrentFile, label1Bytes_, fileKindOf(app_.CurrentFile));
+    keys_->setEntries(std::move(listing.keys), app_.Codec);
+    if (listing.failed)
+        return;
+    Command1->setEnabled(false);
+    if (keys_->rowCount() > 0)
+        List2->setCurrentIndex(keys_->index(0));
+}
 
-void Form1::List2_Click() {}
+void Form1::List2_Click()
+{
+    const std::string entry = list2Text();
+    if (fileKindOf(app_.CurrentFile) == FileKind::Ini) {
+        Text1->setText(decode(Commands::ReadProfileValue(label1Bytes_, entry, app_.CurrentFile, "")));
+        // A "hex" registry value may have disabled the box; INI values are
+        // always editable.
+        Text1->setEnabled(true);
+    } else {
+        const RegistryLookup lookup =
+            lookupRegistryValue(app_.CurrentFile, list1Text(), entry, encode(Text1->text()));
+        if (lookup.found) {
+            app_.QuoteState = lookup.quoteState;
+            Text1->setText(decode(lookup.text));
+        }
+        if (lookup.examined)
+            Text1->setEnabled(lookup.enabled);
+        if (lookup.failed)
+            return;
+    }
+    Command1->setEnabled(false);
+}
 
 void Form1::Text1_Change() { Command1->setEnabled(true); }
 
-void Form1::Command1_Click() {}
+void Form1::Command1_Click()
+{
+    // The apply lets pending events run; a second click meanwhile must not
+    // start a second rewrite of the same file.
+    if (applying_)
+        return;
+    applying_ = true;
+    const QString file = app_.CurrentFile;
+    bool reached = false;
+    if (fileKindOf(file) == FileKind::Ini) {
+        reached = Commands::WriteProfileValue(label1Bytes_, list2Text(), encode(Text1->text()), file);
+    } else if (!keepsLostContent(file)) {
+        const bool pending = app_.ConvertPending == 1 && app_.Text2Source == file;
+        const ApplyResult result = applyRegistryValue(
+            file, pending ? &Text2->bytes() : nullptr, [] { QCoreApplication::processEvents(); },
+            [this] {
+                std::string value = encode(Text1->text());
+                if (app_.QuoteState == 2)
+                    enQuote(value);
+                return ApplyValues{list1Text(), list2Text(), std::move(value)};
+            });
+        if (result.pendingUsed && app_.Text2Source == file)
+            app_.ConvertPending = 0;
+        if (result.status == ApplyStatus::RewriteFailed)
+            backupsToKeep_.insert(backupNameOf(file));
+        reached = result.status == ApplyStatus::Done;
+    }
+    applying_ = false;
+    if (reached)
+        Command1->setEnabled(false);
+}
 
-QString Form1::UnQuote(QString& text) { return text; }
+QString Form1::UnQuote(QString& text)
+{
+    std::string bytes = encode(text);
+    if (unQuote(bytes, app_.QuoteState))
+        text = decode(bytes);
+    return text;
+}
 
-QString Form1::EnQuote(QString& text) { return text; }
+QString Form1::EnQuote(QString& text)
+{
+    std::string bytes = encode(text);
+    enQuote(bytes);
+    text = decode(bytes);
+    return text;
+}
 
 }  // namespace keyloom

@@ -6,6 +6,7 @@
 #include "app/appmodul.h"
 #include "ui/layout.h"
 
+#include <QSet>
 #include <QWidget>
 #include <string>
 
@@ -120,6 +121,7 @@ private:
     void connectHandlers();
     layout::Window outerWindow() const;
     QString selectedFilePath() const;
+    bool keepsLostContent(const QString& file) const;
     // Runs one layout step on the shared state and applies the panes.
     template <typename Step>
     void runLayout(Step step);
@@ -135,6 +137,9 @@ private:
     bool loaded_ = false;
     layout::Panes panes_;
     float dragStartX_ = 0;
+    bool applying_ = false;
+    // Backups that hold the only whole copy of a file after a failed rewrite.
+    QSet<QString> backupsToKeep_;
 };
 
 // Places `window` centred across the screen and at 42.5 % of its height.

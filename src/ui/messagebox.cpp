@@ -26,6 +26,16 @@ int ask(QWidget* parent, const QString& caption, const QString& text)
     return pressed == QMessageBox::No ? No : Yes;
 }
 
+void inform(QWidget* parent, const QString& caption, const QString& text)
+{
+    lastText = text;
+    if (nextAnswer) {
+        nextAnswer.reset();
+        return;
+    }
+    QMessageBox::information(parent, caption, text);
+}
+
 void setNextAnswer(int answer) { nextAnswer = answer; }
 
 QString lastQuestion() { return lastText; }

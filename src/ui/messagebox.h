@@ -14,9 +14,12 @@ constexpr int No = 7;
 // the default button; returns Yes or No.
 int ask(QWidget* parent, const QString& caption, const QString& text);
 
+// Tells `text` in a modal box with an OK button and the information icon.
+void inform(QWidget* parent, const QString& caption, const QString& text);
+
 // The next question is answered with `answer` at once, without a dialog.
 void setNextAnswer(int answer);
-// The text of the last question asked (for tests).
+// The text of the last question or information shown (for tests).
 QString lastQuestion();
 
 }  // namespace keyloom::MessageBox
