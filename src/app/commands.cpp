@@ -1,5 +1,7 @@
 #include "app/commands.h"
 
+#include "platform/profile.h"
+
 #include <QFileInfo>
 
 #include <cmath>
@@ -53,6 +55,40 @@ QString LongPathName(const QString& path, QChar sep)
     if (!path.isEmpty() && (info.exists() || info.isSymLink()))
         return QDir::toNativeSeparators(QDir::cleanPath(info.absoluteFilePath()));
     return ProperCase(path, sep);
+}
+
+namespace {
+
+// Only ASCII letters: the names are bytes in the file's own encoding, and the
+// lookup ignores letter case beyond ASCII by itself.
+std::string upperAscii(std::string_view text)
+{
+    std::string upper(text);
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return upper;
+}
+
+}  // namespace
+
+std::string ReadProfileValue(std::string_view section, std::string_view key, const QString& file,
+                             std::string_view def)
+{
+    std::string buffer(2048, ' ');
+    const std::int64_t n = GetPrivateProfileStringA(upperAscii(section), upperAscii(key), "", buffer.data(),
+                                                    std::int64_t(buffer.size()), file);
+    if (n <= 0)
+        return std::string(def);
+    buffer.resize(static_cast<std::size_t>(n));
+    return buffer;
+}
+
+bool WriteProfileValue(std::string_view section, std::string_view key, std::string_view value,
+                       const QString& file)
+{
+    return WritePrivateProfileStringA(section, key, value, file);
 }
 
 Placement CenterPosition(double screenWidth, double screenHeight, double windowWidth, double windowHeight)

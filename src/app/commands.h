@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QString>
+#include <string>
+#include <string_view>
 
 namespace keyloom::Commands {
 
@@ -23,6 +25,15 @@ QString ProperCase(const QString& path, QChar sep = platformSeparator());
 // The absolute form of an existing path ("." and ".." resolved, links kept);
 // the proper-case form of a path that does not exist.
 QString LongPathName(const QString& path, QChar sep = platformSeparator());
+
+// The value of `key` in `section` of `file`, at most 2047 bytes; `def` when
+// the key is missing or its value empty. Names are looked up in upper case.
+std::string ReadProfileValue(std::string_view section, std::string_view key, const QString& file,
+                             std::string_view def = {});
+// Sets `key` in `section` of `file` to `value`; true when the value reached
+// the file, false when the file was left as it was.
+bool WriteProfileValue(std::string_view section, std::string_view key, std::string_view value,
+                       const QString& file);
 
 // Where the centred window goes: the middle across, 42.5 % down, never above
 // or left of the screen. All lengths in twips.

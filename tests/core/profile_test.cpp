@@ -1,0 +1,423 @@
+#include "app/commands.h"
+#include "platform/profile.h"
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utime.h>
+#include <vector>
+
+namespace keyloom {
+namespace {
+
+using namespace std::string_literals;
+using S = std::string;
+
+// `text` as a UTF-16 file with its byte-order mark.
+S utf16(std::u16string_view text, bool little = true)
+{
+    S bytes = little ? "\xFF\xFE" : "\xFE\xFF";
+    for (const char16_t u : text) {
+        const char lo = static_cast<char>(u & 0xFF);
+        const char hi = static_cast<char>(u >> 8);
+        bytes.push_back(little ? lo : hi);
+        bytes.push_back(little ? hi : lo);
+    }
+    return bytes;
+}
+
+// The value found, with "<def>" as default; checks the terminating NUL.
+S lookup(const QString& file, std::string_view section, std::string_view key, std::int64_t size = 2048)
+{
+    std::vector<char> buffer(static_cast<std::size_t>(size) + 1, 'x');
+    const std::int64_t n = GetPrivateProfileStringA(section, key, "<def>", buffer.data(), size, file);
+    EXPECT_EQ(buffer[static_cast<std::size_t>(n)], '\0');
+    return S(buffer.data(), static_cast<std::size_t>(n));
+}
+
+bool skipAsRoot() { return ::geteuid() == 0; }
+
+// ---------------------------------------------------------------- reading
+
+struct ReadCase {
+    const char* name;
+    S bytes;
+    S section;
+    S key;
+    S expected;
+};
+
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
+
+class ProfileRead : public testing::TestWithParam<ReadCase> {};
+
+TEST_P(ProfileRead, FindsValue)
+{
+    const ReadCase& c = GetParam();
+    test::TempDir dir;
+    EXPECT_EQ(lookup(dir.write("f.ini", c.bytes), c.section, c.key), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lookup, ProfileRead,
+    testing::Values(
+        ReadCase{"ascii_letter_case", "[Main]\r\nKey=1\r\n", "MAIN", "KEY", "1"},
+        ReadCase{"umlauts_utf8", "[\xC3\xBC" "ber]\r\nSchl\xC3\xBCssel=ja\r\n", "\xC3\x9C" "BER", "SCHL\xC3\x9CSSEL", "ja"},
+        ReadCase{"umlauts_windows1252", "[\xFC" "ber]\r\nSchl\xFCssel=ja\r\n", "\xDC" "BER", "SCHL\xDCSSEL", "ja"},
+        ReadCase{"utf8_name_finds_windows1252_key", "[A]\r\nSchl\xFCssel=ja\r\n", "A", "SCHL\xC3\x9CSSEL", "ja"},
+        ReadCase{"umlaut_is_not_its_base_letter", "[A]\r\nSchl\xFCssel=ja\r\n", "A", "SCHLUSSEL", "<def>"},
+        ReadCase{"key_with_trailing_blank", "[Main]\r\nKey = 1\r\n", "Main", "KEY ", "1"},
+        ReadCase{"blanks_around_names", "[ \tMain ]\r\n\t Key\t=1\r\n", " main\t", "  key", "1"},
+        ReadCase{"blank_inside_section_counts", "[Ma in]\r\nKey=1\r\n", "MAIN", "KEY", "<def>"},
+        ReadCase{"blank_inside_key_counts", "[A]\r\nK ey=1\r\nKey=2\r\n", "A", "k ey", "1"},
+        ReadCase{"text_after_header_ignored", "[Main] ; old\r\nk=v\r\n", "main", "k", "v"},
+        ReadCase{"header_ends_at_last_bracket", "[a]b] x\r\nk=v\r\n", "A]B", "k", "v"},
+        ReadCase{"line_without_bracket_no_header", "[A]\r\n[B\r\nk=v\r\n", "A", "k", "v"},
+        ReadCase{"inline_semicolon_kept", "[A]\r\nb=v ; x\r\n", "A", "B", "v ; x"},
+        ReadCase{"comment_lines_never_match", "[A]\r\n;k=1\r\n  #k=2\r\nk=3\r\n", "A", "k", "3"},
+        ReadCase{"commented_key_not_found", "[A]\r\n;k=1\r\n", "A", ";k", "<def>"},
+        ReadCase{"line_without_equals_no_key", "[A]\r\nk\r\nk=3\r\n", "A", "k", "3"},
+        ReadCase{"value_split_at_first_equals", "[A]\r\nk = a=b\r\n", "A", "k", "a=b"},
+        ReadCase{"value_trimmed", "[A]\r\nk =\t v w \t\r\n", "A", "k", "v w"},
+        ReadCase{"double_quotes_removed", "[A]\r\nk=\"abc\"\r\n", "A", "k", "abc"},
+        ReadCase{"single_quotes_removed", "[A]\r\nk= 'a b' \r\n", "A", "k", "a b"},
+        ReadCase{"one_pair_only", "[A]\r\nk=\"\"a\"\"\r\n", "A", "k", "\"a\""},
+        ReadCase{"quote_at_one_end_kept", "[A]\r\nk=\"abc\r\n", "A", "k", "\"abc"},
+        ReadCase{"different_quotes_kept", "[A]\r\nk=\"abc'\r\n", "A", "k", "\"abc'"},
+        ReadCase{"empty_quotes_give_empty", "[A]\r\nk=\"\"\r\n", "A", "k", ""},
+        ReadCase{"lone_quote_kept", "[A]\r\nk=\"\r\n", "A", "k", "\""},
+        ReadCase{"empty_value_is_not_default", "[A]\r\nk=\r\n", "A", "k", ""},
+        ReadCase{"first_section_occurrence_only", "[A]\r\nx=1\r\n[B]\r\n[a]\r\nk=2\r\n", "A", "k", "<def>"},
+        ReadCase{"first_key_wins", "[A]\r\nk=1\r\nK=2\r\n", "A", "k", "1"},
+        ReadCase{"key_of_other_section_not_found", "[A]\r\n[B]\r\nk=1\r\n", "A", "k", "<def>"},
+        ReadCase{"keys_above_first_header", "k=0\r\n[A]\r\nk=1\r\n", "", "k", "0"},
+        ReadCase{"blank_section_is_top", "k=0\r\n[A]\r\nk=1\r\n", "  ", "K", "0"},
+        ReadCase{"top_keys_not_in_named_section", "k=0\r\n[A]\r\nx=1\r\n", "A", "k", "<def>"},
+        ReadCase{"nul_ends_value", "[A]\r\nk=ab\0cd\r\n"s, "A", "k", "ab"},
+        ReadCase{"mixed_line_ends_first", "[A]\rx=1\n\r\nk=2\r[B]\nk=3", "A", "k", "2"},
+        ReadCase{"mixed_line_ends_last", "[A]\rx=1\n\r\nk=2\r[B]\nk=3", "B", "k", "3"},
+        ReadCase{"utf8_bom", "\xEF\xBB\xBF[A]\r\nk=\xC3\xA4\r\n", "A", "K", "\xC3\xA4"},
+        ReadCase{"utf16le_as_windows1252", utf16(u"[A]\r\nk=\u00E4\u20AC\r\n"), "A", "K", "\xE4\x80"},
+        ReadCase{"utf16be_as_windows1252", utf16(u"[A]\r\nk=\u00E4\u20AC\r\n", false), "A", "K", "\xE4\x80"},
+        ReadCase{"utf16_umlaut_key", utf16(u"[A]\nSchl\u00FCssel=1"), "a", "SCHL\xDCSSEL", "1"},
+        ReadCase{"missing_section", "[A]\r\nk=1\r\n", "B", "k", "<def>"},
+        ReadCase{"missing_key", "[A]\r\nk=1\r\n", "A", "x", "<def>"},
+        ReadCase{"empty_key_finds_nothing", "[A]\r\n=1\r\n", "A", "", "<def>"},
+        ReadCase{"empty_file", "", "A", "k", "<def>"}),
+    [](const testing::TestParamInfo<ReadCase>& info) { return S(info.param.name); });
+
+TEST(ProfileRead, MissingFileOrFolderGivesDefault)
+{
+    test::TempDir dir;
+    EXPECT_EQ(lookup(dir.path("none.ini"), "A", "k"), "<def>");
+    EXPECT_EQ(lookup(dir.path(""), "A", "k"), "<def>");
+}
+
+TEST(ProfileRead, LongValueIsCutToBuffer)
+{
+    test::TempDir dir;
+    const QString file = dir.write("f.ini", "[A]\r\nk=" + S(3000, 'v') + "\r\n");
+    EXPECT_EQ(lookup(file, "A", "k"), S(2047, 'v'));
+    EXPECT_EQ(lookup(file, "A", "k", 1), "");
+    EXPECT_EQ(lookup(file, "A", "missing", 3), "<d");
+
+    char untouched = 'x';
+    EXPECT_EQ(GetPrivateProfileStringA("A", "k", "", &untouched, 0, file), 0);
+    EXPECT_EQ(untouched, 'x');
+}
+
+TEST(ReadProfileValue, UpperCasesNamesAndCutsAt2047)
+{
+    test::TempDir dir;
+    const QString file = dir.write("f.ini", "[Main]\r\nKey = 1\r\nlong=" + S(3000, 'v') + "\r\nempty=\r\n");
+    EXPECT_EQ(Commands::ReadProfileValue("main", "Key ", file), "1");
+    EXPECT_EQ(Commands::ReadProfileValue("Main", "long", file), S(2047, 'v'));
+    EXPECT_EQ(Commands::ReadProfileValue("Main", "none", file, "d"), "d");
+    // A found empty value reads as nothing found.
+    EXPECT_EQ(Commands::ReadProfileValue("Main", "empty", file, "d"), "d");
+    EXPECT_EQ(Commands::ReadProfileValue("Main", "none", file), "");
+}
+
+// ---------------------------------------------------------------- writing
+
+struct WriteCase {
+    const char* name;
+    std::optional<S> before;  // nullopt: the file does not exist
+    S section;
+    S key;
+    S value;
+    S after;
+};
+
+void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.name; }
+
+class ProfileWrite : public testing::TestWithParam<WriteCase> {};
+
+TEST_P(ProfileWrite, ChangesOnlyWhatItMust)
+{
+    const WriteCase& c = GetParam();
+    test::TempDir dir;
+    const QString file = c.before ? dir.write("f.ini", *c.before) : dir.path("f.ini");
+    EXPECT_TRUE(WritePrivateProfileStringA(c.section, c.key, c.value, file));
+    EXPECT_EQ(test::readAll(file), c.after);
+    EXPECT_EQ(QDir(dir.path("")).entryList(QDir::Files | QDir::Hidden), QStringList{"f.ini"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Splice, ProfileWrite,
+    testing::Values(
+        WriteCase{"key_keeps_spelling_and_spacing", "; c\r\n[Main]\r\nKey =  old  \r\nOther = 1\r\n", "MAIN", "KEY ",
+                  "new", "; c\r\n[Main]\r\nKey =  new\r\nOther = 1\r\n"},
+        WriteCase{"value_loses_leading_blanks", "[A]\r\nk=1\r\n", "A", "k", " \t2 ", "[A]\r\nk=2 \r\n"},
+        WriteCase{"empty_value", "[A]\r\nk = 1\r\n", "A", "k", "", "[A]\r\nk = \r\n"},
+        WriteCase{"mixed_line_ends_kept", "[A]\nk=1\r\nx=2\ry=3", "A", "x", "9", "[A]\nk=1\r\nx=9\ry=3"},
+        WriteCase{"last_line_stays_open", "[A]\nk=1\r\nx=2\ry=3", "A", "y", "7", "[A]\nk=1\r\nx=2\ry=7"},
+        WriteCase{"first_key_first_section", "[A]\r\nk=1\r\nk=2\r\n[A]\r\nk=3\r\n", "a", "K", "9",
+                  "[A]\r\nk=9\r\nk=2\r\n[A]\r\nk=3\r\n"},
+        WriteCase{"key_of_other_section_untouched", "[B]\r\nk=1\r\n[A]\r\nk=2\r\n", "A", "k", "9",
+                  "[B]\r\nk=1\r\n[A]\r\nk=9\r\n"},
+        WriteCase{"header_with_text_after_bracket", "[A] ; c\r\nk=1\r\n", "a", "k", "2", "[A] ; c\r\nk=2\r\n"},
+        WriteCase{"windows1252_umlaut_key", "[S]\r\nSchl\xFCssel=1\r\n", "s", "SCHL\xDCSSEL", "2",
+                  "[S]\r\nSchl\xFCssel=2\r\n"},
+        WriteCase{"quoted_value_replaced", "[A]\r\nk=\"old\"\r\n", "A", "k", "new", "[A]\r\nk=new\r\n"},
+        WriteCase{"trailing_bytes_kept", "[A]\r\nk=1\r\n\r\n  \r\n;end", "A", "k", "2", "[A]\r\nk=2\r\n\r\n  \r\n;end"},
+        WriteCase{"new_key_before_blank_lines", "[A]\r\nk=1\r\n\r\n \r\n[B]\r\nx=1\r\n", "a", "n", "v",
+                  "[A]\r\nk=1\r\nn=v\r\n\r\n \r\n[B]\r\nx=1\r\n"},
+        WriteCase{"new_key_after_comment", "[A]\r\nk=1\r\n; c\r\n\r\n[B]\r\n", "A", "n", "v",
+                  "[A]\r\nk=1\r\n; c\r\nn=v\r\n\r\n[B]\r\n"},
+        WriteCase{"new_key_in_empty_section", "[A]\r\n\r\n[B]\r\n", "A", "n", "v", "[A]\r\nn=v\r\n\r\n[B]\r\n"},
+        WriteCase{"new_key_after_open_last_line", "[A]\r\nk=1", "A", "n", "v", "[A]\r\nk=1\r\nn=v\r\n"},
+        WriteCase{"new_key_blanks_removed", "[A]\r\n", "A", " \tn ", "  v", "[A]\r\nn=v\r\n"},
+        WriteCase{"new_key_first_section_occurrence", "[A]\r\nk=1\r\n[B]\r\n[A]\r\n", "A", "n", "v",
+                  "[A]\r\nk=1\r\nn=v\r\n[B]\r\n[A]\r\n"},
+        WriteCase{"new_key_lf_file", "[A]\nk=1\n", "A", "n", "v", "[A]\nk=1\nn=v\n"},
+        WriteCase{"new_key_cr_file", "[A]\rk=1\r", "A", "n", "v", "[A]\rk=1\rn=v\r"},
+        WriteCase{"new_key_above_first_header", "k=1\r\n\r\n[A]\r\n", "", "n", "v", "k=1\r\nn=v\r\n\r\n[A]\r\n"},
+        WriteCase{"new_first_line_before_header", "[A]\n", " ", "n", "v", "n=v\n[A]\n"},
+        WriteCase{"top_key_replaced", "k=1\r\n[A]\r\nk=2\r\n", "", "k", "9", "k=9\r\n[A]\r\nk=2\r\n"},
+        WriteCase{"new_section_appended", "[A]\r\nk=1\r\n", "B", "n", "v", "[A]\r\nk=1\r\n[B]\r\nn=v\r\n"},
+        WriteCase{"new_section_after_open_last_line", "[A]\nk=1", " B ", "n", "v", "[A]\nk=1\n[B]\nn=v\n"},
+        WriteCase{"new_section_in_empty_file", "", "B", "n", "v", "[B]\r\nn=v\r\n"},
+        WriteCase{"new_file_created", std::nullopt, "B", "n", "v", "[B]\r\nn=v\r\n"},
+        WriteCase{"new_file_top_key", std::nullopt, "", "n", "v", "n=v\r\n"},
+        WriteCase{"nul_in_other_line_kept", "[A]\r\nx=a\0b\r\nk=1\r\n"s, "A", "k", "2", "[A]\r\nx=a\0b\r\nk=2\r\n"s},
+        WriteCase{"utf8_bom_kept", "\xEF\xBB\xBF[A]\r\nk=1\r\n", "a", "k", "\xC3\xA4",
+                  "\xEF\xBB\xBF[A]\r\nk=\xC3\xA4\r\n"},
+        WriteCase{"utf8_bom_top_key", "\xEF\xBB\xBF[A]\n", "", "n", "v", "\xEF\xBB\xBFn=v\n[A]\n"},
+        WriteCase{"utf8_bom_new_section", "\xEF\xBB\xBF", "A", "n", "v", "\xEF\xBB\xBF[A]\r\nn=v\r\n"},
+        WriteCase{"utf16le_value_other_lines_raw", utf16(u"[A]\r\nk=1\r\n;\U0001F600\u4E2D\r\n"), "A", "k", "\xE4\x80",
+                  utf16(u"[A]\r\nk=\u00E4\u20AC\r\n;\U0001F600\u4E2D\r\n")},
+        WriteCase{"utf16le_key_name_kept_raw", utf16(u"[A]\r\nk\U0001F600 = 1\r\n"), "A", "K?", "2",
+                  utf16(u"[A]\r\nk\U0001F600 = 2\r\n")},
+        WriteCase{"utf16le_new_key", utf16(u"[A]\r\n;\u4E2D\r\n\r\n[B]"), "A", "n", "\xFC",
+                  utf16(u"[A]\r\n;\u4E2D\r\nn=\u00FC\r\n\r\n[B]")},
+        WriteCase{"utf16le_new_section", utf16(u"[A]\nk=1"), "B", "n", "v", utf16(u"[A]\nk=1\n[B]\nn=v\n")},
+        WriteCase{"utf16le_top_key", utf16(u"[A]\r\n"), "", "n", "v", utf16(u"n=v\r\n[A]\r\n")},
+        WriteCase{"utf16be_value", utf16(u"[A]\r\nk=1\r\n\u4E2D=x\r\n", false), "a", "k", "2",
+                  utf16(u"[A]\r\nk=2\r\n\u4E2D=x\r\n", false)},
+        WriteCase{"utf16be_new_section", utf16(u"[A]\r\n", false), "B", "n", "\x80",
+                  utf16(u"[A]\r\n[B]\r\nn=\u20AC\r\n", false)}),
+    [](const testing::TestParamInfo<WriteCase>& info) { return S(info.param.name); });
+
+struct RejectCase {
+    const char* name;
+    S section;
+    S key;
+    S value;
+};
+
+void PrintTo(const RejectCase& c, std::ostream* os) { *os << c.name; }
+
+class ProfileWriteRejects : public testing::TestWithParam<RejectCase> {};
+
+TEST_P(ProfileWriteRejects, LeavesFileAlone)
+{
+    const RejectCase& c = GetParam();
+    test::TempDir dir;
+    const S before = "[A]\r\nk=1\r\n";
+    const QString file = dir.write("f.ini", before);
+    EXPECT_FALSE(WritePrivateProfileStringA(c.section, c.key, c.value, file));
+    EXPECT_EQ(test::readAll(file), before);
+    EXPECT_FALSE(WritePrivateProfileStringA(c.section, c.key, c.value, dir.path("new.ini")));
+    EXPECT_FALSE(QFileInfo::exists(dir.path("new.ini")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BadNames, ProfileWriteRejects,
+    testing::Values(RejectCase{"cr_in_value", "A", "k", "1\r2"}, RejectCase{"lf_in_value", "A", "k", "1\n[B]"},
+                    RejectCase{"lf_in_key", "A", "k\nx", "1"}, RejectCase{"cr_in_section", "A\r", "k", "1"},
+                    RejectCase{"nul_in_section", "A\0"s, "k", "1"}, RejectCase{"nul_in_key", "A", "k\0"s, "1"},
+                    RejectCase{"empty_key", "A", "", "1"}, RejectCase{"blank_key", "A", " \t", "1"},
+                    RejectCase{"equals_in_new_key", "A", "a=b", "1"},
+                    RejectCase{"new_key_read_as_comment", "A", ";x", "1"},
+                    RejectCase{"new_key_read_as_header", "A", "[x]", "1"}),
+    [](const testing::TestParamInfo<RejectCase>& info) { return S(info.param.name); });
+
+TEST(ProfileWrite, UnchangedLineLeavesFileUntouched)
+{
+    test::TempDir dir;
+    const QString file = dir.write("f.ini", "[A]\r\nKey =  1\r\n");
+    const QByteArray native = QFile::encodeName(file);
+    const utimbuf old{1000000000, 1000000000};
+    ASSERT_EQ(::utime(native.constData(), &old), 0);
+    struct stat before {};
+    ASSERT_EQ(::stat(native.constData(), &before), 0);
+
+    EXPECT_TRUE(WritePrivateProfileStringA("a", "KEY", " 1", file));
+    struct stat after {};
+    ASSERT_EQ(::stat(native.constData(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mtime, before.st_mtime);
+}
+
+TEST(ProfileWrite, PermissionsKept)
+{
+    test::TempDir dir;
+    const QString file = dir.write("f.ini", "[A]\r\nk=1\r\n");
+    const QByteArray native = QFile::encodeName(file);
+    ASSERT_EQ(::chmod(native.constData(), 0640), 0);
+    EXPECT_TRUE(WritePrivateProfileStringA("A", "k", "2", file));
+    struct stat st {};
+    ASSERT_EQ(::stat(native.constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST(ProfileWrite, SymbolicLinkStaysLink)
+{
+    test::TempDir dir;
+    ASSERT_TRUE(QDir(dir.path("")).mkdir("real"));
+    const QString target = dir.write("real/t.ini", "[A]\r\nk=1\r\n");
+    const QString link = dir.path("link.ini");
+    ASSERT_TRUE(QFile::link(target, link));
+    EXPECT_TRUE(WritePrivateProfileStringA("A", "k", "2", link));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), target);
+    EXPECT_EQ(test::readAll(target), "[A]\r\nk=2\r\n");
+    EXPECT_EQ(QDir(dir.path("")).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"link.ini"});
+    EXPECT_EQ(QDir(dir.path("real")).entryList(QDir::Files | QDir::Hidden), QStringList{"t.ini"});
+}
+
+TEST(ProfileWrite, RefusesWhatItCannotWriteSafely)
+{
+    test::TempDir dir;
+    // A folder that does not exist.
+    EXPECT_FALSE(WritePrivateProfileStringA("A", "k", "1", dir.path("none/f.ini")));
+    EXPECT_FALSE(QFileInfo::exists(dir.path("none")));
+    // Not a regular file.
+    ASSERT_TRUE(QDir(dir.path("")).mkdir("folder.ini"));
+    EXPECT_FALSE(WritePrivateProfileStringA("A", "k", "1", dir.path("folder.ini")));
+    // A link to nothing.
+    ASSERT_TRUE(QFile::link(dir.path("gone.ini"), dir.path("dangling.ini")));
+    EXPECT_FALSE(WritePrivateProfileStringA("A", "k", "1", dir.path("dangling.ini")));
+    EXPECT_FALSE(QFileInfo::exists(dir.path("gone.ini")));
+    // A UTF-16 file cut inside a character.
+    const S odd = utf16(u"[A]\r\nk=1\r\n") + "x";
+    const QString oddFile = dir.write("odd.ini", odd);
+    EXPECT_FALSE(WritePrivateProfileStringA("B", "k", "1", oddFile));
+    EXPECT_EQ(test::readAll(oddFile), odd);
+    // An empty path.
+    EXPECT_FALSE(WritePrivateProfileStringA("A", "k", "1", QString()));
+}
+
+TEST(ProfileWrite, ReadOnlyFileOrFolderRefused)
+{
+    if (skipAsRoot())
+        GTEST_SKIP() << "root ignores permissions";
+    test::TempDir dir;
+    const S before = "[A]\r\nk=1\r\n";
+    const QString file = dir.write("f.ini", before);
+    ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0444), 0);
+    EXPECT_FALSE(WritePrivateProfileStringA("A", "k", "2", file));
+    EXPECT_EQ(test::readAll(file), before);
+
+    ASSERT_TRUE(QDir(dir.path("")).mkdir("ro"));
+    const QString inside = dir.write("ro/f.ini", before);
+    const QByteArray folder = QFile::encodeName(dir.path("ro"));
+    ASSERT_EQ(::chmod(folder.constData(), 0555), 0);
+    EXPECT_FALSE(WritePrivateProfileStringA("A", "k", "2", inside));
+    EXPECT_EQ(test::readAll(inside), before);
+    EXPECT_EQ(QDir(dir.path("ro")).entryList(QDir::Files | QDir::Hidden), QStringList{"f.ini"});
+    ::chmod(folder.constData(), 0755);
+}
+
+// Lines across the reader's 1 MiB blocks, with a CR LF split between two of
+// them; the key sits after them and everything around it is copied.
+TEST(ProfileWrite, LargeFileAcrossBlocks)
+{
+    for (const bool wide : {false, true}) {
+        SCOPED_TRACE(wide ? "utf16" : "bytes");
+        // A comment long enough to put its CR at the last byte of the first block.
+        std::u16string text = u"[A]\r\n;" + std::u16string(wide ? 524280 : 1048569, u'p') + u"\r\n";
+        while (text.size() < (3u << 20) / (wide ? 2 : 1))
+            text += u"x" + std::u16string(997, u'y') + u"=1\r\n";
+        text += u"k=old\r\n[B]\r\n";
+        auto bytesOf = [&](const std::u16string& t) {
+            return wide ? utf16(t) : S(t.begin(), t.end());
+        };
+        std::u16string expected = text;
+        expected.replace(expected.find(u"k=old"), 5, u"k=new");
+
+        ASSERT_EQ(bytesOf(text).substr(wide ? 1048574 : 1048575, 3), wide ? "\r\0\n"s : "\r\nx"s);
+
+        test::TempDir dir;
+        const QString file = dir.write("big.ini", bytesOf(text));
+        EXPECT_TRUE(WritePrivateProfileStringA("A", "k", "new", file));
+        EXPECT_TRUE(test::readAll(file) == bytesOf(expected));
+        EXPECT_EQ(lookup(file, "a", "K"), "new");
+        EXPECT_TRUE(WritePrivateProfileStringA("A", "n", "v", file));
+        expected.insert(expected.find(u"[B]"), u"n=v\r\n");
+        EXPECT_TRUE(test::readAll(file) == bytesOf(expected));
+    }
+}
+
+struct RoundTripCase {
+    const char* name;
+    S before;
+    S section;
+    S key;
+    S value;
+    S expected;  // what the read returns
+};
+
+void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.name; }
+
+class ProfileRoundTrip : public testing::TestWithParam<RoundTripCase> {};
+
+TEST_P(ProfileRoundTrip, WriteThenRead)
+{
+    const RoundTripCase& c = GetParam();
+    test::TempDir dir;
+    const QString file = dir.write("f.ini", c.before);
+    EXPECT_TRUE(Commands::WriteProfileValue(c.section, c.key, c.value, file));
+    EXPECT_EQ(Commands::ReadProfileValue(c.section, c.key, file), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, ProfileRoundTrip,
+    testing::Values(RoundTripCase{"bytes_existing", "[A]\nk=1\nx=0\n", "A", "x", "a b", "a b"},
+                    RoundTripCase{"bytes_new_key", "[A]\nk=1\n", "A", "n ", "v", "v"},
+                    RoundTripCase{"windows1252_umlauts", "[\xC4]\r\nk=1\r\n", "\xE4", "\xFC", "\xF6", "\xF6"},
+                    RoundTripCase{"utf8_bom_umlauts", "\xEF\xBB\xBF[\xC3\x84]\r\nk=1\r\n", "\xC3\xA4", "\xC3\xBC",
+                                  "\xC3\xB6", "\xC3\xB6"},
+                    RoundTripCase{"utf16le_new_section", utf16(u"[A]\r\nk=1\r\n"), "\xC4", "n", "\x80\xFF", "\x80\xFF"},
+                    RoundTripCase{"utf16be_existing", utf16(u"[A]\r\nk=1\r\nx=\U0001F600\r\n", false), "A", "x", "?",
+                                  "?"}),
+    [](const testing::TestParamInfo<RoundTripCase>& info) { return S(info.param.name); });
+
+TEST(WriteProfileValue, ReportsFailure)
+{
+    test::TempDir dir;
+    EXPECT_FALSE(Commands::WriteProfileValue("A", "", "1", dir.path("f.ini")));
+    EXPECT_FALSE(Commands::WriteProfileValue("A", "k", "1", dir.path("none/f.ini")));
+    EXPECT_TRUE(Commands::WriteProfileValue("A", "k", "1", dir.path("f.ini")));
+}
+
+}  // namespace
+}  // namespace keyloom
