@@ -1,0 +1,213 @@
+// Editing a value and applying it through the real widgets, files checked
+// byte for byte.
+
+#include "ui/navigation.h"
+#include "ui_test_util.h"
+
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+using namespace keyloom;
+
+namespace {
+
+void clickFile(Form1& form, const QTemporaryDir& dir, const QString& name)
+{
+    form.Dir1->setPath(dir.path());
+    const auto items = form.File1->findItems(name, Qt::MatchExactly);
+    QVERIFY(!items.isEmpty());
+    form.File1->setCurrentItem(items.first());
+}
+
+void clickRow(QListView* view, int row) { view->setCurrentIndex(view->model()->index(row, 0)); }
+
+QByteArray utf16le(const QByteArray& latin1)
+{
+    QByteArray bytes("\xFF\xFE", 2);
+    for (const char c : latin1) {
+        bytes.append(c);
+        bytes.append('\0');
+    }
+    return bytes;
+}
+
+}  // namespace
+
+class ApplyTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void registryRows_data();
+    void registryRows();
+    void iniValueInTheFilesEncoding_data();
+    void iniValueInTheFilesEncoding();
+    void pendingExportWrittenOnceThenCopied();
+    void secondClickDuringApplyDoesNothing();
+    void utf16OnDiskWithoutPendingTextIsRefused();
+    void failedIniWriteKeepsButtonEnabled();
+    void valueBoxRefusesLineBreaks();
+};
+
+void ApplyTest::registryRows_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<int>("sectionRow");
+    QTest::addColumn<int>("keyRow");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("after");
+    const QByteArray head = "REGEDIT4\r\n\r\n[HKEY_A]\r\n";
+    QTest::newRow("quoted") << head + "\"Version\"=\"1.0\"\r\n" << 0 << 0 << "2.0" << head + "\"Version\"=\"2.0\"\r\n";
+    QTest::newRow("dword") << head + "\"Count\"=dword:0000000a\r\n" << 0 << 0 << "dword:0000000b"
+                           << head + "\"Count\"=dword:0000000b\r\n";
+    QTest::newRow("default") << head + "\"@\"=\"x\"\r\n@=\"alt\"\r\n" << 0 << 1 << "neu"
+                             << head + "\"@\"=\"x\"\r\n@=\"neu\"\r\n";
+    QTest::newRow("backslashes") << head + "\"Pfad\"=\"C:\\\\Temp\"\r\n" << 0 << 0 << "D:\\\\Neu"
+                                 << head + "\"Pfad\"=\"D:\\\\Neu\"\r\n";
+    QTest::newRow("typed quotes") << head + "\"Name\"=\"x\"\r\n" << 0 << 0 << "\"y\"" << head + "\"Name\"=\"y\"\r\n";
+    QTest::newRow("emptied") << head + "\"E\"=\"x\"\r\n" << 0 << 0 << "" << head + "\"E\"=\"\"\r\n";
+    QTest::newRow("no line end, other section, twice")
+        << QByteArray("[HKEY_B]\r\n\"V\"=\"b\"\r\n[HKEY_A]\r\n\"V\"=\"1\"\r\n[hkey_a]\r\n\"V\"=\"c\"\r\n[HKEY_A]\r\n\"V\"=\"2\"")
+        << 1 << 0 << "9"
+        << QByteArray("[HKEY_B]\r\n\"V\"=\"b\"\r\n[HKEY_A]\r\n\"V\"=\"9\"\r\n[hkey_a]\r\n\"V\"=\"c\"\r\n[HKEY_A]\r\n\"V\"=\"9\"\r\n");
+    QTest::newRow("lf file stays lf") << QByteArray("[HKEY_A]\n\"V\"=\"1\"\n") << 0 << 0 << "2"
+                                      << QByteArray("[HKEY_A]\n\"V\"=\"2\"\n");
+}
+
+void ApplyTest::registryRows()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(int, sectionRow);
+    QFETCH(int, keyRow);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, after);
+    QTemporaryDir dir;
+    const QString file = test::writeFile(dir, "test.reg", before);
+    AppModul app;
+    Form1 form(app);
+    clickFile(form, dir, "test.reg");
+    clickRow(form.List1, sectionRow);
+    clickRow(form.List2, keyRow);
+    form.Text1->setText(typed == form.Text1->text() ? typed + "x" : typed);
+    form.Text1->setText(typed);
+    QVERIFY(form.Command1->isEnabled());
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(test::readFile(file), after);
+    QVERIFY(!form.Command1->isEnabled());
+    QVERIFY(!QFile::exists(dir.filePath("test.re_")));
+}
+
+void ApplyTest::iniValueInTheFilesEncoding_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+    QTest::newRow("utf-8") << QByteArray("; Grüße\r\n[Main]\r\nKey = alt\r\n")
+                           << QByteArray("; Grüße\r\n[Main]\r\nKey = Wär\r\n");
+    QTest::newRow("windows-1252") << QByteArray("; Gr\xFC\xDF" "e\r\n[Main]\r\nKey = alt\r\n")
+                                  << QByteArray("; Gr\xFC\xDF" "e\r\n[Main]\r\nKey = W\xE4r\r\n");
+}
+
+void ApplyTest::iniValueInTheFilesEncoding()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    QTemporaryDir dir;
+    const QString file = test::writeFile(dir, "a.ini", before);
+    AppModul app;
+    Form1 form(app);
+    clickFile(form, dir, "a.ini");
+    QCOMPARE(form.Text1->text(), QString("alt"));
+    form.Text1->setText(QString::fromUtf8("Wär"));
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(test::readFile(file), after);
+    QVERIFY(!form.Command1->isEnabled());
+}
+
+void ApplyTest::pendingExportWrittenOnceThenCopied()
+{
+    QTemporaryDir dir;
+    const QString file =
+        test::writeFile(dir, "e.reg", utf16le("Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"V\"=\"1\"\r\n"));
+    AppModul app;
+    Form1 form(app);
+    clickFile(form, dir, "e.reg");
+    QCOMPARE(app.ConvertPending, std::int16_t(1));
+    form.Text1->setText("2");
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(test::readFile(file), QByteArray("REGEDIT4\r\n\r\n[K]\r\n\"V\"=\"2\"\r\n\r\n"));
+    QCOMPARE(app.ConvertPending, std::int16_t(0));
+    form.Text1->setText("3");
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(test::readFile(file), QByteArray("REGEDIT4\r\n\r\n[K]\r\n\"V\"=\"3\"\r\n\r\n"));
+}
+
+void ApplyTest::secondClickDuringApplyDoesNothing()
+{
+    QTemporaryDir dir;
+    const QString file = test::writeFile(dir, "t.reg", "[K]\r\n\"V\"=\"1\"\r\n");
+    AppModul app;
+    Form1 form(app);
+    clickFile(form, dir, "t.reg");
+    form.Text1->setText("2");
+    // Clicked again while the first apply lets pending events run.
+    int nested = 0;
+    QTimer::singleShot(0, &form, [&] {
+        ++nested;
+        form.Command1_Click();
+    });
+    form.Command1_Click();
+    QCOMPARE(nested, 1);
+    QCOMPARE(test::readFile(file), QByteArray("[K]\r\n\"V\"=\"2\"\r\n"));
+    QVERIFY(!QFile::exists(dir.filePath("t.re_")));
+    QVERIFY(!form.Command1->isEnabled());
+}
+
+void ApplyTest::utf16OnDiskWithoutPendingTextIsRefused()
+{
+    QTemporaryDir dir;
+    const QByteArray bytes = utf16le("Windows Registry Editor Version 5.00\r\n[K]\r\n\"V\"=\"1\"\r\n");
+    const QString file = test::writeFile(dir, "u.reg", bytes);
+    test::writeFile(dir, "other.reg", "[K]\r\n\"V\"=\"1\"\r\n");
+    AppModul app;
+    Form1 form(app);
+    clickFile(form, dir, "u.reg");
+    // Another file's click clears the pending flag; the waiting text is not
+    // this file's any more. Back on u.reg via a right-click: no load.
+    clickFile(form, dir, "other.reg");
+    app.CurrentFile = file;
+    form.Text1->setText("2");
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(test::readFile(file), bytes);
+    QVERIFY(form.Command1->isEnabled());
+}
+
+void ApplyTest::failedIniWriteKeepsButtonEnabled()
+{
+    QTemporaryDir dir;
+    test::writeFile(dir, "a.ini", "[Main]\r\nKey=1\r\n");
+    AppModul app;
+    Form1 form(app);
+    clickFile(form, dir, "a.ini");
+    QFile::remove(dir.filePath("a.ini"));
+    QDir(dir.path()).mkdir("a.ini");  // the path is now a folder: the write must fail
+    form.Text1->setText("2");
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QVERIFY(form.Command1->isEnabled());
+}
+
+void ApplyTest::valueBoxRefusesLineBreaks()
+{
+    AppModul app;
+    Form1 form(app);
+    form.Text1->setText("a\r\nb\nc");
+    QCOMPARE(form.Text1->text(), QString("abc"));
+    form.Text1->clear();
+    QTest::keyClicks(form.Text1, "x");
+    form.Text1->insert("1\n2");
+    QCOMPARE(form.Text1->text(), QString("x12"));
+}
+
+QTEST_MAIN(ApplyTest)
+#include "apply_test.moc"

@@ -1,0 +1,212 @@
+// The click chain through the real widgets: file, section, key, value, and
+// the apply button's state after each step.
+
+#include "ui/navigation.h"
+#include "ui_test_util.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace keyloom;
+
+namespace {
+
+QByteArray utf16le(const QString& text)
+{
+    QByteArray bytes("\xFF\xFE", 2);
+    for (const QChar c : text) {
+        bytes.append(char(c.unicode() & 0xFF));
+        bytes.append(char(c.unicode() >> 8));
+    }
+    return bytes;
+}
+
+QStringList entries(const QListView* view)
+{
+    QStringList list;
+    for (int row = 0; row < view->model()->rowCount(); ++row)
+        list << view->model()->index(row, 0).data().toString();
+    return list;
+}
+
+// Moves the lists to `dir` and selects `name`, as a user's click does.
+void clickFile(Form1& form, const QTemporaryDir& dir, const QString& name)
+{
+    form.Dir1->setPath(dir.path());
+    const auto items = form.File1->findItems(name, Qt::MatchExactly);
+    QVERIFY(!items.isEmpty());
+    form.File1->setCurrentItem(items.first());
+}
+
+void clickRow(QListView* view, int row) { view->setCurrentIndex(view->model()->index(row, 0)); }
+
+}  // namespace
+
+class DocumentTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void iniFileShowsFirstSectionKeyAndValue();
+    void registryChainUnquotesAndDisablesHex();
+    void utf16ExportWaitsInText2();
+    void fileWithoutMarkerKeepsText2();
+    void listingStopsAtBareFileName();
+    void encodingsShowUmlauts_data();
+    void encodingsShowUmlauts();
+    void lookupOfLoneQuoteKeepsText();
+};
+
+void DocumentTest::iniFileShowsFirstSectionKeyAndValue()
+{
+    QTemporaryDir dir;
+    test::writeFile(dir, "setup.ini", "; c\r\n[Main]\r\nKey1=abc\r\n; note\r\n  Indented=1\r\nKey2 = x\r\n\r\n[B]\r\nz=1\r\n[Main]\r\nKey3=3\r\n");
+    AppModul app;
+    app.AppTitle = "Quorrel Keyloom";
+    Form1 form(app);
+    clickFile(form, dir, "setup.ini");
+    QCOMPARE(entries(form.List1), QStringList({"Main", "B", "Main"}));
+    QCOMPARE(entries(form.List2), QStringList({"Key1", "Key2 ", "Key3"}));
+    QCOMPARE(form.Label1->text(), QString("Main"));
+    QCOMPARE(form.Text1->text(), QString("abc"));
+    QVERIFY(!form.Command1->isEnabled());
+    QCOMPARE(form.windowTitle(), QString("Quorrel Keyloom - setup.ini"));
+    QCOMPARE(app.CurrentFile, dir.filePath("setup.ini"));
+
+    clickRow(form.List2, 1);  // "Key2 " with its blank finds "Key2 = x"
+    QCOMPARE(form.Text1->text(), QString("x"));
+    QVERIFY(!form.Command1->isEnabled());
+    form.Text1->setText("y");
+    QVERIFY(form.Command1->isEnabled());
+    clickRow(form.List1, 1);
+    QCOMPARE(entries(form.List2), QStringList({"z"}));
+    QCOMPARE(form.Text1->text(), QString("1"));
+    QVERIFY(!form.Command1->isEnabled());
+}
+
+void DocumentTest::registryChainUnquotesAndDisablesHex()
+{
+    QTemporaryDir dir;
+    test::writeFile(dir, "x.REG",
+                    "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Demo]\r\n\"Version\"=\"1.0\"\r\n@=\"text\"\r\n"
+                    "\"Data\"=hex:01,02,\\\r\n  03,04\r\n\"Count\"=dword:0000000a\r\n");
+    test::writeFile(dir, "y.ini", "[A]\r\nk=v\r\n");
+    AppModul app;
+    Form1 form(app);
+    clickFile(form, dir, "x.REG");
+    QCOMPARE(entries(form.List2), QStringList({"Version", "@", "Data", "Count"}));
+    QCOMPARE(form.Text1->text(), QString("1.0"));
+    QCOMPARE(app.QuoteState, std::int16_t(2));
+    clickRow(form.List2, 1);
+    QCOMPARE(form.Text1->text(), QString("text"));
+    clickRow(form.List2, 2);
+    QCOMPARE(form.Text1->text(), QString("hex:01,02,\\"));
+    QVERIFY(!form.Text1->isEnabled());
+    clickRow(form.List2, 3);
+    QCOMPARE(form.Text1->text(), QString("dword:0000000a"));
+    QVERIFY(form.Text1->isEnabled());
+    QCOMPARE(app.QuoteState, std::int16_t(0));
+    // An INI value after a "hex" value is editable.
+    clickRow(form.List2, 2);
+    QVERIFY(!form.Text1->isEnabled());
+    clickFile(form, dir, "y.ini");
+    QCOMPARE(form.Text1->text(), QString("v"));
+    QVERIFY(form.Text1->isEnabled());
+}
+
+void DocumentTest::utf16ExportWaitsInText2()
+{
+    QTemporaryDir dir;
+    test::writeFile(dir, "e.reg",
+                    utf16le("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_A\\Größe]\r\n\"Wert\"=\"ä\"\r\n"));
+    AppModul app;
+    app.AppTitle = "Quorrel Keyloom";
+    Form1 form(app);
+    clickFile(form, dir, "e.reg");
+    QCOMPARE(app.ConvertPending, std::int16_t(1));
+    QCOMPARE(form.windowTitle(), QString("Quorrel Keyloom - e.reg*"));
+    QCOMPARE(QByteArray::fromStdString(form.Text2->bytes()),
+             QByteArray("REGEDIT4\r\n\r\n[HKEY_A\\Gr\xF6\xDF" "e]\r\n\"Wert\"=\"\xE4\"\r\n"));
+    QCOMPARE(entries(form.List1), QStringList({QString::fromUtf8("HKEY_A\\Größe")}));
+    QCOMPARE(form.Text1->text(), QString::fromUtf8("ä"));
+    QVERIFY(!form.Text2->isVisible());
+}
+
+void DocumentTest::fileWithoutMarkerKeepsText2()
+{
+    QTemporaryDir dir;
+    test::writeFile(dir, "a.reg", utf16le("Windows Registry Editor Version 5.00\r\n[K]\r\n"));
+    test::writeFile(dir, "b.reg", "REGEDIT4\r\n[K]\r\n");
+    AppModul app;
+    Form1 form(app);
+    clickFile(form, dir, "a.reg");
+    const std::string waiting = form.Text2->bytes();
+    clickFile(form, dir, "b.reg");
+    QCOMPARE(app.ConvertPending, std::int16_t(0));
+    QVERIFY(!form.windowTitle().endsWith('*'));
+    QCOMPARE(form.Text2->bytes(), waiting);
+}
+
+void DocumentTest::listingStopsAtBareFileName()
+{
+    QTemporaryDir dir;
+    test::writeFile(dir, "d.inf", "[Files]\r\na=1\r\nb=2\r\nx.sys\r\nc=3\r\n[Other]\r\nq=9\r\n");
+    AppModul app;
+    Form1 form(app);
+    form.Dir1->setPath(dir.path());
+    form.Text1->setText("before");
+    QVERIFY(form.Command1->isEnabled());
+    clickFile(form, dir, "d.inf");
+    QCOMPARE(entries(form.List2), QStringList({"a", "b"}));
+    QVERIFY(!form.List2->currentIndex().isValid());
+    QCOMPARE(form.Text1->text(), QString());
+    // The load disabled the button; emptying the box again changed nothing.
+    QVERIFY(!form.Command1->isEnabled());
+    // A section click with text in the box leaves the button enabled.
+    clickRow(form.List1, 1);
+    QCOMPARE(form.Text1->text(), QString("9"));
+    clickRow(form.List1, 0);
+    QCOMPARE(entries(form.List2), QStringList({"a", "b"}));
+    QVERIFY(form.Command1->isEnabled());
+}
+
+void DocumentTest::encodingsShowUmlauts_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("utf-8") << QByteArray("[Müll]\r\nSchlüssel=Wär\r\n");
+    QTest::newRow("windows-1252") << QByteArray("[M\xFCll]\r\nSchl\xFCssel=W\xE4r\r\n");
+    QTest::newRow("utf-8 with mark") << QByteArray("\xEF\xBB\xBF[Müll]\r\nSchlüssel=Wär\r\n");
+}
+
+void DocumentTest::encodingsShowUmlauts()
+{
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    test::writeFile(dir, "u.ini", bytes);
+    AppModul app;
+    Form1 form(app);
+    clickFile(form, dir, "u.ini");
+    QCOMPARE(entries(form.List1), QStringList({QString::fromUtf8("Müll")}));
+    QCOMPARE(entries(form.List2), QStringList({QString::fromUtf8("Schlüssel")}));
+    QCOMPARE(form.Text1->text(), QString::fromUtf8("Wär"));
+}
+
+void DocumentTest::lookupOfLoneQuoteKeepsText()
+{
+    QTemporaryDir dir;
+    test::writeFile(dir, "q.reg", "[K]\r\n\"A\"=\"\r\n\"B\"=\"b\"\r\n");
+    AppModul app;
+    Form1 form(app);
+    clickFile(form, dir, "q.reg");
+    // The first key's value is a lone quote: the lookup fails and the box
+    // keeps the empty text the listing left; the button was not disabled.
+    QCOMPARE(form.Text1->text(), QString());
+    clickRow(form.List2, 1);
+    QCOMPARE(form.Text1->text(), QString("b"));
+    QVERIFY(!form.Command1->isEnabled());
+}
+
+QTEST_MAIN(DocumentTest)
+#include "document_test.moc"

@@ -1,0 +1,239 @@
+// The file list's popup menu, its three commands and the double-click,
+// through the real widgets with the questions answered by the test.
+
+#include "ui/messagebox.h"
+#include "ui/navigation.h"
+#include "ui_test_util.h"
+
+#include <QAction>
+#include <QListView>
+#include <QMenu>
+#include <QtTest>
+
+using namespace keyloom;
+
+namespace {
+
+void selectFile(Form1& form, const QTemporaryDir& dir, const QString& name)
+{
+    form.Dir1->setPath(dir.path());
+    const auto items = form.File1->findItems(name, Qt::MatchExactly);
+    QVERIFY(!items.isEmpty());
+    form.File1->setCurrentItem(items.first());
+}
+
+QByteArray utf16le(const QByteArray& latin1)
+{
+    QByteArray bytes("\xFF\xFE", 2);
+    for (const char c : latin1) {
+        bytes.append(c);
+        bytes.append('\0');
+    }
+    return bytes;
+}
+
+void rightClick(Form1& form)
+{
+    QTest::mouseClick(form.File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+}
+
+}  // namespace
+
+class FileCommandsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+    void menuEntriesFollowTheName_data();
+    void menuEntriesFollowTheName();
+    void rightClickWithoutSelectionShowsNothing();
+    void convertAfterYes();
+    void convertAfterNoChangesNothing();
+    void convertOnlyTheFileTheTextWasMadeFrom();
+    void spaceInsertionReloads_data();
+    void spaceInsertionReloads();
+    void spaceInsertionRefusesUtf16();
+    void deleteAsksAndRemovesTheEntry();
+    void doubleClickDuringStartupDoesNothing();
+};
+
+void FileCommandsTest::cleanup()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* menu = qobject_cast<QMenu*>(w))
+            menu->close();
+}
+
+void FileCommandsTest::menuEntriesFollowTheName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("convert");
+    QTest::newRow("reg") << "a.reg" << true;
+    QTest::newRow("upper case") << "TEST.REG" << true;
+    QTest::newRow("ini") << "a.ini" << false;
+    QTest::newRow("inf") << "a.inf" << false;
+    QTest::newRow("reg.ini") << "werte.reg.ini" << false;
+}
+
+void FileCommandsTest::menuEntriesFollowTheName()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, convert);
+    QTemporaryDir dir;
+    test::writeFile(dir, name, "[A]\r\n");
+    AppModul app;
+    Form1 form(app);
+    form.show();
+    selectFile(form, dir, name);
+    rightClick(form);
+    QCOMPARE(form.mnuConvert->isEnabled(), convert);
+    QCOMPARE(form.mnuSpace->isEnabled(), !convert);
+    QVERIFY(form.mnuDel->isEnabled());
+    QVERIFY(form.mnuPop->isVisible());
+    QCOMPARE(app.CurrentFile, dir.filePath(name));
+    QCOMPARE(form.File1->fileName(), name);  // the right-click moved no selection
+}
+
+void FileCommandsTest::rightClickWithoutSelectionShowsNothing()
+{
+    QTemporaryDir dir;
+    test::writeFile(dir, "a.ini", "[A]\r\n");
+    AppModul app;
+    app.CurrentFile = "unchanged";
+    Form1 form(app);
+    form.show();
+    form.Dir1->setPath(dir.path());
+    rightClick(form);
+    QVERIFY(!form.mnuPop->isVisible());
+    QCOMPARE(app.CurrentFile, QString("unchanged"));
+}
+
+void FileCommandsTest::convertAfterYes()
+{
+    QTemporaryDir dir;
+    const QString file = test::writeFile(dir, "e.reg", utf16le("Windows Registry Editor Version 5.00\r\n[K]\r\n\"V\"=\"1\"\r\n"));
+    AppModul app;
+    app.AppTitle = "Quorrel Keyloom";
+    Form1 form(app);
+    selectFile(form, dir, "e.reg");
+    QCOMPARE(form.windowTitle(), QString("Quorrel Keyloom - e.reg*"));
+    MessageBox::setNextAnswer(MessageBox::Yes);
+    form.mnuConvert->trigger();
+    QCOMPARE(MessageBox::lastQuestion(), QString("Datei 'e.reg' wirklich ins REGEDIT4-Format konvertieren ?"));
+    QCOMPARE(test::readFile(file), QByteArray("REGEDIT4\r\n[K]\r\n\"V\"=\"1\"\r\n\r\n"));
+    QCOMPARE(form.windowTitle(), QString("Quorrel Keyloom - e.reg"));
+    QCOMPARE(app.ConvertPending, std::int16_t(0));
+}
+
+void FileCommandsTest::convertAfterNoChangesNothing()
+{
+    QTemporaryDir dir;
+    const QByteArray bytes = utf16le("Windows Registry Editor Version 5.00\r\n[K]\r\n");
+    const QString file = test::writeFile(dir, "e.reg", bytes);
+    AppModul app;
+    Form1 form(app);
+    selectFile(form, dir, "e.reg");
+    const QString title = form.windowTitle();
+    MessageBox::setNextAnswer(MessageBox::No);
+    form.mnuConvert->trigger();
+    QCOMPARE(test::readFile(file), bytes);
+    QCOMPARE(form.windowTitle(), title);
+    QCOMPARE(app.ConvertPending, std::int16_t(1));
+}
+
+void FileCommandsTest::convertOnlyTheFileTheTextWasMadeFrom()
+{
+    QTemporaryDir dir;
+    test::writeFile(dir, "a.reg", utf16le("Windows Registry Editor Version 5.00\r\n[K]\r\n"));
+    const QString other = test::writeFile(dir, "b.reg", "REGEDIT4\r\n[Mine]\r\n");
+    AppModul app;
+    Form1 form(app);
+    form.show();
+    selectFile(form, dir, "a.reg");
+    app.CurrentFile = other;  // as a right-click on b.reg would set it
+    MessageBox::setNextAnswer(MessageBox::Yes);
+    form.mnuConvert->trigger();
+    QCOMPARE(test::readFile(other), QByteArray("REGEDIT4\r\n[Mine]\r\n"));
+    QVERIFY(MessageBox::lastQuestion().contains("nichts zu konvertieren"));
+}
+
+void FileCommandsTest::spaceInsertionReloads_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QString>("firstSection");
+    QTest::newRow("inf") << QByteArray("[Version]\r\nA=1\r\n; c\r\n[B]\r\n\r\n[C]\r\n   \r\n[D]\r\n [E]")
+                         << QByteArray("[Version]\r\nA=1\r\n; c\r\n\r\n[B]\r\n\r\n[C]\r\n   \r\n\r\n[D]\r\n [E]\r\n") << "Version";
+    QTest::newRow("lf") << QByteArray("[A]\nx=1\n[B]\n") << QByteArray("[A]\nx=1\n\n[B]\n") << "A";
+}
+
+void FileCommandsTest::spaceInsertionReloads()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    QFETCH(QString, firstSection);
+    QTemporaryDir dir;
+    const QString file = test::writeFile(dir, "s.inf", before);
+    AppModul app;
+    Form1 form(app);
+    selectFile(form, dir, "s.inf");
+    form.mnuSpace->trigger();
+    QCOMPARE(test::readFile(file), after);
+    form.mnuSpace->trigger();
+    QCOMPARE(test::readFile(file), after);
+    QVERIFY(!QFile::exists(dir.filePath("s.in_")));
+    // The file was loaded again: its first section is shown.
+    QCOMPARE(form.List1->model()->index(0, 0).data().toString(), firstSection);
+}
+
+void FileCommandsTest::spaceInsertionRefusesUtf16()
+{
+    QTemporaryDir dir;
+    const QByteArray bytes = utf16le("[A]\r\nx=1\r\n[B]\r\n");
+    const QString file = test::writeFile(dir, "w.ini", bytes);
+    AppModul app;
+    Form1 form(app);
+    selectFile(form, dir, "w.ini");
+    form.mnuSpace->trigger();
+    QCOMPARE(test::readFile(file), bytes);
+    QVERIFY(!QFile::exists(dir.filePath("w.in_")));
+}
+
+void FileCommandsTest::deleteAsksAndRemovesTheEntry()
+{
+    QTemporaryDir dir;
+    const QString file = test::writeFile(dir, "test.ini", "[A]\r\nk=v\r\n");
+    test::writeFile(dir, "keep.ini", "");
+    QFile::setPermissions(file, QFile::ReadOwner);
+    AppModul app;
+    Form1 form(app);
+    selectFile(form, dir, "test.ini");
+    MessageBox::setNextAnswer(MessageBox::No);
+    form.mnuDel->trigger();
+    QCOMPARE(MessageBox::lastQuestion(), QString("Datei 'test.ini' wirklich löschen ?"));
+    QVERIFY(QFile::exists(file));
+    MessageBox::setNextAnswer(MessageBox::Yes);
+    form.mnuDel->trigger();
+    QVERIFY(!QFile::exists(file));
+    QCOMPARE(form.File1->count(), 1);
+    QCOMPARE(form.File1->item(0)->text(), QString("keep.ini"));
+    // What was shown stays shown.
+    QCOMPARE(form.List1->model()->rowCount(), 1);
+}
+
+void FileCommandsTest::doubleClickDuringStartupDoesNothing()
+{
+    QTemporaryDir dir;
+    test::writeFile(dir, "a.ini", "");
+    AppModul app;
+    app.QuoteState = 3;
+    app.CurrentFile = "before";
+    Form1 form(app);
+    selectFile(form, dir, "a.ini");
+    app.CurrentFile = "before";
+    form.File1_DblClick();
+    QCOMPARE(app.CurrentFile, QString("before"));
+}
+
+QTEST_MAIN(FileCommandsTest)
+#include "filecommands_test.moc"
