@@ -6,6 +6,7 @@
 #include "filecommands/convert.h"
 #include "filecommands/filecommands.h"
 #include "filecommands/spacing.h"
+#include "platform/drives.h"
 #include "platform/editor.h"
 #include "ui/bytelistmodel.h"
 #include "ui/messagebox.h"
@@ -111,10 +112,15 @@ Form1::~Form1() = default;
 
 void Form1::createControls()
 {
+    // Like the lists of the platform, all three start in the current folder.
+    const QString here = QDir::currentPath();
     Drive1 = new DriveList(this);
+    Drive1->setDrive(rootOf(here, Drive1->drives()));
     Dir1 = new FolderList(this);
+    Dir1->setPath(here);
     File1 = new FileList(this);
     File1->setPattern(QStringLiteral("*.ini;*.reg;*.inf"));
+    File1->setPath(here);
     File1->setToolTip(QStringLiteral("Rechtsklick für Optionen"));
 
     sections_ = new ByteListModel(this);

@@ -135,8 +135,10 @@ void FolderList::fill()
 FileList::FileList(QWidget* parent) : QListWidget(parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
-    connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0)
+    // A click moves the current row before it selects; the file is known
+    // only once the selection follows.
+    connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!fileName().isEmpty())
             emit fileClicked();
     });
 }
