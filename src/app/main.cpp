@@ -5,10 +5,9 @@
 #include "platform/singleinstance.h"
 #include "ui/form1.h"
 #include "ui/startup.h"
+#include "ui/translation.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -40,9 +39,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Quorrel Keyloom"));
     QApplication::setDesktopFileName(QStringLiteral("quorrel-keyloom"));
 
-    QTranslator qtTexts;
-    if (qtTexts.load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTexts);
+    keyloom::installGermanQtTexts();
 
     // The argument is one path taken whole, blanks included, as typed.
     const QStringList arguments = QApplication::arguments().mid(1);

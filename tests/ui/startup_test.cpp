@@ -1,7 +1,10 @@
 // The window's controls and the start-up selection, offscreen.
 
 #include "ui/navigation.h"
+#include "ui/translation.h"
 #include "ui_test_util.h"
+
+#include <QMessageBox>
 
 #include <QAction>
 #include <QLabel>
@@ -26,6 +29,7 @@ private slots:
     void commandLine();
     void relativePath();
     void fileListPattern();
+    void qtTextsAreGerman();
 };
 
 void StartupTest::controlTable_data()
@@ -175,6 +179,14 @@ void StartupTest::fileListPattern()
         names << form.File1->item(i)->text();
     QCOMPARE(names, QStringList({"a.ini", "b.Inf", "TEST.REG"}));
     QCOMPARE(form.File1->path(), dir.path());
+}
+
+void StartupTest::qtTextsAreGerman()
+{
+    QVERIFY(installGermanQtTexts());
+    QMessageBox box(QMessageBox::Question, "t", "q", QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(box.button(QMessageBox::Yes)->text().remove('&'), QString("Ja"));
+    QCOMPARE(box.button(QMessageBox::No)->text().remove('&'), QString("Nein"));
 }
 
 QTEST_MAIN(StartupTest)
