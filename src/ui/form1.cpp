@@ -26,6 +26,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QValidator>
 
 #include <cmath>
@@ -332,11 +333,19 @@ void CenterForm(QWidget& window)
 
 void Form1::Drive1_Change()
 {
-    Dir1->setPath(Drive1->drive());
+    // Each drive keeps its current folder, as drive letters do.
+    const QString drive = Drive1->drive();
+    if (Dir1->setPath(driveFolders_.value(drive, drive)) || Dir1->setPath(drive))
+        return;
+    // A drive that cannot be read: say so and stay where the lists are.
+    MessageBox::inform(this, app_.AppTitle, QStringLiteral("Laufwerk '%1' kann nicht gelesen werden.").arg(drive));
+    const QSignalBlocker blocker(Drive1);
+    Drive1->setDrive(rootOf(Dir1->path(), Drive1->drives()));
 }
 
 void Form1::Dir1_Change()
 {
+    driveFolders_.insert(rootOf(Dir1->path(), Drive1->drives()), Dir1->path());
     File1->setPath(Dir1->path());
 }
 

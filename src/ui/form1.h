@@ -6,6 +6,7 @@
 #include "app/appmodul.h"
 #include "ui/layout.h"
 
+#include <QHash>
 #include <QSet>
 #include <QWidget>
 #include <string>
@@ -138,6 +139,7 @@ private:
     layout::Panes panes_;
     float dragStartX_ = 0;
     bool applying_ = false;
+    QHash<QString, QString> driveFolders_;
     // Backups that hold the only whole copy of a file after a failed rewrite.
     QSet<QString> backupsToKeep_;
 };
