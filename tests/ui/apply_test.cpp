@@ -12,30 +12,6 @@
 
 using namespace keyloom;
 
-namespace {
-
-void clickFile(Form1& form, const QTemporaryDir& dir, const QString& name)
-{
-    form.Dir1->setPath(dir.path());
-    const auto items = form.File1->findItems(name, Qt::MatchExactly);
-    QVERIFY(!items.isEmpty());
-    form.File1->setCurrentItem(items.first());
-}
-
-void clickRow(QListView* view, int row) { view->setCurrentIndex(view->model()->index(row, 0)); }
-
-QByteArray utf16le(const QByteArray& latin1)
-{
-    QByteArray bytes("\xFF\xFE", 2);
-    for (const char c : latin1) {
-        bytes.append(c);
-        bytes.append('\0');
-    }
-    return bytes;
-}
-
-}  // namespace
-
 class ApplyTest : public QObject {
     Q_OBJECT
 
@@ -87,9 +63,9 @@ void ApplyTest::registryRows()
     const QString file = test::writeFile(dir, "test.reg", before);
     AppModul app;
     Form1 form(app);
-    clickFile(form, dir, "test.reg");
-    clickRow(form.List1, sectionRow);
-    clickRow(form.List2, keyRow);
+    test::clickFile(form, dir, "test.reg");
+    test::clickRow(form.List1, sectionRow);
+    test::clickRow(form.List2, keyRow);
     form.Text1->setText(typed == form.Text1->text() ? typed + "x" : typed);
     form.Text1->setText(typed);
     QVERIFY(form.Command1->isEnabled());
@@ -117,7 +93,7 @@ void ApplyTest::iniValueInTheFilesEncoding()
     const QString file = test::writeFile(dir, "a.ini", before);
     AppModul app;
     Form1 form(app);
-    clickFile(form, dir, "a.ini");
+    test::clickFile(form, dir, "a.ini");
     QCOMPARE(form.Text1->text(), QString("alt"));
     form.Text1->setText(QString::fromUtf8("Wär"));
     QTest::mouseClick(form.Command1, Qt::LeftButton);
@@ -129,10 +105,10 @@ void ApplyTest::pendingExportWrittenOnceThenCopied()
 {
     QTemporaryDir dir;
     const QString file =
-        test::writeFile(dir, "e.reg", utf16le("Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"V\"=\"1\"\r\n"));
+        test::writeFile(dir, "e.reg", test::utf16le("Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"V\"=\"1\"\r\n"));
     AppModul app;
     Form1 form(app);
-    clickFile(form, dir, "e.reg");
+    test::clickFile(form, dir, "e.reg");
     QCOMPARE(app.ConvertPending, std::int16_t(1));
     form.Text1->setText("2");
     QTest::mouseClick(form.Command1, Qt::LeftButton);
@@ -149,7 +125,7 @@ void ApplyTest::secondClickDuringApplyDoesNothing()
     const QString file = test::writeFile(dir, "t.reg", "[K]\r\n\"V\"=\"1\"\r\n");
     AppModul app;
     Form1 form(app);
-    clickFile(form, dir, "t.reg");
+    test::clickFile(form, dir, "t.reg");
     form.Text1->setText("2");
     // Clicked again while the first apply lets pending events run.
     int nested = 0;
@@ -167,15 +143,15 @@ void ApplyTest::secondClickDuringApplyDoesNothing()
 void ApplyTest::utf16OnDiskWithoutPendingTextIsRefused()
 {
     QTemporaryDir dir;
-    const QByteArray bytes = utf16le("Windows Registry Editor Version 5.00\r\n[K]\r\n\"V\"=\"1\"\r\n");
+    const QByteArray bytes = test::utf16le("Windows Registry Editor Version 5.00\r\n[K]\r\n\"V\"=\"1\"\r\n");
     const QString file = test::writeFile(dir, "u.reg", bytes);
     test::writeFile(dir, "other.reg", "[K]\r\n\"V\"=\"1\"\r\n");
     AppModul app;
     Form1 form(app);
-    clickFile(form, dir, "u.reg");
+    test::clickFile(form, dir, "u.reg");
     // Another file's click clears the pending flag; the waiting text is not
     // this file's any more. Back on u.reg via a right-click: no load.
-    clickFile(form, dir, "other.reg");
+    test::clickFile(form, dir, "other.reg");
     app.CurrentFile = file;
     form.Text1->setText("2");
     QTest::mouseClick(form.Command1, Qt::LeftButton);
@@ -189,7 +165,7 @@ void ApplyTest::failedIniWriteKeepsButtonEnabled()
     test::writeFile(dir, "a.ini", "[Main]\r\nKey=1\r\n");
     AppModul app;
     Form1 form(app);
-    clickFile(form, dir, "a.ini");
+    test::clickFile(form, dir, "a.ini");
     QFile::remove(dir.filePath("a.ini"));
     QDir(dir.path()).mkdir("a.ini");  // the path is now a folder: the write must fail
     form.Text1->setText("2");

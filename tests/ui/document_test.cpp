@@ -14,16 +14,6 @@ using namespace keyloom;
 
 namespace {
 
-QByteArray utf16le(const QString& text)
-{
-    QByteArray bytes("\xFF\xFE", 2);
-    for (const QChar c : text) {
-        bytes.append(char(c.unicode() & 0xFF));
-        bytes.append(char(c.unicode() >> 8));
-    }
-    return bytes;
-}
-
 QStringList entries(const QListView* view)
 {
     QStringList list;
@@ -31,17 +21,6 @@ QStringList entries(const QListView* view)
         list << view->model()->index(row, 0).data().toString();
     return list;
 }
-
-// Moves the lists to `dir` and selects `name`, as a user's click does.
-void clickFile(Form1& form, const QTemporaryDir& dir, const QString& name)
-{
-    form.Dir1->setPath(dir.path());
-    const auto items = form.File1->findItems(name, Qt::MatchExactly);
-    QVERIFY(!items.isEmpty());
-    form.File1->setCurrentItem(items.first());
-}
-
-void clickRow(QListView* view, int row) { view->setCurrentIndex(view->model()->index(row, 0)); }
 
 }  // namespace
 
@@ -66,7 +45,7 @@ void DocumentTest::iniFileShowsFirstSectionKeyAndValue()
     AppModul app;
     app.AppTitle = "Quorrel Keyloom";
     Form1 form(app);
-    clickFile(form, dir, "setup.ini");
+    test::clickFile(form, dir, "setup.ini");
     QCOMPARE(entries(form.List1), QStringList({"Main", "B", "Main"}));
     QCOMPARE(entries(form.List2), QStringList({"Key1", "Key2 ", "Key3"}));
     QCOMPARE(form.Label1->text(), QString("Main"));
@@ -75,12 +54,12 @@ void DocumentTest::iniFileShowsFirstSectionKeyAndValue()
     QCOMPARE(form.windowTitle(), QString("Quorrel Keyloom - setup.ini"));
     QCOMPARE(app.CurrentFile, dir.filePath("setup.ini"));
 
-    clickRow(form.List2, 1);  // "Key2 " with its blank finds "Key2 = x"
+    test::clickRow(form.List2, 1);  // "Key2 " with its blank finds "Key2 = x"
     QCOMPARE(form.Text1->text(), QString("x"));
     QVERIFY(!form.Command1->isEnabled());
     form.Text1->setText("y");
     QVERIFY(form.Command1->isEnabled());
-    clickRow(form.List1, 1);
+    test::clickRow(form.List1, 1);
     QCOMPARE(entries(form.List2), QStringList({"z"}));
     QCOMPARE(form.Text1->text(), QString("1"));
     QVERIFY(!form.Command1->isEnabled());
@@ -95,23 +74,23 @@ void DocumentTest::registryChainUnquotesAndDisablesHex()
     test::writeFile(dir, "y.ini", "[A]\r\nk=v\r\n");
     AppModul app;
     Form1 form(app);
-    clickFile(form, dir, "x.REG");
+    test::clickFile(form, dir, "x.REG");
     QCOMPARE(entries(form.List2), QStringList({"Version", "@", "Data", "Count"}));
     QCOMPARE(form.Text1->text(), QString("1.0"));
     QCOMPARE(app.QuoteState, std::int16_t(2));
-    clickRow(form.List2, 1);
+    test::clickRow(form.List2, 1);
     QCOMPARE(form.Text1->text(), QString("text"));
-    clickRow(form.List2, 2);
+    test::clickRow(form.List2, 2);
     QCOMPARE(form.Text1->text(), QString("hex:01,02,\\"));
     QVERIFY(!form.Text1->isEnabled());
-    clickRow(form.List2, 3);
+    test::clickRow(form.List2, 3);
     QCOMPARE(form.Text1->text(), QString("dword:0000000a"));
     QVERIFY(form.Text1->isEnabled());
     QCOMPARE(app.QuoteState, std::int16_t(0));
     // An INI value after a "hex" value is editable.
-    clickRow(form.List2, 2);
+    test::clickRow(form.List2, 2);
     QVERIFY(!form.Text1->isEnabled());
-    clickFile(form, dir, "y.ini");
+    test::clickFile(form, dir, "y.ini");
     QCOMPARE(form.Text1->text(), QString("v"));
     QVERIFY(form.Text1->isEnabled());
 }
@@ -120,11 +99,11 @@ void DocumentTest::utf16ExportWaitsInText2()
 {
     QTemporaryDir dir;
     test::writeFile(dir, "e.reg",
-                    utf16le("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_A\\Größe]\r\n\"Wert\"=\"ä\"\r\n"));
+                    test::utf16le("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_A\\Größe]\r\n\"Wert\"=\"ä\"\r\n"));
     AppModul app;
     app.AppTitle = "Quorrel Keyloom";
     Form1 form(app);
-    clickFile(form, dir, "e.reg");
+    test::clickFile(form, dir, "e.reg");
     QCOMPARE(app.ConvertPending, std::int16_t(1));
     QCOMPARE(form.windowTitle(), QString("Quorrel Keyloom - e.reg*"));
     QCOMPARE(QByteArray::fromStdString(form.Text2->bytes()),
@@ -137,13 +116,13 @@ void DocumentTest::utf16ExportWaitsInText2()
 void DocumentTest::fileWithoutMarkerKeepsText2()
 {
     QTemporaryDir dir;
-    test::writeFile(dir, "a.reg", utf16le("Windows Registry Editor Version 5.00\r\n[K]\r\n"));
+    test::writeFile(dir, "a.reg", test::utf16le("Windows Registry Editor Version 5.00\r\n[K]\r\n"));
     test::writeFile(dir, "b.reg", "REGEDIT4\r\n[K]\r\n");
     AppModul app;
     Form1 form(app);
-    clickFile(form, dir, "a.reg");
+    test::clickFile(form, dir, "a.reg");
     const std::string waiting = form.Text2->bytes();
-    clickFile(form, dir, "b.reg");
+    test::clickFile(form, dir, "b.reg");
     QCOMPARE(app.ConvertPending, std::int16_t(0));
     QVERIFY(!form.windowTitle().endsWith('*'));
     QCOMPARE(form.Text2->bytes(), waiting);
@@ -158,16 +137,16 @@ void DocumentTest::listingStopsAtBareFileName()
     form.Dir1->setPath(dir.path());
     form.Text1->setText("before");
     QVERIFY(form.Command1->isEnabled());
-    clickFile(form, dir, "d.inf");
+    test::clickFile(form, dir, "d.inf");
     QCOMPARE(entries(form.List2), QStringList({"a", "b"}));
     QVERIFY(!form.List2->currentIndex().isValid());
     QCOMPARE(form.Text1->text(), QString());
     // The load disabled the button; emptying the box again changed nothing.
     QVERIFY(!form.Command1->isEnabled());
     // A section click with text in the box leaves the button enabled.
-    clickRow(form.List1, 1);
+    test::clickRow(form.List1, 1);
     QCOMPARE(form.Text1->text(), QString("9"));
-    clickRow(form.List1, 0);
+    test::clickRow(form.List1, 0);
     QCOMPARE(entries(form.List2), QStringList({"a", "b"}));
     QVERIFY(form.Command1->isEnabled());
 }
@@ -187,7 +166,7 @@ void DocumentTest::encodingsShowUmlauts()
     test::writeFile(dir, "u.ini", bytes);
     AppModul app;
     Form1 form(app);
-    clickFile(form, dir, "u.ini");
+    test::clickFile(form, dir, "u.ini");
     QCOMPARE(entries(form.List1), QStringList({QString::fromUtf8("Müll")}));
     QCOMPARE(entries(form.List2), QStringList({QString::fromUtf8("Schlüssel")}));
     QCOMPARE(form.Text1->text(), QString::fromUtf8("Wär"));
@@ -199,11 +178,11 @@ void DocumentTest::lookupOfLoneQuoteKeepsText()
     test::writeFile(dir, "q.reg", "[K]\r\n\"A\"=\"\r\n\"B\"=\"b\"\r\n");
     AppModul app;
     Form1 form(app);
-    clickFile(form, dir, "q.reg");
+    test::clickFile(form, dir, "q.reg");
     // The first key's value is a lone quote: the lookup fails and the box
     // keeps the empty text the listing left; the button was not disabled.
     QCOMPARE(form.Text1->text(), QString());
-    clickRow(form.List2, 1);
+    test::clickRow(form.List2, 1);
     QCOMPARE(form.Text1->text(), QString("b"));
     QVERIFY(!form.Command1->isEnabled());
 }

@@ -14,24 +14,6 @@ using namespace keyloom;
 
 namespace {
 
-void selectFile(Form1& form, const QTemporaryDir& dir, const QString& name)
-{
-    form.Dir1->setPath(dir.path());
-    const auto items = form.File1->findItems(name, Qt::MatchExactly);
-    QVERIFY(!items.isEmpty());
-    form.File1->setCurrentItem(items.first());
-}
-
-QByteArray utf16le(const QByteArray& latin1)
-{
-    QByteArray bytes("\xFF\xFE", 2);
-    for (const char c : latin1) {
-        bytes.append(c);
-        bytes.append('\0');
-    }
-    return bytes;
-}
-
 void rightClick(Form1& form)
 {
     QTest::mouseClick(form.File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
@@ -84,7 +66,7 @@ void FileCommandsTest::menuEntriesFollowTheName()
     AppModul app;
     Form1 form(app);
     form.show();
-    selectFile(form, dir, name);
+    test::clickFile(form, dir, name);
     rightClick(form);
     QCOMPARE(form.mnuConvert->isEnabled(), convert);
     QCOMPARE(form.mnuSpace->isEnabled(), !convert);
@@ -111,11 +93,11 @@ void FileCommandsTest::rightClickWithoutSelectionShowsNothing()
 void FileCommandsTest::convertAfterYes()
 {
     QTemporaryDir dir;
-    const QString file = test::writeFile(dir, "e.reg", utf16le("Windows Registry Editor Version 5.00\r\n[K]\r\n\"V\"=\"1\"\r\n"));
+    const QString file = test::writeFile(dir, "e.reg", test::utf16le("Windows Registry Editor Version 5.00\r\n[K]\r\n\"V\"=\"1\"\r\n"));
     AppModul app;
     app.AppTitle = "Quorrel Keyloom";
     Form1 form(app);
-    selectFile(form, dir, "e.reg");
+    test::clickFile(form, dir, "e.reg");
     QCOMPARE(form.windowTitle(), QString("Quorrel Keyloom - e.reg*"));
     MessageBox::setNextAnswer(MessageBox::Yes);
     form.mnuConvert->trigger();
@@ -128,11 +110,11 @@ void FileCommandsTest::convertAfterYes()
 void FileCommandsTest::convertAfterNoChangesNothing()
 {
     QTemporaryDir dir;
-    const QByteArray bytes = utf16le("Windows Registry Editor Version 5.00\r\n[K]\r\n");
+    const QByteArray bytes = test::utf16le("Windows Registry Editor Version 5.00\r\n[K]\r\n");
     const QString file = test::writeFile(dir, "e.reg", bytes);
     AppModul app;
     Form1 form(app);
-    selectFile(form, dir, "e.reg");
+    test::clickFile(form, dir, "e.reg");
     const QString title = form.windowTitle();
     MessageBox::setNextAnswer(MessageBox::No);
     form.mnuConvert->trigger();
@@ -144,12 +126,12 @@ void FileCommandsTest::convertAfterNoChangesNothing()
 void FileCommandsTest::convertOnlyTheFileTheTextWasMadeFrom()
 {
     QTemporaryDir dir;
-    test::writeFile(dir, "a.reg", utf16le("Windows Registry Editor Version 5.00\r\n[K]\r\n"));
+    test::writeFile(dir, "a.reg", test::utf16le("Windows Registry Editor Version 5.00\r\n[K]\r\n"));
     const QString other = test::writeFile(dir, "b.reg", "REGEDIT4\r\n[Mine]\r\n");
     AppModul app;
     Form1 form(app);
     form.show();
-    selectFile(form, dir, "a.reg");
+    test::clickFile(form, dir, "a.reg");
     app.CurrentFile = other;  // as a right-click on b.reg would set it
     MessageBox::setNextAnswer(MessageBox::Yes);
     form.mnuConvert->trigger();
@@ -176,7 +158,7 @@ void FileCommandsTest::spaceInsertionReloads()
     const QString file = test::writeFile(dir, "s.inf", before);
     AppModul app;
     Form1 form(app);
-    selectFile(form, dir, "s.inf");
+    test::clickFile(form, dir, "s.inf");
     form.mnuSpace->trigger();
     QCOMPARE(test::readFile(file), after);
     form.mnuSpace->trigger();
@@ -189,11 +171,11 @@ void FileCommandsTest::spaceInsertionReloads()
 void FileCommandsTest::spaceInsertionRefusesUtf16()
 {
     QTemporaryDir dir;
-    const QByteArray bytes = utf16le("[A]\r\nx=1\r\n[B]\r\n");
+    const QByteArray bytes = test::utf16le("[A]\r\nx=1\r\n[B]\r\n");
     const QString file = test::writeFile(dir, "w.ini", bytes);
     AppModul app;
     Form1 form(app);
-    selectFile(form, dir, "w.ini");
+    test::clickFile(form, dir, "w.ini");
     form.mnuSpace->trigger();
     QCOMPARE(test::readFile(file), bytes);
     QVERIFY(!QFile::exists(dir.filePath("w.in_")));
@@ -207,7 +189,7 @@ void FileCommandsTest::deleteAsksAndRemovesTheEntry()
     QFile::setPermissions(file, QFile::ReadOwner);
     AppModul app;
     Form1 form(app);
-    selectFile(form, dir, "test.ini");
+    test::clickFile(form, dir, "test.ini");
     MessageBox::setNextAnswer(MessageBox::No);
     form.mnuDel->trigger();
     QCOMPARE(MessageBox::lastQuestion(), QString("Datei 'test.ini' wirklich löschen ?"));
@@ -229,7 +211,7 @@ void FileCommandsTest::doubleClickDuringStartupDoesNothing()
     app.QuoteState = 3;
     app.CurrentFile = "before";
     Form1 form(app);
-    selectFile(form, dir, "a.ini");
+    test::clickFile(form, dir, "a.ini");
     app.CurrentFile = "before";
     form.File1_DblClick();
     QCOMPARE(app.CurrentFile, QString("before"));

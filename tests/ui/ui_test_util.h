@@ -7,8 +7,12 @@
 #include "ui/form1.h"
 #include "ui/startup.h"
 
+#include "ui/navigation.h"
+
 #include <QFile>
+#include <QListView>
 #include <QTemporaryDir>
+#include <QTest>
 #include <memory>
 
 namespace keyloom::test {
@@ -26,6 +30,28 @@ inline QByteArray readFile(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Moves the lists to `dir` and selects `name`, as a user's click does.
+inline void clickFile(Form1& form, const QTemporaryDir& dir, const QString& name)
+{
+    form.Dir1->setPath(dir.path());
+    const auto items = form.File1->findItems(name, Qt::MatchExactly);
+    QVERIFY(!items.isEmpty());
+    form.File1->setCurrentItem(items.first());
+}
+
+inline void clickRow(QListView* view, int row) { view->setCurrentIndex(view->model()->index(row, 0)); }
+
+// `text` as an UTF-16LE file with its byte-order mark.
+inline QByteArray utf16le(const QString& text)
+{
+    QByteArray bytes("\xFF\xFE", 2);
+    for (const QChar c : text) {
+        bytes.append(char(c.unicode() & 0xFF));
+        bytes.append(char(c.unicode() >> 8));
+    }
+    return bytes;
 }
 
 // A started editor: its state, its lock and its window.
