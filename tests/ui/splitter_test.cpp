@@ -33,6 +33,7 @@ private slots:
     void widerWindowMovesKeyList();
     void dragFollowsPointerWithinLimits();
     void otherButtonsMoveNothing();
+    void restoreReturnsBarToItsRememberedPlace();
 };
 
 void SplitterTest::firstShowEnlargesToMinimumHeight()
@@ -98,6 +99,31 @@ void SplitterTest::otherButtonsMoveNothing()
     sendMouse(form.Picture1, QEvent::MouseMove, Qt::NoButton, Qt::RightButton, 40);
     sendMouse(form.Picture1, QEvent::MouseMove, Qt::NoButton, Qt::LeftButton | Qt::RightButton, 40);
     QCOMPARE(form.Picture1->x(), start);
+}
+
+void SplitterTest::restoreReturnsBarToItsRememberedPlace()
+{
+    AppModul app;
+    Form1 form(app);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.showMaximized();
+    QTRY_VERIFY(form.isMaximized());
+    QCOMPARE(app.LayoutFlag, std::int16_t(1));
+    form.showNormal();
+    QTRY_COMPARE(app.LayoutFlag, std::int16_t(0));
+    QCOMPARE(form.panes().Picture1.left, 4860.0f);  // never dragged: the load position
+
+    form.showMaximized();
+    QTRY_VERIFY(form.isMaximized());
+    sendMouse(form.Picture1, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, 4);
+    sendMouse(form.Picture1, QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, 4 + 30);
+    sendMouse(form.Picture1, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, 4 + 30);
+    const std::int16_t dragged = app.SplitterLeft;
+    QCOMPARE(dragged, std::int16_t(form.panes().Picture1.left));
+    form.showNormal();
+    QTRY_COMPARE(app.LayoutFlag, std::int16_t(0));
+    QCOMPARE(form.panes().Picture1.left, float(dragged));
 }
 
 QTEST_MAIN(SplitterTest)
