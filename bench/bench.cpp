@@ -2,7 +2,7 @@
 // baselines of baseline.h, measured in the same run on the same files, and
 // prints one Markdown table per file size.
 //
-//   keyloom_bench [--size-mb N]... [--runs N] [--seed N] [--data DIR]
+//   keyloom_bench [--size-mb N]... [--runs N] [--seed N] [--data DIR] [--only OPERATION]...
 //   keyloom_bench --data DIR --one OPERATION     (one run, for /usr/bin/time)
 
 #include "bench/baseline.h"
@@ -18,7 +18,6 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QListView>
 #include <QTemporaryDir>
 
@@ -26,11 +25,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace keyloom::bench {
@@ -48,6 +47,7 @@ struct Operation {
     double target;  // ratio to the baseline; seconds when there is none; 0: no target
     std::function<bool()> run;
     std::function<void()> prepare = {};  // runs untimed before each run
+    std::function<bool()> check = {};    // runs untimed after each run
 };
 
 struct Row {
@@ -109,18 +109,23 @@ struct Window {
         sections = qobject_cast<ByteListModel*>(form->List1->model());
     }
 
-    // Selects `file` in File1 as a click does; its handlers run the load, the
-    // key listing of the first section and the lookup of its first value.
-    bool click(const QString& file)
+    // Selects `row` of File1 as a click does; its handlers run the load, the
+    // key listing of the first section and the lookup of its first value,
+    // and the events that follow paint the result.
+    bool click(int row)
+    {
+        form->File1->setCurrentRow(row);
+        QApplication::processEvents();
+        return true;
+    }
+    // Leaves no file selected, so that the next click selects anew.
+    void unselect() { form->File1->setCurrentRow(-1); }
+    int rowOf(const QString& file) const
     {
         const auto items = form->File1->findItems(QFileInfo(file).fileName(), Qt::MatchExactly);
-        if (items.isEmpty())
-            return false;
-        form->File1->setCurrentRow(-1);
-        form->File1->setCurrentItem(items.first());
-        QApplication::processEvents();
-        return app.CurrentFile == file && sections->rowCount() > 0;
+        return items.isEmpty() ? -1 : form->File1->row(items.first());
     }
+    bool shows(const QString& file) const { return app.CurrentFile == file && sections->rowCount() > 0; }
 };
 
 std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
@@ -128,15 +133,36 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
     const QString reg = files.regedit4;
     const QString wide = files.utf16;
     const QString ini = files.ini;
-    auto flip = std::make_shared<int>(0);
+    // The writes alternate between two values, so that each run changes the
+    // file; which one comes next is read from the file, untimed.
+    auto nextValue = std::make_shared<std::string>();
     std::vector<Operation> ops;
-    ops.push_back({"load-reg", "load (sections)", reg, Baseline::Scan, 2.5, [reg] {
-                       const LoadResult r = loadFile(reg);
-                       return r.opened && !r.markerFound && r.sections.size() == scanLines(local(reg).c_str()).headers;
+    // The loads keep their result for the check, which frees it untimed.
+    auto loaded = std::make_shared<LoadResult>();
+    ops.push_back({"load-reg", "load (sections)", reg, Baseline::Scan, 2.5,
+                   [reg, loaded] {
+                       *loaded = loadFile(reg);
+                       return true;
+                   },
+                   {},
+                   [loaded, reg] {
+                       const bool ok = loaded->opened && !loaded->markerFound &&
+                                       loaded->sections.size() == scanLines(local(reg).c_str()).headers;
+                       *loaded = {};
+                       return ok;
                    }});
-    ops.push_back({"load-utf16", "load (sections + REGEDIT4 text)", wide, Baseline::Scan, 2.0, [wide, reg] {
-                       const LoadResult r = loadFile(wide);
-                       return r.markerFound && std::int64_t(r.regedit4.size()) == QFileInfo(reg).size();
+    ops.push_back({"load-utf16", "load (sections + REGEDIT4 text)", wide, Baseline::Scan, 2.0,
+                   [wide, loaded] {
+                       *loaded = loadFile(wide);
+                       return true;
+                   },
+                   {},
+                   [loaded, reg] {
+                       const bool ok = loaded->markerFound &&
+                                       loaded->sections.size() == scanLines(local(reg).c_str()).headers &&
+                                       loaded->regedit4.rfind("REGEDIT4\r\n\r\n[", 0) == 0;
+                       *loaded = {};
+                       return ok;
                    }});
     ops.push_back({"list-keys", "key listing, last section", reg, Baseline::Scan, 1.3, [reg, files] {
                        const KeyListing r = listKeys(reg, files.lastRegSection, FileKind::Registry);
@@ -152,18 +178,27 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
                                                                        "<none>", buffer, sizeof buffer, ini);
                        return n > 0 && std::string_view(buffer) != "<none>";
                    }});
-    ops.push_back({"apply", "registry apply, last value", reg, Baseline::Rewrite, 1.3, [reg, files, flip] {
-                       const std::string value = ++*flip % 2 ? "\"bench A\"" : "\"bench B\"";
+    ops.push_back({"apply", "registry apply, last value", reg, Baseline::Rewrite, 1.3,
+                   [reg, files, nextValue] {
                        const ApplyResult r = applyRegistryValue(reg, nullptr, {}, [&] {
-                           return ApplyValues{files.lastRegSection, files.lastRegValue, value};
+                           return ApplyValues{files.lastRegSection, files.lastRegValue, *nextValue};
                        });
                        return r.status == ApplyStatus::Done;
+                   },
+                   [reg, files, nextValue] {
+                       const RegistryLookup now = lookupRegistryValue(reg, files.lastRegSection, files.lastRegValue, "");
+                       *nextValue = now.text == "bench A" ? "\"bench B\"" : "\"bench A\"";
                    }});
     ops.push_back({"space", "space insertion", ini, Baseline::Rewrite, 1.3,
                    [ini] { return insertSpaces(ini) == SpaceStatus::Done; }});
-    ops.push_back({"profile-write", "profile write, last key", ini, Baseline::Rewrite, 1.3, [ini, files, flip] {
-                       const char* value = ++*flip % 2 ? "bench A" : "bench B";
-                       return WritePrivateProfileStringA(files.lastIniSection, files.lastIniKey, value, ini);
+    ops.push_back({"profile-write", "profile write, last key", ini, Baseline::Rewrite, 1.3,
+                   [ini, files, nextValue] {
+                       return WritePrivateProfileStringA(files.lastIniSection, files.lastIniKey, *nextValue, ini);
+                   },
+                   [ini, files, nextValue] {
+                       char now[64];
+                       GetPrivateProfileStringA(files.lastIniSection, files.lastIniKey, "", now, sizeof now, ini);
+                       *nextValue = std::string_view(now) == "bench A" ? "bench B" : "bench A";
                    }});
     if (window) {
         // The entries are made beforehand, as the load makes them; the old
@@ -177,10 +212,12 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
                            return window->sections->rowCount() == 1000000;
                        },
                        [entries] { *entries = manySections(1000000); }});
-        ops.push_back({"click-reg", "whole click to first value", reg, Baseline::Scan, 5.0,
-                       [window, reg] { return window->click(reg); }});
-        ops.push_back({"click-utf16", "whole click to first value", wide, Baseline::Scan, 0,
-                       [window, wide] { return window->click(wide); }});
+        for (const auto& [id, file, target] : {std::tuple{"click-reg", reg, 5.0}, std::tuple{"click-utf16", wide, 0.0}}) {
+            const int row = window->rowOf(file);
+            ops.push_back({id, "whole click to first value", file, Baseline::Scan, target,
+                           [window, row] { return window->click(row); }, [window] { window->unselect(); },
+                           [window, file] { return window->shows(file); }});
+        }
     }
     return ops;
 }
@@ -223,7 +260,9 @@ void printTable(const std::vector<Row>& rows, int runs)
                 met = r <= op.target ? "yes" : "no";
             }
         } else if (op.target > 0) {
-            target = "≤ " + formatSeconds(op.target) + " s";
+            char text[32];
+            std::snprintf(text, sizeof text, "≤ %.1f s", op.target);
+            target = text;
             met = row.median <= op.target ? "yes" : "no";
         }
         std::printf("| %s | %s | %s | %s | %s | %s | %s | %s |\n", op.label.c_str(), file.c_str(),
@@ -248,6 +287,8 @@ bool measure(const std::vector<Operation>& ops, int runs, std::vector<Row>& rows
             if (op.prepare)
                 op.prepare();
             opTimes.push_back(seconds(op.run, ok));
+            if (op.check)
+                ok = op.check() && ok;
         }
         if (!ok) {
             std::fprintf(stderr, "keyloom_bench: %s on %s failed\n", op.label.c_str(), local(op.file).c_str());
@@ -265,6 +306,7 @@ struct Options {
     std::uint64_t seed = 1;
     QString data;
     std::string one;
+    std::vector<std::string> only;  // operation ids; empty: all
 };
 
 std::optional<Options> parse(int argc, char** argv)
@@ -283,6 +325,8 @@ std::optional<Options> parse(int argc, char** argv)
             options.data = QFile::decodeName(argv[++i]);
         else if (arg == "--one" && hasValue)
             options.one = argv[++i];
+        else if (arg == "--only" && hasValue)
+            options.only.push_back(argv[++i]);
         else
             return std::nullopt;
     }
@@ -321,6 +365,8 @@ int runOne(const Options& options, int argc, char** argv)
         if (op.prepare)
             op.prepare();
         const double s = seconds(op.run, ok);
+        if (op.check)
+            ok = op.check() && ok;
         std::printf("%s %s\n", id.c_str(), formatSeconds(s).c_str());
         return ok ? 0 : 1;
     }
@@ -339,7 +385,7 @@ int main(int argc, char** argv)
     const std::optional<Options> options = parse(argc, argv);
     if (!options) {
         std::fprintf(stderr,
-                     "usage: keyloom_bench [--size-mb N]... [--runs N] [--seed N] [--data DIR]\n"
+                     "usage: keyloom_bench [--size-mb N]... [--runs N] [--seed N] [--data DIR] [--only OPERATION]...\n"
                      "       keyloom_bench --data DIR --one OPERATION\n");
         return 2;
     }
@@ -366,6 +412,11 @@ int main(int argc, char** argv)
         }
         Window window(QFileInfo(files.regedit4).absolutePath());
         allOps.push_back(operations(files, &window));
+        if (!options->only.empty()) {
+            std::erase_if(allOps.back(), [&](const Operation& op) {
+                return std::find(options->only.begin(), options->only.end(), op.id) == options->only.end();
+            });
+        }
         std::vector<Row> rows;
         if (!measure(allOps.back(), options->runs, rows))
             return 1;
