@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <array>
 #include <cstdio>
@@ -315,7 +316,7 @@ bool generateIni(const QString& path, std::uint64_t bytes, Random& random, Gener
 GeneratedFiles pathsIn(const QString& folder)
 {
     GeneratedFiles files;
-    const QDir dir(folder);
+    const QDir dir(QFileInfo(folder).absoluteFilePath());
     files.regedit4 = dir.filePath(QStringLiteral("export.reg"));
     files.utf16 = dir.filePath(QStringLiteral("export-utf16.reg"));
     files.ini = dir.filePath(QStringLiteral("profile.ini"));
