@@ -2,6 +2,8 @@
 
 #include "document/lines.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 
 namespace keyloom {
@@ -19,6 +21,15 @@ std::string headerOf(std::string_view section)
     header += section;
     header += ']';
     return header;
+}
+
+// Room for the REGEDIT4 text of `path`: its size in 8-bit characters, plus
+// a little for line ends that grow from one byte to CR LF.
+std::size_t textCapacityFor(const QString& path, Encoding encoding)
+{
+    const qint64 size = QFileInfo(path).size();
+    const bool utf16 = encoding == Encoding::Utf16LE || encoding == Encoding::Utf16BE;
+    return static_cast<std::size_t>(std::max<qint64>(size, 0) / (utf16 ? 2 : 1)) + 64;
 }
 
 }  // namespace
@@ -49,10 +60,18 @@ LoadResult loadFile(const QString& path)
         // Tested after the append, so a second marker line is appended first
         // and then dropped with everything before it.
         if (line.substr(0, kMarker.size()) == kMarker) {
+            // The text that follows is at most the rest of the file (half of
+            // it for UTF-16): room for it at once spares copying a growing
+            // string of hundreds of megabytes again and again.
+            if (!result.markerFound)
+                result.regedit4.reserve(textCapacityFor(path, reader.encoding()));
             result.markerFound = true;
             result.regedit4.assign("REGEDIT4\r\n");
         }
     }
+    // A marker late in an 8-bit file leaves most of that room unused.
+    if (result.regedit4.capacity() > 2 * result.regedit4.size() + 4096)
+        result.regedit4.shrink_to_fit();
     const bool utf16 = reader.encoding() == Encoding::Utf16LE || reader.encoding() == Encoding::Utf16BE;
     result.codec = utf8 && !utf16 ? TextCodec::Utf8 : TextCodec::Windows1252;
     return result;

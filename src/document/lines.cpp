@@ -5,11 +5,50 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace keyloom {
 
 namespace {
 
 constexpr std::size_t kBlock = 1 << 20;
+
+// Units taken at a time when decoding UTF-16.
+constexpr std::size_t kRun = 16;
+
+// Copies kRun UTF-16 units from `in` to `out` as bytes when all of them are
+// ASCII and returns true; otherwise returns false and writes nothing.
+template <bool Little>
+bool copyAsciiRun(const unsigned char* in, char* out)
+{
+#if defined(__SSE2__)
+    if constexpr (Little) {
+        // x86 is little-endian, so each 16-bit lane is one unit: none may
+        // have a bit above 0x7F, and then packing them to bytes is exact.
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16));
+        const __m128i beyond = _mm_and_si128(_mm_or_si128(a, b), _mm_set1_epi16(static_cast<short>(0xFF80)));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(beyond, _mm_setzero_si128())) != 0xFFFF)
+            return false;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(a, b));
+        return true;
+    }
+#endif
+    constexpr std::size_t low = Little ? 0 : 1;
+    unsigned char lowBits = 0;
+    unsigned char highBits = 0;
+    for (std::size_t k = 0; k < kRun; ++k) {
+        lowBits |= in[2 * k + low];
+        highBits |= in[2 * k + 1 - low];
+    }
+    if (highBits != 0 || lowBits >= 0x80)
+        return false;
+    for (std::size_t k = 0; k < kRun; ++k)
+        out[k] = static_cast<char>(in[2 * k + low]);
+    return true;
+}
 
 }  // namespace
 
@@ -27,10 +66,14 @@ LineReader::LineReader(FromMemory, std::string_view bytes)
 void LineReader::decodeUtf16(const char* data, std::size_t size)
 {
     const bool little = encoding_ == Encoding::Utf16LE;
-    std::size_t i = 0;
     auto unitAt = [&](unsigned char a, unsigned char b) {
         return little ? char16_t(a | (b << 8)) : char16_t((a << 8) | b);
     };
+    // Every unit gives at most one byte, so room for all of them is made at
+    // once and the buffer cut to what was written at the end.
+    std::size_t w = buffer_.size();
+    buffer_.resize(w + (size + 1) / 2);
+    char* out = buffer_.data();
     auto put = [&](char16_t unit) {
         // A surrogate pair is one character the code page lacks: one '?'.
         if (unit >= 0xDC00 && unit <= 0xDFFF && pendingHighSurrogate_) {
@@ -38,26 +81,29 @@ void LineReader::decodeUtf16(const char* data, std::size_t size)
             return;
         }
         pendingHighSurrogate_ = unit >= 0xD800 && unit <= 0xDBFF;
-        buffer_.push_back(toWindows1252(unit));
+        out[w++] = toWindows1252(unit);
     };
+    std::size_t i = 0;
     if (!pendingByte_.empty() && size > 0) {
         put(unitAt(static_cast<unsigned char>(pendingByte_[0]), static_cast<unsigned char>(data[0])));
         pendingByte_.clear();
         i = 1;
     }
-    const std::size_t start = buffer_.size();
-    buffer_.resize(start + (size - i) / 2);
-    std::size_t w = start;
-    for (; i + 1 < size; i += 2) {
-        const char16_t unit = unitAt(static_cast<unsigned char>(data[i]), static_cast<unsigned char>(data[i + 1]));
-        if (unit < 0x80 && !pendingHighSurrogate_) {
-            buffer_[w++] = static_cast<char>(unit);
-            continue;
+    // Runs of sixteen units: almost all are ASCII throughout and are copied
+    // in one go; the others go unit by unit.
+    const auto* in = reinterpret_cast<const unsigned char*>(data);
+    while (i + 1 < size) {
+        const std::size_t n = std::min(kRun, (size - i) / 2);
+        const bool ascii =
+            n == kRun && (little ? copyAsciiRun<true>(in + i, out + w) : copyAsciiRun<false>(in + i, out + w));
+        if (ascii) {
+            w += n;
+            pendingHighSurrogate_ = false;  // an ASCII unit ends any pair
+        } else {
+            for (std::size_t k = 0; k < n; ++k)
+                put(unitAt(in[i + 2 * k], in[i + 2 * k + 1]));
         }
-        buffer_.resize(w);
-        put(unit);
-        w = buffer_.size();
-        buffer_.resize(w + (size - i) / 2);
+        i += 2 * n;
     }
     buffer_.resize(w);
     if (i < size)

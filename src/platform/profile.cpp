@@ -108,6 +108,14 @@ ProfileLine parseLine(std::string_view line)
     return {ProfileLine::Key, trim(body.substr(0, eq)), body.substr(eq + 1)};
 }
 
+// Whether `line` can be a header: its first byte after blanks is '['. Where
+// only headers matter, the other lines (most of a file) need no parsing.
+bool mayBeHeader(std::string_view line)
+{
+    const std::string_view body = trimLeft(line);
+    return !body.empty() && body.front() == '[';
+}
+
 // The value as a reader sees it: up to a NUL, trimmed, one pair of enclosing
 // quotes of the same kind removed.
 std::string_view readValue(std::string_view raw)
@@ -167,7 +175,8 @@ private:
         const auto b = static_cast<unsigned char>(buffer_[i + 1]);
         return encoding_ == Encoding::Utf16LE ? char16_t(a | (b << 8)) : char16_t((a << 8) | b);
     }
-    std::size_t findLineEnd(std::size_t from) const;
+    std::size_t findLineEnd(std::size_t from);
+    std::size_t find(char c, std::size_t from) const;
     std::string_view textOf(std::string_view raw);
 
     InputFile file_;
@@ -183,6 +192,11 @@ private:
     std::size_t scan_ = 0;   // where the search for its end resumes
     std::int64_t base_ = 0;  // file offset of buffer_[0]
     std::string text_;       // decoded line of a UTF-16 file
+    // Next CR and LF of 8-bit text at or after the last search, npos for
+    // none in the buffer; valid while endsKnown_, that is until a fill.
+    std::size_t nextCr_ = 0;
+    std::size_t nextLf_ = 0;
+    bool endsKnown_ = false;
 };
 
 bool RawLines::fill()
@@ -190,6 +204,7 @@ bool RawLines::fill()
     if (eof_)
         return false;
     buffer_.erase(0, pos_);
+    endsKnown_ = false;
     base_ += static_cast<std::int64_t>(pos_);
     scan_ -= pos_;
     pos_ = 0;
@@ -221,15 +236,25 @@ bool RawLines::fill()
     return true;
 }
 
-std::size_t RawLines::findLineEnd(std::size_t from) const
+std::size_t RawLines::find(char c, std::size_t from) const
+{
+    const void* at = std::memchr(buffer_.data() + from, c, buffer_.size() - from);
+    return at ? std::size_t(static_cast<const char*>(at) - buffer_.data()) : npos;
+}
+
+std::size_t RawLines::findLineEnd(std::size_t from)
 {
     const std::size_t size = buffer_.size();
     if (unit_ == 1) {
-        for (std::size_t i = from; i < size; ++i) {
-            if (buffer_[i] == '\r' || buffer_[i] == '\n')
-                return i;
-        }
-        return npos;
+        // memchr for each kind of line end, its find kept until it is passed:
+        // a file with only one kind is not searched to the end of the buffer
+        // for the other at every line.
+        if (!endsKnown_ || (nextCr_ != npos && nextCr_ < from))
+            nextCr_ = find('\r', from);
+        if (!endsKnown_ || (nextLf_ != npos && nextLf_ < from))
+            nextLf_ = find('\n', from);
+        endsKnown_ = true;
+        return std::min(nextCr_, nextLf_);
     }
     for (std::size_t i = from; i + 1 < size; i += 2) {
         const char16_t u = unitAt(i);
@@ -386,6 +411,8 @@ Splice planWrite(const QString& path, std::int64_t fileSize, std::string_view se
         first = false;
         fileEnd = line.end;
         lastLineOpen = line.ending == LineEnding::None;
+        if (!inSection && !mayBeHeader(line.text))
+            continue;
         const ProfileLine parsed = parseLine(line.text);
         if (parsed.kind == ProfileLine::Header) {
             if (inSection)
@@ -527,6 +554,8 @@ std::int64_t GetPrivateProfileStringA(std::string_view section, std::string_view
         if (first && reader.encoding() == Encoding::Utf16LE && line.substr(0, 2) == "\xFF\xFE")
             line.remove_prefix(2);
         first = false;
+        if (!inSection && !mayBeHeader(line))
+            continue;
         const ProfileLine parsed = parseLine(line);
         if (parsed.kind == ProfileLine::Header) {
             if (inSection)

@@ -1,0 +1,441 @@
+// Times the editor's file operations on large generated files against the
+// baselines of baseline.h, measured in the same run on the same files, and
+// prints one Markdown table per file size.
+//
+//   keyloom_bench [--size-mb N]... [--runs N] [--seed N] [--data DIR] [--only OPERATION]...
+//   keyloom_bench --data DIR --one OPERATION     (one run, for /usr/bin/time)
+
+#include "bench/baseline.h"
+#include "bench/generator.h"
+
+#include "document/document.h"
+#include "edit/apply.h"
+#include "filecommands/spacing.h"
+#include "platform/profile.h"
+#include "ui/bytelistmodel.h"
+#include "ui/form1.h"
+#include "ui/navigation.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QListView>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace keyloom::bench {
+namespace {
+
+enum class Baseline { Scan, Rewrite, None };
+
+// One row of the table. `run` returns false when the operation did not do
+// what it should, which ends the benchmark with an error.
+struct Operation {
+    std::string id;
+    std::string label;
+    QString file;
+    Baseline baseline;
+    double target;  // ratio to the baseline; seconds when there is none; 0: no target
+    std::function<bool()> run;
+    std::function<void()> prepare = {};  // runs untimed before each run
+    std::function<bool()> check = {};    // runs untimed after each run
+};
+
+struct Row {
+    const Operation* op;
+    double median;
+    double baseMedian;
+};
+
+double seconds(const std::function<bool()>& f, bool& ok)
+{
+    const auto start = std::chrono::steady_clock::now();
+    ok = f() && ok;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+std::string local(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+std::function<bool()> baselineOf(Baseline kind, const QString& file)
+{
+    const std::string path = local(file);
+    if (kind == Baseline::Scan)
+        return [path] { return scanLines(path.c_str()).ok; };
+    if (kind == Baseline::Rewrite)
+        return [path] { return rewriteLines(path.c_str(), (path + ".baseline~").c_str()); };
+    return {};
+}
+
+// Entries like a whole machine's export has: long key paths, all different.
+std::vector<std::string> manySections(std::size_t count)
+{
+    std::vector<std::string> entries;
+    entries.reserve(count);
+    for (std::size_t i = 0; i < count; ++i)
+        entries.push_back("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\Component" + std::to_string(i) +
+                          "\\InprocServer32");
+    return entries;
+}
+
+// The window the whole-click and list benchmarks work in: shown offscreen,
+// its folder and file lists on the data folder.
+struct Window {
+    AppModul app;
+    std::unique_ptr<Form1> form;
+    ByteListModel* sections = nullptr;
+
+    explicit Window(const QString& folder)
+    {
+        app.AppTitle = QStringLiteral("Quorrel Keyloom");
+        form = std::make_unique<Form1>(app);
+        form->show();
+        form->Dir1->setPath(folder);
+        sections = qobject_cast<ByteListModel*>(form->List1->model());
+    }
+
+    // Selects `row` of File1 as a click does; its handlers run the load, the
+    // key listing of the first section and the lookup of its first value,
+    // and the events that follow paint the result.
+    bool click(int row)
+    {
+        form->File1->setCurrentRow(row);
+        QApplication::processEvents();
+        return true;
+    }
+    // Leaves no file selected, so that the next click selects anew.
+    void unselect() { form->File1->setCurrentRow(-1); }
+    int rowOf(const QString& file) const
+    {
+        const auto items = form->File1->findItems(QFileInfo(file).fileName(), Qt::MatchExactly);
+        return items.isEmpty() ? -1 : form->File1->row(items.first());
+    }
+    bool shows(const QString& file) const { return app.CurrentFile == file && sections->rowCount() > 0; }
+};
+
+std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
+{
+    const QString reg = files.regedit4;
+    const QString wide = files.utf16;
+    const QString ini = files.ini;
+    // The writes alternate between two values, so that each run changes the
+    // file; which one comes next is read from the file, untimed.
+    auto nextValue = std::make_shared<std::string>();
+    std::vector<Operation> ops;
+    // The loads keep their result for the check, which frees it untimed.
+    auto loaded = std::make_shared<LoadResult>();
+    ops.push_back({"load-reg", "load (sections)", reg, Baseline::Scan, 2.5,
+                   [reg, loaded] {
+                       *loaded = loadFile(reg);
+                       return true;
+                   },
+                   {},
+                   [loaded, reg] {
+                       const bool ok = loaded->opened && !loaded->markerFound &&
+                                       loaded->sections.size() == scanLines(local(reg).c_str()).headers;
+                       *loaded = {};
+                       return ok;
+                   }});
+    ops.push_back({"load-utf16", "load (sections + REGEDIT4 text)", wide, Baseline::Scan, 2.0,
+                   [wide, loaded] {
+                       *loaded = loadFile(wide);
+                       return true;
+                   },
+                   {},
+                   [loaded, reg] {
+                       const bool ok = loaded->markerFound &&
+                                       loaded->sections.size() == scanLines(local(reg).c_str()).headers &&
+                                       loaded->regedit4.rfind("REGEDIT4\r\n\r\n[", 0) == 0;
+                       *loaded = {};
+                       return ok;
+                   }});
+    ops.push_back({"list-keys", "key listing, last section", reg, Baseline::Scan, 1.3, [reg, files] {
+                       const KeyListing r = listKeys(reg, files.lastRegSection, FileKind::Registry);
+                       return !r.failed && !r.keys.empty() && r.keys.back() == files.lastRegValue;
+                   }});
+    ops.push_back({"lookup", "registry lookup, last value", reg, Baseline::Scan, 1.3, [reg, files] {
+                       const RegistryLookup r = lookupRegistryValue(reg, files.lastRegSection, files.lastRegValue, "");
+                       return !r.failed && r.found;
+                   }});
+    ops.push_back({"profile-read", "profile read, last key", ini, Baseline::Scan, 1.3, [ini, files] {
+                       char buffer[2048];
+                       const std::int64_t n = GetPrivateProfileStringA(files.lastIniSection, files.lastIniKey,
+                                                                       "<none>", buffer, sizeof buffer, ini);
+                       return n > 0 && std::string_view(buffer) != "<none>";
+                   }});
+    ops.push_back({"apply", "registry apply, last value", reg, Baseline::Rewrite, 1.3,
+                   [reg, files, nextValue] {
+                       const ApplyResult r = applyRegistryValue(reg, nullptr, {}, [&] {
+                           return ApplyValues{files.lastRegSection, files.lastRegValue, *nextValue};
+                       });
+                       return r.status == ApplyStatus::Done;
+                   },
+                   [reg, files, nextValue] {
+                       const RegistryLookup now = lookupRegistryValue(reg, files.lastRegSection, files.lastRegValue, "");
+                       *nextValue = now.text == "bench A" ? "\"bench B\"" : "\"bench A\"";
+                   }});
+    ops.push_back({"space", "space insertion", ini, Baseline::Rewrite, 1.3,
+                   [ini] { return insertSpaces(ini) == SpaceStatus::Done; }});
+    ops.push_back({"profile-write", "profile write, last key", ini, Baseline::Rewrite, 1.3,
+                   [ini, files, nextValue] {
+                       return WritePrivateProfileStringA(files.lastIniSection, files.lastIniKey, *nextValue, ini);
+                   },
+                   [ini, files, nextValue] {
+                       char now[64];
+                       GetPrivateProfileStringA(files.lastIniSection, files.lastIniKey, "", now, sizeof now, ini);
+                       *nextValue = std::string_view(now) == "bench A" ? "bench B" : "bench A";
+                   }});
+    if (window) {
+        // The entries are made beforehand, as the load makes them; the old
+        // ones are freed inside the timed part, as a new load frees them.
+        auto entries = std::make_shared<std::vector<std::string>>();
+        ops.push_back({"fill", "section list, 1,000,000 entries", {}, Baseline::None, 0.2,
+                       [window, entries] {
+                           window->sections->setEntries(std::move(*entries), TextCodec::Utf8);
+                           QApplication::processEvents();
+                           window->form->List1->repaint();
+                           return window->sections->rowCount() == 1000000;
+                       },
+                       [entries] { *entries = manySections(1000000); }});
+        for (const auto& [id, file, target] : {std::tuple{"click-reg", reg, 5.0}, std::tuple{"click-utf16", wide, 0.0}}) {
+            const int row = window->rowOf(file);
+            ops.push_back({id, "whole click to first value", file, Baseline::Scan, target,
+                           [window, row] { return window->click(row); }, [window] { window->unselect(); },
+                           [window, file] { return window->shows(file); }});
+        }
+    }
+    return ops;
+}
+
+std::string formatSeconds(double s)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4f", s);
+    return text;
+}
+
+std::string sizeOf(const QString& file)
+{
+    if (file.isEmpty())
+        return "—";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.0f MB", double(QFileInfo(file).size()) / 1e6);
+    return text;
+}
+
+void printTable(const std::vector<Row>& rows, int runs)
+{
+    std::printf("| operation | file | median (s) | baseline | baseline median (s) | ratio | target | met |\n");
+    std::printf("|---|---|---:|---|---:|---:|---:|---|\n");
+    for (const Row& row : rows) {
+        const Operation& op = *row.op;
+        const std::string file =
+            op.file.isEmpty() ? std::string("—") : QFileInfo(op.file).fileName().toStdString() + " (" + sizeOf(op.file) + ")";
+        std::string base = "—", baseTime = "—", ratio = "—", target = "—", met = "—";
+        if (op.baseline != Baseline::None) {
+            base = op.baseline == Baseline::Scan ? "scan" : "rewrite";
+            baseTime = formatSeconds(row.baseMedian);
+            const double r = row.median / row.baseMedian;
+            char text[32];
+            std::snprintf(text, sizeof text, "%.2fx", r);
+            ratio = text;
+            if (op.target > 0) {
+                std::snprintf(text, sizeof text, "≤ %.1fx", op.target);
+                target = text;
+                met = r <= op.target ? "yes" : "no";
+            }
+        } else if (op.target > 0) {
+            char text[32];
+            std::snprintf(text, sizeof text, "≤ %.1f s", op.target);
+            target = text;
+            met = row.median <= op.target ? "yes" : "no";
+        }
+        std::printf("| %s | %s | %s | %s | %s | %s | %s | %s |\n", op.label.c_str(), file.c_str(),
+                    formatSeconds(row.median).c_str(), base.c_str(), baseTime.c_str(), ratio.c_str(), target.c_str(),
+                    met.c_str());
+    }
+    std::printf("\nMedians of %d runs; each operation's runs alternate with runs of its baseline on the same file.\n",
+                runs);
+}
+
+// Runs every operation `runs` times, each run right after a run of its
+// baseline. Returns false when an operation or a baseline failed.
+bool measure(const std::vector<Operation>& ops, int runs, std::vector<Row>& rows)
+{
+    for (const Operation& op : ops) {
+        const std::function<bool()> base = baselineOf(op.baseline, op.file);
+        std::vector<double> opTimes, baseTimes;
+        bool ok = true;
+        for (int r = 0; r < runs; ++r) {
+            if (base)
+                baseTimes.push_back(seconds(base, ok));
+            if (op.prepare)
+                op.prepare();
+            opTimes.push_back(seconds(op.run, ok));
+            if (op.check)
+                ok = op.check() && ok;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "keyloom_bench: %s on %s failed\n", op.label.c_str(), local(op.file).c_str());
+            return false;
+        }
+        rows.push_back({&op, median(opTimes), base ? median(baseTimes) : 0.0});
+        std::fprintf(stderr, "  %-34s %s s\n", op.label.c_str(), formatSeconds(rows.back().median).c_str());
+    }
+    return true;
+}
+
+struct Options {
+    std::vector<std::uint64_t> sizesMb;
+    int runs = 5;
+    std::uint64_t seed = 1;
+    QString data;
+    std::string one;
+    std::vector<std::string> only;  // operation ids; empty: all
+};
+
+std::optional<Options> parse(int argc, char** argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--size-mb" && hasValue)
+            options.sizesMb.push_back(std::strtoull(argv[++i], nullptr, 10));
+        else if (arg == "--runs" && hasValue)
+            options.runs = std::max(1, std::atoi(argv[++i]));
+        else if (arg == "--seed" && hasValue)
+            options.seed = std::strtoull(argv[++i], nullptr, 10);
+        else if (arg == "--data" && hasValue)
+            options.data = QFile::decodeName(argv[++i]);
+        else if (arg == "--one" && hasValue)
+            options.one = argv[++i];
+        else if (arg == "--only" && hasValue)
+            options.only.push_back(argv[++i]);
+        else
+            return std::nullopt;
+    }
+    if (options.sizesMb.empty())
+        options.sizesMb.push_back(100);
+    return options;
+}
+
+// One operation once, on files made by keyloom_gen; no window unless the
+// operation needs one, so that its peak memory is its own.
+int runOne(const Options& options, int argc, char** argv)
+{
+    const GeneratedFiles files = readManifest(options.data);
+    if (!files.ok) {
+        std::fprintf(stderr, "keyloom_bench: no generated files in %s\n", local(options.data).c_str());
+        return 2;
+    }
+    const std::string& id = options.one;
+    std::unique_ptr<QApplication> application;
+    std::unique_ptr<Window> window;
+    if (id == "fill" || id.rfind("click", 0) == 0) {
+        application = std::make_unique<QApplication>(argc, argv);
+        window = std::make_unique<Window>(options.data);
+    }
+    std::vector<Operation> ops = operations(files, window.get());
+    for (const char* kind : {"reg", "utf16", "ini"}) {
+        const QString file = std::string(kind) == "reg" ? files.regedit4 : std::string(kind) == "utf16" ? files.utf16 : files.ini;
+        ops.push_back({std::string("scan-") + kind, "baseline scan", file, Baseline::None, 0, baselineOf(Baseline::Scan, file)});
+        ops.push_back({std::string("rewrite-") + kind, "baseline rewrite", file, Baseline::None, 0,
+                       baselineOf(Baseline::Rewrite, file)});
+    }
+    for (const Operation& op : ops) {
+        if (op.id != id)
+            continue;
+        bool ok = true;
+        if (op.prepare)
+            op.prepare();
+        const double s = seconds(op.run, ok);
+        if (op.check)
+            ok = op.check() && ok;
+        std::printf("%s %s\n", id.c_str(), formatSeconds(s).c_str());
+        return ok ? 0 : 1;
+    }
+    std::fprintf(stderr, "keyloom_bench: unknown operation %s\n", id.c_str());
+    return 2;
+}
+
+}  // namespace
+}  // namespace keyloom::bench
+
+int main(int argc, char** argv)
+{
+    using namespace keyloom::bench;
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::optional<Options> options = parse(argc, argv);
+    if (!options) {
+        std::fprintf(stderr,
+                     "usage: keyloom_bench [--size-mb N]... [--runs N] [--seed N] [--data DIR] [--only OPERATION]...\n"
+                     "       keyloom_bench --data DIR --one OPERATION\n");
+        return 2;
+    }
+    if (!options->one.empty())
+        return runOne(*options, argc, argv);
+
+    QApplication application(argc, argv);
+    std::vector<std::vector<Row>> tables;
+    std::vector<std::vector<Operation>> allOps;  // kept alive for the rows
+    allOps.reserve(options->sizesMb.size());
+    for (const std::uint64_t mb : options->sizesMb) {
+        QTemporaryDir temp;
+        GeneratedFiles files;
+        if (options->data.isEmpty()) {
+            std::fprintf(stderr, "Generating %llu MB files in %s ...\n", static_cast<unsigned long long>(mb),
+                         local(temp.path()).c_str());
+            files = generateFiles(temp.path(), mb * 1000000, options->seed);
+        } else {
+            files = readManifest(options->data);
+        }
+        if (!files.ok) {
+            std::fprintf(stderr, "keyloom_bench: could not generate or find the files\n");
+            return 1;
+        }
+        Window window(QFileInfo(files.regedit4).absolutePath());
+        allOps.push_back(operations(files, &window));
+        if (!options->only.empty()) {
+            std::erase_if(allOps.back(), [&](const Operation& op) {
+                return std::find(options->only.begin(), options->only.end(), op.id) == options->only.end();
+            });
+        }
+        std::vector<Row> rows;
+        if (!measure(allOps.back(), options->runs, rows))
+            return 1;
+        std::printf("\n### %s\n\n", sizeOf(files.regedit4).c_str());
+        printTable(rows, options->runs);
+        tables.push_back(std::move(rows));
+        if (!options->data.isEmpty())
+            break;
+    }
+    if (tables.size() >= 2) {
+        std::printf("\n### Growth with size (median of the largest over the smallest file)\n\n");
+        std::printf("| operation | file | growth |\n|---|---|---:|\n");
+        for (std::size_t i = 0; i < tables.front().size(); ++i) {
+            const Row& small = tables.front()[i];
+            const Row& large = tables.back()[i];
+            std::printf("| %s | %s | %.1fx |\n", small.op->label.c_str(),
+                        small.op->file.isEmpty() ? "—" : QFileInfo(small.op->file).fileName().toStdString().c_str(),
+                        large.median / small.median);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,359 @@
+#include "bench/generator.h"
+
+#include "platform/fileio.h"
+#include "platform/textcodec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <array>
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+namespace keyloom::bench {
+
+namespace {
+
+constexpr std::size_t kFlushAt = 1 << 20;
+
+// splitmix64: tiny, and the same sequence on every platform and library,
+// which the standard distributions do not promise.
+class Random {
+public:
+    explicit Random(std::uint64_t seed) : state_(seed) {}
+    std::uint64_t next()
+    {
+        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    // A number in [0, n).
+    std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
+    bool chance(unsigned percent) { return below(100) < percent; }
+    template <typename T, std::size_t N>
+    const T& pick(const std::array<T, N>& items)
+    {
+        return items[below(N)];
+    }
+
+private:
+    std::uint64_t state_;
+};
+
+constexpr std::array<std::string_view, 16> kVendors = {
+    "Microsoft", "Adobe",   "Google", "Mozilla", "Intel",     "NVIDIA Corporation", "Realtek", "Oracle",
+    "Python",    "7-Zip",   "Wow6432Node", "Policies", "VideoLAN", "Quorrel", "Logitech", "Classes"};
+
+constexpr std::array<std::string_view, 40> kKeyNames = {
+    "Windows",     "CurrentVersion", "Explorer",   "Shell Extensions", "Approved",  "Uninstall", "Run",
+    "Installer",   "Products",       "Features",   "Components",       "Settings",  "Options",   "Preferences",
+    "Drivers",     "Parameters",     "Services",   "Enum",             "Control",   "Class",     "Interface",
+    "TypeLib",     "Capabilities",   "DefaultIcon", "shell",           "open",      "command",   "InprocServer32",
+    "ProgID",      "Version",        "Security",   "Recent",           "History",   "Cache",     "Profiles",
+    "Devices",     "Audio",          "Display",    "Network",          "Fonts"};
+
+constexpr std::array<std::string_view, 24> kValueNames = {
+    "DisplayName", "DisplayVersion", "Publisher", "InstallLocation", "UninstallString", "Path",
+    "Version",     "Language",       "Enabled",   "Flags",           "Timestamp",       "LastUsed",
+    "MRUList",     "WindowPlacement", "Icon",     "Description",     "ThreadingModel",  "AppID",
+    "Order",       "Mode",           "Size",      "Count",           "InstallDate",     "HelpLink"};
+
+// Some Windows-1252 text, so that bytes above 0x7F occur.
+constexpr std::array<std::string_view, 12> kWords = {
+    "Settings", "M\xFCller GmbH", "Caf\xE9", "Gr\xF6\xDF" "e", "Fran\xE7" "ais", "Preis in \x80",
+    "Display",  "Network",        "Update",  "Service",     "Printer",          "Default"};
+
+std::string hexByte(unsigned value)
+{
+    char text[3];
+    std::snprintf(text, sizeof text, "%02x", value & 0xFF);
+    return text;
+}
+
+std::string guid(Random& random)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%04X-%012llX}", unsigned(random.next() & 0xFFFFFFFF),
+                  unsigned(random.next() & 0xFFFF), unsigned(random.next() & 0xFFFF), unsigned(random.next() & 0xFFFF),
+                  static_cast<unsigned long long>(random.next() & 0xFFFFFFFFFFFFull));
+    return text;
+}
+
+// Buffered output of one file; the UTF-16 form re-encodes each line.
+class Output {
+public:
+    bool open(const QString& path, bool utf16)
+    {
+        utf16_ = utf16;
+        ok_ = file_.open(path);
+        if (utf16_)
+            buffer_ = "\xFF\xFE";
+        return ok_;
+    }
+    void line(std::string_view text)
+    {
+        if (utf16_) {
+            for (const char c : text) {
+                const char16_t unit = fromWindows1252(static_cast<unsigned char>(c));
+                buffer_.push_back(static_cast<char>(unit & 0xFF));
+                buffer_.push_back(static_cast<char>(unit >> 8));
+            }
+            buffer_.append("\r\0\n\0", 4);
+        } else {
+            buffer_.append(text);
+            buffer_.append("\r\n");
+        }
+        written_ += text.size() + 2;
+        if (buffer_.size() >= kFlushAt)
+            flush();
+    }
+    bool close()
+    {
+        flush();
+        return file_.close() && ok_;
+    }
+    // Bytes of 8-bit text so far (half the UTF-16 size).
+    std::uint64_t written() const { return written_; }
+
+private:
+    void flush()
+    {
+        ok_ = ok_ && file_.write(buffer_);
+        buffer_.clear();
+    }
+    OutputFile file_;
+    std::string buffer_;
+    std::uint64_t written_ = 0;
+    bool utf16_ = false;
+    bool ok_ = false;
+};
+
+// Appends a hex value as an export writes it: bytes separated by commas,
+// lines ended with "\" after about 76 columns and continued two blanks in.
+void hexLines(const std::string& head, const std::vector<unsigned>& bytes, std::vector<std::string>& lines)
+{
+    std::string line = head;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        line += hexByte(bytes[i]);
+        if (i + 1 == bytes.size())
+            break;
+        line += ',';
+        if (line.size() >= 76) {
+            line += '\\';
+            lines.push_back(std::move(line));
+            line = "  ";
+        }
+    }
+    lines.push_back(std::move(line));
+}
+
+std::vector<unsigned> utf16Bytes(std::string_view text, bool multi)
+{
+    std::vector<unsigned> bytes;
+    for (const char c : text) {
+        bytes.push_back(static_cast<unsigned char>(c));
+        bytes.push_back(0);
+    }
+    bytes.insert(bytes.end(), multi ? 4 : 2, 0);
+    return bytes;
+}
+
+// The value lines of one registry key; `lastName` receives the name of the
+// last named value written.
+std::vector<std::string> registryValues(Random& random, bool forceNamed, std::string& lastName)
+{
+    std::vector<std::string> lines;
+    if (random.chance(30))
+        lines.push_back("@=\"" + std::string(random.pick(kWords)) + "\"");
+    std::size_t count = random.below(9);
+    if (forceNamed && count == 0)
+        count = 1;
+    std::vector<std::string> used;
+    for (std::size_t v = 0; v < count; ++v) {
+        std::string name(random.pick(kValueNames));
+        for (const std::string& u : used) {
+            if (u == name)
+                name += std::to_string(v);
+        }
+        used.push_back(name);
+        const std::string head = '"' + name + "\"=";
+        const std::size_t kind = random.below(100);
+        if (kind < 45) {
+            std::string text;
+            if (random.chance(40))
+                text = "C:\\\\Program Files\\\\" + std::string(random.pick(kVendors)) + "\\\\app" +
+                       std::to_string(random.below(100)) + ".exe";
+            else
+                text = std::string(random.pick(kWords)) + " " + std::to_string(random.below(100000));
+            lines.push_back(head + '"' + text + '"');
+        } else if (kind < 70) {
+            lines.push_back(head + "dword:" + hexByte(unsigned(random.next())) + hexByte(unsigned(random.next())) +
+                            hexByte(unsigned(random.next())) + hexByte(unsigned(random.next())));
+        } else if (kind < 88) {
+            std::vector<unsigned> bytes(4 + random.below(160));
+            for (unsigned& b : bytes)
+                b = unsigned(random.next() & 0xFF);
+            hexLines(head + "hex:", bytes, lines);
+        } else if (kind < 96) {
+            const std::string text = "%SystemRoot%\\system32\\" + std::string(random.pick(kKeyNames)) + ".dll";
+            hexLines(head + "hex(2):", utf16Bytes(text, false), lines);
+        } else {
+            std::string text(random.pick(kWords));
+            text += '\0';
+            text += random.pick(kVendors);
+            hexLines(head + "hex(7):", utf16Bytes(text, true), lines);
+        }
+        lastName = name;
+    }
+    return lines;
+}
+
+bool generateRegistry(const GeneratedFiles& files, std::uint64_t bytes, Random& random, GeneratedFiles& out)
+{
+    Output reg;
+    Output wide;
+    if (!reg.open(files.regedit4, false) || !wide.open(files.utf16, true))
+        return false;
+    reg.line("REGEDIT4");
+    wide.line("Windows Registry Editor Version 5.00");
+    auto both = [&](std::string_view line) {
+        reg.line(line);
+        wide.line(line);
+    };
+    both("");
+    static constexpr std::array<std::string_view, 3> kHives = {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER",
+                                                              "HKEY_CLASSES_ROOT"};
+    std::vector<std::string> path = {"HKEY_LOCAL_MACHINE", "SOFTWARE"};
+    for (bool last = false; !last;) {
+        last = reg.written() >= bytes;
+        // Walk the key tree as an export does: up a few levels, then down.
+        if (random.chance(1))
+            path = {std::string(random.pick(kHives)), "SOFTWARE"};
+        const std::size_t up = std::min(random.below(4), path.size() - 2);
+        path.resize(path.size() - up);
+        const std::size_t down = 1 + random.below(path.size() > 8 ? 1 : 3);
+        for (std::size_t d = 0; d < down; ++d) {
+            if (path.size() == 2)
+                path.emplace_back(random.pick(kVendors));
+            else if (random.chance(15))
+                path.push_back(guid(random));
+            else
+                path.push_back(std::string(random.pick(kKeyNames)) + (random.chance(50) ? std::to_string(random.below(1000)) : ""));
+        }
+        // The last key gets a name no other key has.
+        if (last)
+            path.push_back(guid(random));
+        std::string header = "[";
+        for (std::size_t i = 0; i < path.size(); ++i) {
+            if (i > 0)
+                header += '\\';
+            header += path[i];
+        }
+        header += ']';
+        both(header);
+        std::string lastName;
+        for (const std::string& line : registryValues(random, last, lastName))
+            both(line);
+        both("");
+        if (last) {
+            out.lastRegSection = header.substr(1, header.size() - 2);
+            out.lastRegValue = lastName;
+        }
+    }
+    const bool closedReg = reg.close();
+    return wide.close() && closedReg;
+}
+
+bool generateIni(const QString& path, std::uint64_t bytes, Random& random, GeneratedFiles& out)
+{
+    Output ini;
+    if (!ini.open(path, false))
+        return false;
+    ini.line("; Settings of a large application, written by its installer");
+    ini.line("");
+    for (std::size_t section = 0;; ++section) {
+        const bool last = ini.written() >= bytes;
+        const std::string name = std::string(random.pick(kKeyNames)) + " " + std::to_string(section);
+        // Some headers follow their predecessor directly: work for the space insertion.
+        if (section > 0 && random.chance(80))
+            ini.line("");
+        ini.line("[" + name + "]");
+        if (random.chance(30))
+            ini.line("; " + std::string(random.pick(kWords)) + " for " + name);
+        const std::size_t keys = 1 + random.below(15);
+        std::string key;
+        for (std::size_t k = 0; k < keys; ++k) {
+            key = std::string(random.pick(kValueNames)) + std::to_string(k);
+            std::string value;
+            switch (random.below(4)) {
+            case 0:
+                value = std::to_string(random.below(100000));
+                break;
+            case 1:
+                value = "C:\\Program Files\\" + std::string(random.pick(kVendors)) + "\\" +
+                        std::string(random.pick(kKeyNames)) + ".dat";
+                break;
+            case 2:
+                value = "\"" + std::string(random.pick(kWords)) + "\"";
+                break;
+            default:
+                value = random.chance(50) ? "yes" : "no";
+            }
+            ini.line(key + (random.chance(50) ? " = " : "=") + value);
+        }
+        if (last) {
+            out.lastIniSection = name;
+            out.lastIniKey = key;
+            break;
+        }
+    }
+    return ini.close();
+}
+
+GeneratedFiles pathsIn(const QString& folder)
+{
+    GeneratedFiles files;
+    const QDir dir(QFileInfo(folder).absoluteFilePath());
+    files.regedit4 = dir.filePath(QStringLiteral("export.reg"));
+    files.utf16 = dir.filePath(QStringLiteral("export-utf16.reg"));
+    files.ini = dir.filePath(QStringLiteral("profile.ini"));
+    return files;
+}
+
+}  // namespace
+
+GeneratedFiles generateFiles(const QString& folder, std::uint64_t bytes, std::uint64_t seed)
+{
+    GeneratedFiles files = pathsIn(folder);
+    Random random(seed);
+    if (!generateRegistry(files, bytes, random, files) || !generateIni(files.ini, bytes, random, files))
+        return files;
+    QFile manifest(QDir(folder).filePath(QStringLiteral("manifest.txt")));
+    if (!manifest.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return files;
+    for (const std::string* name : {&files.lastRegSection, &files.lastRegValue, &files.lastIniSection, &files.lastIniKey})
+        manifest.write((*name + "\n").c_str());
+    files.ok = manifest.flush();
+    return files;
+}
+
+GeneratedFiles readManifest(const QString& folder)
+{
+    GeneratedFiles files = pathsIn(folder);
+    QFile manifest(QDir(folder).filePath(QStringLiteral("manifest.txt")));
+    if (!manifest.open(QIODevice::ReadOnly))
+        return files;
+    for (std::string* name : {&files.lastRegSection, &files.lastRegValue, &files.lastIniSection, &files.lastIniKey}) {
+        const QByteArray line = manifest.readLine();
+        if (!line.endsWith('\n'))
+            return files;
+        *name = line.chopped(1).toStdString();
+    }
+    files.ok = true;
+    return files;
+}
+
+}  // namespace keyloom::bench

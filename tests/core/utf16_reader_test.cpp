@@ -1,0 +1,146 @@
+// UTF-16 files through the line reader: every mix of ASCII, Windows-1252
+// letters, characters the code page lacks and broken surrogates, with the
+// 1 MiB read blocks falling at every offset within the text.
+
+#include "document/lines.h"
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace keyloom {
+namespace {
+
+// A piece of text and the Windows-1252 bytes the reader makes of it.
+struct Piece {
+    std::u16string text;
+    std::string bytes;
+};
+
+const std::vector<Piece>& pieces()
+{
+    static const std::vector<Piece> table = {
+        {u"\"InstallPath\"=\"C:\\\\Program Files\"", "\"InstallPath\"=\"C:\\\\Program Files\""},
+        {u"M\u00FCller", "M\xFCller"},
+        {u"\u20AC", "\x80"},
+        {u"\U0001F600", "?"},            // a surrogate pair is one character
+        {u"\u4E2D", "?"},
+        {u"\xD800" u"a", "?a"},           // a high surrogate without its partner
+        {u"\xDC00", "?"},                 // a low surrogate alone
+        {u"\xD800\xD800\xDC00", "??"},    // the second high surrogate pairs up
+        {u"x", "x"},
+        {u"abcdefghijklmnopqrstuvwxyz0123456789", "abcdefghijklmnopqrstuvwxyz0123456789"},
+    };
+    return table;
+}
+
+struct Document {
+    std::string file;                 // bytes on disk
+    std::vector<std::string> lines;   // as the reader delivers them
+};
+
+// About `units` UTF-16 units of lines made of pieces, chosen by a fixed
+// sequence, with `padding` ASCII units in front to shift the block borders.
+Document makeDocument(std::size_t units, std::size_t padding, bool bigEndian, bool oddByteAtEnd)
+{
+    std::u16string text = u"Windows Registry Editor Version 5.00\r\n" + std::u16string(padding, u'p');
+    Document doc;
+    // Only the little-endian mark stands for the export marker's "ÿþ".
+    doc.lines = {std::string(bigEndian ? "" : "\xFF\xFE") + "Windows Registry Editor Version 5.00"};
+    std::string line(padding, 'p');
+    std::uint32_t state = 12345;
+    while (text.size() < units) {
+        state = state * 1103515245u + 12345u;
+        const std::size_t pick = (state >> 16) % (pieces().size() + 2);
+        if (pick >= pieces().size()) {
+            // Line ends of all three kinds.
+            text += pick == pieces().size() ? u"\r\n" : u"\n";
+            doc.lines.push_back(line);
+            line.clear();
+            continue;
+        }
+        text += pieces()[pick].text;
+        line += pieces()[pick].bytes;
+    }
+    doc.lines.push_back(line);
+    doc.file = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : text) {
+        const char low = static_cast<char>(unit & 0xFF);
+        const char high = static_cast<char>(unit >> 8);
+        doc.file.push_back(bigEndian ? high : low);
+        doc.file.push_back(bigEndian ? low : high);
+    }
+    if (oddByteAtEnd)
+        doc.file.push_back('A');  // half a unit, which is dropped
+    return doc;
+}
+
+std::vector<std::string> linesOf(LineReader& reader)
+{
+    std::vector<std::string> lines;
+    std::string_view line;
+    while (reader.next(line))
+        lines.emplace_back(line);
+    return lines;
+}
+
+struct Utf16Case {
+    const char* name;
+    std::size_t units;
+    std::size_t padding;
+    bool bigEndian;
+    bool oddByteAtEnd;
+};
+
+class Utf16Reading : public testing::TestWithParam<Utf16Case> {};
+
+TEST_P(Utf16Reading, SameLinesFromFileAndMemory)
+{
+    const Utf16Case& c = GetParam();
+    const Document doc = makeDocument(c.units, c.padding, c.bigEndian, c.oddByteAtEnd);
+    test::TempDir dir;
+    LineReader file(dir.write("export.reg", doc.file));
+    EXPECT_EQ(linesOf(file), doc.lines);
+    EXPECT_EQ(file.encoding(), c.bigEndian ? Encoding::Utf16BE : Encoding::Utf16LE);
+    EXPECT_FALSE(file.failed());
+    LineReader memory(LineReader::FromMemory{}, doc.file);
+    EXPECT_EQ(linesOf(memory), doc.lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mixes, Utf16Reading,
+    testing::Values(Utf16Case{"short", 200, 0, false, false}, Utf16Case{"short_odd_byte", 200, 3, false, true},
+                    Utf16Case{"three_blocks", 1600000, 0, false, false},
+                    Utf16Case{"three_blocks_shift1", 1600000, 1, false, false},
+                    Utf16Case{"three_blocks_shift2", 1600000, 2, false, false},
+                    Utf16Case{"three_blocks_shift7", 1600000, 7, false, true},
+                    Utf16Case{"three_blocks_shift15", 1600000, 15, false, false},
+                    Utf16Case{"big_endian_short", 200, 0, true, false},
+                    Utf16Case{"big_endian_three_blocks", 1600000, 5, true, true}),
+    [](const testing::TestParamInfo<Utf16Case>& info) { return std::string(info.param.name); });
+
+// A surrogate pair whose halves lie in two read blocks is still one character.
+TEST(Utf16Reading, PairSplitBetweenBlocks)
+{
+    for (std::size_t shift = 0; shift < 3; ++shift) {
+        // The first block holds (1 MiB - 2) / 2 units after the byte-order mark.
+        const std::size_t firstBlockUnits = ((1u << 20) - 2) / 2;
+        std::u16string text(firstBlockUnits - 2 + shift, u'a');
+        text += u"\U0001F600\u00E4z";
+        std::string file = "\xFF\xFE";
+        for (const char16_t unit : text) {
+            file.push_back(static_cast<char>(unit & 0xFF));
+            file.push_back(static_cast<char>(unit >> 8));
+        }
+        test::TempDir dir;
+        LineReader reader(dir.write("pair.reg", file));
+        EXPECT_EQ(linesOf(reader), std::vector<std::string>{"\xFF\xFE" + std::string(firstBlockUnits - 2 + shift, 'a') +
+                                                            "?\xE4z"})
+            << "shift " << shift;
+    }
+}
+
+}  // namespace
+}  // namespace keyloom
