@@ -82,21 +82,17 @@ SplitterBar::SplitterBar(QWidget* parent) : QWidget(parent)
 
 void SplitterBar::mousePressEvent(QMouseEvent* event)
 {
-    const int code = event->button() == Qt::LeftButton ? 1 : event->button() == Qt::RightButton ? 2 : 4;
-    emit mouseDown(code, float(event->position().x() * kTwipsPerPixel));
+    emit mouseDown(buttonCode(event->button()), float(event->position().x() * kTwipsPerPixel));
 }
 
 void SplitterBar::mouseMoveEvent(QMouseEvent* event)
 {
-    const Qt::MouseButtons b = event->buttons();
-    const int set = (b & Qt::LeftButton ? 1 : 0) | (b & Qt::RightButton ? 2 : 0) | (b & Qt::MiddleButton ? 4 : 0);
-    emit mouseMove(set, float(event->position().x() * kTwipsPerPixel));
+    emit mouseMove(buttonCode(event->buttons()), float(event->position().x() * kTwipsPerPixel));
 }
 
 void SplitterBar::mouseReleaseEvent(QMouseEvent* event)
 {
-    const int code = event->button() == Qt::LeftButton ? 1 : event->button() == Qt::RightButton ? 2 : 4;
-    emit mouseUp(code, float(event->position().x() * kTwipsPerPixel));
+    emit mouseUp(buttonCode(event->button()), float(event->position().x() * kTwipsPerPixel));
 }
 
 Form1::Form1(AppModul& app, QWidget* parent) : QWidget(parent), app_(app)
@@ -184,12 +180,7 @@ void Form1::placeControls()
 {
     resize(px(7605), px(4680));
     panes_ = layout::initialPanes();
-    const std::pair<QWidget*, const layout::Box*> boxes[] = {
-        {Drive1, &panes_.Drive1}, {Dir1, &panes_.Dir1},         {File1, &panes_.File1},
-        {List1, &panes_.List1},   {List2, &panes_.List2},       {Text1, &panes_.Text1},
-        {Command1, &panes_.Command1}, {Label1, &panes_.Label1}, {Picture1, &panes_.Picture1}};
-    for (const auto& [widget, box] : boxes)
-        place(widget, *box);
+    applyPanes();
     // The hidden buffer lies outside the client area and never moves.
     place(Text2, {-1020, -180, 1095, 285});
 }
@@ -265,8 +256,14 @@ void Form1::runLayout(Step step)
     app_.LayoutFlag = state.LayoutFlag;
     app_.SplitterLeft = state.SplitterLeft;
     dragStartX_ = state.DragStartX;
+    applyPanes();
+}
+
+void Form1::applyPanes()
+{
     const std::pair<QWidget*, const layout::Box*> boxes[] = {
-        {File1, &panes_.File1}, {List1, &panes_.List1},       {List2, &panes_.List2}, {Text1, &panes_.Text1},
+        {Drive1, &panes_.Drive1}, {Dir1, &panes_.Dir1},         {File1, &panes_.File1},
+        {List1, &panes_.List1},   {List2, &panes_.List2},       {Text1, &panes_.Text1},
         {Command1, &panes_.Command1}, {Label1, &panes_.Label1}, {Picture1, &panes_.Picture1}};
     for (const auto& [widget, box] : boxes)
         place(widget, *box);

@@ -127,6 +127,7 @@ private:
     template <typename Step>
     void runLayout(Step step);
     void setBarColour(layout::BarColour colour);
+    void applyPanes();
 
     QString decode(const std::string& bytes) const;
     std::string encode(const QString& text) const;

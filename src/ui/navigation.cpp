@@ -14,16 +14,6 @@ namespace {
 
 constexpr int kPathRole = Qt::UserRole;
 
-int buttonCode(Qt::MouseButton button)
-{
-    switch (button) {
-    case Qt::LeftButton: return 1;
-    case Qt::RightButton: return 2;
-    case Qt::MiddleButton: return 4;
-    default: return 0;
-    }
-}
-
 bool isReadableFolder(const QString& path)
 {
     const QFileInfo info(path);
@@ -58,6 +48,12 @@ QString findFolder(const QString& path)
 }
 
 }  // namespace
+
+int buttonCode(Qt::MouseButtons buttons)
+{
+    return (buttons & Qt::LeftButton ? 1 : 0) | (buttons & Qt::RightButton ? 2 : 0) |
+           (buttons & Qt::MiddleButton ? 4 : 0);
+}
 
 DriveList::DriveList(QWidget* parent) : QComboBox(parent)
 {

@@ -9,6 +9,10 @@
 
 namespace keyloom {
 
+// Mouse buttons as the handlers take them: 1 left, 2 right, 4 middle, or'ed
+// together for the buttons held during a move.
+int buttonCode(Qt::MouseButtons buttons);
+
 // Roots of the mounted file systems, in place of drive letters.
 class DriveList : public QComboBox {
     Q_OBJECT
