@@ -10,11 +10,16 @@ jobs=$(nproc)
 
 "$here/scripts/install-deps.sh"
 
+summary=()
 run_suite() {  # build-dir, extra cmake options...
   local dir=$1; shift
   cmake -S "$here" -B "$here/$dir" -G Ninja -DKEYLOOM_WERROR=ON "$@" >/dev/null
   cmake --build "$here/$dir" -j "$jobs"
-  (cd "$here/$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
+  local log="$here/$dir/ctest.log" status=0
+  (cd "$here/$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs") 2>&1 | tee "$log" ||
+    status=$?
+  summary+=("$dir: $(grep -E 'tests passed|tests failed' "$log" | tail -1)")
+  return "$status"
 }
 
 if [ "${1:-}" != "--quick" ]; then
@@ -22,3 +27,7 @@ if [ "${1:-}" != "--quick" ]; then
   run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DKEYLOOM_SANITIZE=ON -DKEYLOOM_BENCH=OFF
 fi
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# CTest lists skipped tests after its summary (some need a user without
+# root's rights); repeat the summaries so that they end the output.
+echo
+printf '%s\n' "${summary[@]}"
