@@ -13,14 +13,14 @@ constexpr std::size_t kBlock = 1 << 20;
 
 }  // namespace
 
-LineReader::LineReader(const QString& path)
+LineReader::LineReader(const QString& path, std::size_t maxLine) : maxLine_(std::max(maxLine, kMinMaxLine))
 {
     opened_ = file_.open(path);
     eof_ = !opened_;
 }
 
-LineReader::LineReader(FromMemory, std::string_view bytes)
-    : memory_(bytes), fromMemory_(true), opened_(true)
+LineReader::LineReader(FromMemory, std::string_view bytes, std::size_t maxLine)
+    : memory_(bytes), fromMemory_(true), opened_(true), maxLine_(std::max(maxLine, kMinMaxLine))
 {
 }
 
@@ -31,6 +31,11 @@ void LineReader::decodeUtf16(const char* data, std::size_t size)
     auto unitAt = [&](unsigned char a, unsigned char b) {
         return little ? char16_t(a | (b << 8)) : char16_t((a << 8) | b);
     };
+    // Room for one byte per unit, written in place: text beyond ASCII costs
+    // no more than ASCII does.
+    const std::size_t start = buffer_.size();
+    buffer_.resize(start + (size + 1) / 2 + 1);
+    std::size_t w = start;
     auto put = [&](char16_t unit) {
         // A surrogate pair is one character the code page lacks: one '?'.
         if (unit >= 0xDC00 && unit <= 0xDFFF && pendingHighSurrogate_) {
@@ -38,26 +43,19 @@ void LineReader::decodeUtf16(const char* data, std::size_t size)
             return;
         }
         pendingHighSurrogate_ = unit >= 0xD800 && unit <= 0xDBFF;
-        buffer_.push_back(toWindows1252(unit));
+        buffer_[w++] = toWindows1252(unit);
     };
     if (!pendingByte_.empty() && size > 0) {
         put(unitAt(static_cast<unsigned char>(pendingByte_[0]), static_cast<unsigned char>(data[0])));
         pendingByte_.clear();
         i = 1;
     }
-    const std::size_t start = buffer_.size();
-    buffer_.resize(start + (size - i) / 2);
-    std::size_t w = start;
     for (; i + 1 < size; i += 2) {
         const char16_t unit = unitAt(static_cast<unsigned char>(data[i]), static_cast<unsigned char>(data[i + 1]));
-        if (unit < 0x80 && !pendingHighSurrogate_) {
+        if (unit < 0x80 && !pendingHighSurrogate_)
             buffer_[w++] = static_cast<char>(unit);
-            continue;
-        }
-        buffer_.resize(w);
-        put(unit);
-        w = buffer_.size();
-        buffer_.resize(w + (size - i) / 2);
+        else
+            put(unit);
     }
     buffer_.resize(w);
     if (i < size)
@@ -144,6 +142,8 @@ bool LineReader::fill()
 
 bool LineReader::next(std::string_view& line)
 {
+    continuation_ = partial_;
+    partial_ = false;
     for (;;) {
         const std::size_t size = buffer_.size();
         if (!crKnown_) {
@@ -157,6 +157,16 @@ bool LineReader::next(std::string_view& line)
             lfKnown_ = true;
         }
         const std::size_t at = std::min(nextCr_, nextLf_);
+        // A line longer than the bound goes out in pieces, so that memory
+        // does not grow with it.
+        if ((at == kNone || at - pos_ > maxLine_) && size - pos_ > maxLine_) {
+            line = std::string_view(buffer_.data() + pos_, maxLine_);
+            ending_ = LineEnding::None;
+            partial_ = true;
+            pos_ += maxLine_;
+            scanFrom_ = std::max(scanFrom_, pos_);
+            return true;
+        }
         if (at != kNone && !(at == nextCr_ && at + 1 == size && !eof_)) {
             std::size_t after = at + 1;
             if (at == nextLf_) {
@@ -190,11 +200,16 @@ bool LineReader::next(std::string_view& line)
     }
 }
 
+void LineWriter::setEnding(LineEnding ending)
+{
+    eol_ = ending == LineEnding::Lf ? std::string_view("\n") : ending == LineEnding::Cr ? std::string_view("\r")
+                                                                                         : std::string_view("\r\n");
+}
+
 bool LineWriter::open(const QString& path, Encoding encoding, LineEnding ending)
 {
     encoding_ = encoding;
-    eol_ = ending == LineEnding::Lf ? std::string_view("\n") : ending == LineEnding::Cr ? std::string_view("\r")
-                                                                                         : std::string_view("\r\n");
+    setEnding(ending);
     out_.clear();
     out_.reserve(kBlock + 4096);
     firstLine_ = true;

@@ -133,13 +133,16 @@ std::string_view endingText(LineEnding ending)
 // The lines of a file together with where they lie on disk, so that a write
 // can copy everything around a change byte for byte. `text` is the line as the
 // line reader delivers it (without the byte-order mark), `raw` the same line
-// as stored; both are valid until the next call.
+// as stored; both are valid until the next call. A line longer than the line
+// reader's bound comes in pieces, as from the line reader.
 struct RawLine {
     std::string_view raw;
     std::string_view text;
     std::int64_t offset = 0;  // of the line's first byte
     std::int64_t end = 0;     // just after the line's ending
     LineEnding ending = LineEnding::None;
+    bool partial = false;       // more of this line follows
+    bool continuation = false;  // this continues the previous piece's line
 };
 
 class RawLines {
@@ -261,8 +264,22 @@ std::string_view RawLines::textOf(std::string_view raw)
 
 bool RawLines::next(RawLine& line)
 {
+    line.continuation = line.partial;
+    line.partial = false;
+    const std::size_t limit = LineReader::kMaxLine * unit_;
     for (;;) {
         const std::size_t at = findLineEnd(scan_);
+        if ((at == npos || at - pos_ > limit) && buffer_.size() - pos_ > limit) {
+            line.raw = std::string_view(buffer_.data() + pos_, limit);
+            line.offset = base_ + static_cast<std::int64_t>(pos_);
+            line.end = line.offset + static_cast<std::int64_t>(limit);
+            line.ending = LineEnding::None;
+            line.partial = true;
+            line.text = textOf(line.raw);
+            pos_ += limit;
+            scan_ = std::max(scan_, pos_);
+            return true;
+        }
         if (at != npos) {
             std::size_t after = at + unit_;
             LineEnding ending = LineEnding::Lf;
@@ -378,14 +395,23 @@ Splice planWrite(const QString& path, std::int64_t fileSize, std::string_view se
     std::int64_t fileEnd = lines.markSize();
     bool lastLineOpen = false;
     LineEnding firstEnding = LineEnding::None;
-    bool first = true;
+    std::int64_t linesEnded = 0;
+    bool lineCounts = false;  // the line in progress moves insertAt
     RawLine line;
     while (lines.next(line)) {
-        if (first)
+        if (!line.partial && linesEnded++ == 0)
             firstEnding = line.ending;
-        first = false;
         fileEnd = line.end;
         lastLineOpen = line.ending == LineEnding::None;
+        // Of a line in pieces only the first is parsed, as the read does.
+        if (line.continuation) {
+            if (lineCounts) {
+                insertAt = line.end;
+                insertNeedsEnding = lastLineOpen;
+            }
+            continue;
+        }
+        lineCounts = false;
         const ProfileLine parsed = parseLine(line.text);
         if (parsed.kind == ProfileLine::Header) {
             if (inSection)
@@ -394,14 +420,19 @@ Splice planWrite(const QString& path, std::int64_t fileSize, std::string_view se
         } else if (!inSection || trim(line.text).empty()) {
             continue;
         } else if (parsed.kind == ProfileLine::Key && wantedKey.matches(parsed.name)) {
-            if (line.text.substr(valueStart(line.text, 1, false)) == newValue) {
+            if (!line.partial && line.text.substr(valueStart(line.text, 1, false)) == newValue) {
                 splice.status = Splice::Unchanged;
                 return splice;
             }
-            splice.status = Splice::Change;
             splice.keepUntil =
                 line.offset +
                 static_cast<std::int64_t>(valueStart(line.raw, lines.unitSize(), splice.encoding == Encoding::Utf16BE));
+            // The old value runs to the end of the line's last piece.
+            while (line.partial && lines.next(line)) {
+            }
+            if (lines.failed())
+                return splice;
+            splice.status = Splice::Change;
             splice.resumeAt = line.offset + static_cast<std::int64_t>(line.raw.size());
             splice.insert = newValue;
             return splice;
@@ -409,6 +440,7 @@ Splice planWrite(const QString& path, std::int64_t fileSize, std::string_view se
         if (inSection) {
             insertAt = line.end;
             insertNeedsEnding = line.ending == LineEnding::None;
+            lineCounts = true;
         }
     }
     if (lines.failed())
@@ -453,7 +485,7 @@ std::int64_t pump(InputFile& in, QSaveFile* out, std::int64_t count, std::vector
             return -1;
         if (n == 0)
             break;
-        if (out && out->write(block.data(), n) != n)
+        if (out && (fileFaultHit(FileOp::Write) || out->write(block.data(), n) != n))
             return -1;
         moved += n;
     }
@@ -479,7 +511,7 @@ FileState stateOf(const QString& path)
 bool applyWrite(const QString& path, const FileState& before, const Splice& splice)
 {
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
+    if (fileFaultHit(FileOp::OpenWrite) || !out.open(QIODevice::WriteOnly))
         return false;
     InputFile in;
     if (before.exists && !in.open(path))
@@ -490,7 +522,7 @@ bool applyWrite(const QString& path, const FileState& before, const Splice& spli
     std::int64_t rest = 0;
     if (before.exists && pump(in, &out, splice.keepUntil, block) != splice.keepUntil)
         return false;
-    if (out.write(inserted.data(), qint64(inserted.size())) != qint64(inserted.size()))
+    if (fileFaultHit(FileOp::Write) || out.write(inserted.data(), qint64(inserted.size())) != qint64(inserted.size()))
         return false;
     if (before.exists && (pump(in, nullptr, skipped, block) != skipped || (rest = pump(in, &out, -1, block)) < 0))
         return false;
@@ -498,7 +530,7 @@ bool applyWrite(const QString& path, const FileState& before, const Splice& spli
     // stale offsets would corrupt it.
     if (splice.resumeAt + rest != before.size || stateOf(path) != before)
         return false;
-    return out.commit();
+    return !fileFaultHit(FileOp::Rename) && out.commit();
 }
 
 }  // namespace
@@ -524,6 +556,10 @@ std::int64_t GetPrivateProfileStringA(std::string_view section, std::string_view
     bool first = true;
     std::string_view line;
     while (reader.next(line)) {
+        // Of a line longer than the reader's bound only the first piece is
+        // parsed: its value is read cut to that piece.
+        if (reader.continuation())
+            continue;
         if (first && reader.encoding() == Encoding::Utf16LE && line.substr(0, 2) == "\xFF\xFE")
             line.remove_prefix(2);
         first = false;
