@@ -9,7 +9,7 @@ namespace keyloom {
 
 namespace {
 
-constexpr std::size_t kBlock = 1 << 20;
+constexpr std::size_t kBlock = kIoBlock;
 
 }  // namespace
 

@@ -155,7 +155,7 @@ bool copyFile(const QString& from, const QString& to)
     OutputFile out;
     if (!out.open(to) || fileFaultHit(FileOp::Copy))
         return false;
-    std::vector<char> buffer(1 << 20);
+    std::vector<char> buffer(kIoBlock);
     for (;;) {
         const std::int64_t n = in.read(buffer.data(), buffer.size());
         if (n < 0)

@@ -17,7 +17,7 @@ namespace keyloom {
 
 namespace {
 
-constexpr std::size_t kBlock = 1 << 20;
+constexpr std::size_t kBlock = kIoBlock;
 constexpr auto npos = std::string_view::npos;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -342,6 +342,11 @@ std::size_t valueStart(std::string_view line, std::size_t unit, bool bigEndian)
     return std::min(i, line.size());
 }
 
+bool beginsWithByteOrderMark(std::string_view bytes)
+{
+    return bytes.substr(0, 3) == "\xEF\xBB\xBF" || bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF";
+}
+
 // 8-bit text as the line reader delivers it, back in the file's encoding.
 std::string encodeFor(Encoding encoding, std::string_view text)
 {
@@ -467,6 +472,10 @@ Splice planWrite(const QString& path, std::int64_t fileSize, std::string_view se
         splice.insert.append(header).append(eol);
     }
     splice.insert.append(keyLine).append(eol);
+    // A key line first in a file without a byte-order mark must not begin
+    // with the bytes of one: the file would read as another encoding.
+    if (splice.keepUntil == 0 && beginsWithByteOrderMark(splice.insert))
+        return splice;
     splice.status = Splice::Change;
     return splice;
 }
