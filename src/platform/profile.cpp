@@ -519,8 +519,11 @@ FileState stateOf(const QString& path)
 // kept). On any failure the temporary file goes and the old file stays.
 bool applyWrite(const QString& path, const FileState& before, const Splice& splice)
 {
+    // Unbuffered, so that a failing write shows in write()'s count: commit()
+    // does not notice a failure of the final flush of a buffered write, and
+    // would rename a cut file over the whole one.
     QSaveFile out(path);
-    if (fileFaultHit(FileOp::OpenWrite) || !out.open(QIODevice::WriteOnly))
+    if (fileFaultHit(FileOp::OpenWrite) || !out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     InputFile in;
     if (before.exists && !in.open(path))
@@ -539,7 +542,7 @@ bool applyWrite(const QString& path, const FileState& before, const Splice& spli
     // stale offsets would corrupt it.
     if (splice.resumeAt + rest != before.size || stateOf(path) != before)
         return false;
-    return !fileFaultHit(FileOp::Rename) && out.commit();
+    return out.error() == QFileDevice::NoError && !fileFaultHit(FileOp::Rename) && out.commit();
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // old content, and no failure is reported as success.
 
 #include "edit/apply.h"
+#include "file_size_limit.h"
 #include "filecommands/convert.h"
 #include "filecommands/spacing.h"
 #include "platform/fileio.h"
@@ -228,6 +229,25 @@ INSTANTIATE_TEST_SUITE_P(Cases, FaultsProfile,
                                          ProfileCase{"new_key", "S3", "fresh"},
                                          ProfileCase{"new_section", "T", "fresh"}),
                          [](const testing::TestParamInfo<ProfileCase>& info) { return S(info.param.name); });
+
+// The temporary file of a profile write fills up only when its buffered
+// tail is written on commit: still a failure, and the file stays whole.
+TEST(Faults, ProfileWriteWhoseLastFlushFailsIsNoSuccess)
+{
+    test::TempDir dir;
+    S before = "[S]\r\nk=1\r\n";
+    while (before.size() < 10000)
+        before += "; " + S(60, 'c') + "\r\n";
+    const QString file = dir.write("t.ini", before);
+    bool written;
+    {
+        test::FileSizeLimit limit(5000);
+        written = WritePrivateProfileStringA("S", "k", "2", file);
+    }
+    EXPECT_FALSE(written);
+    EXPECT_TRUE(test::readAll(file) == before);
+    EXPECT_EQ(entries(dir.path("")), QStringList{"t.ini"});
+}
 
 // A real file system that fills up, where one can be mounted (as root).
 class FullDisk : public testing::Test {
