@@ -203,6 +203,8 @@ struct ProfileCase {
     S key;
 };
 
+void PrintTo(const ProfileCase& c, std::ostream* os) { *os << c.name; }
+
 class FaultsProfile : public testing::TestWithParam<ProfileCase> {};
 
 TEST_P(FaultsProfile, WriteLeavesTheFileWholeAndNoTemporary)

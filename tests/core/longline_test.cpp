@@ -51,6 +51,8 @@ struct PieceCase {
     std::vector<Piece> pieces;  // with a bound of 16 bytes
 };
 
+void PrintTo(const PieceCase& c, std::ostream* os) { *os << c.name; }
+
 class LinePieces : public testing::TestWithParam<PieceCase> {};
 
 TEST_P(LinePieces, FromMemoryAndFromFile)

@@ -18,6 +18,7 @@ namespace keyloom {
 namespace {
 
 using S = std::string;
+using namespace std::string_literals;
 
 const S kExport = "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"1\"\r\n\"b\"=dword:00000002\r\n";
 
@@ -27,6 +28,8 @@ struct ChangeCase {
     bool listingFails;
     bool lookupFails;
 };
+
+void PrintTo(const ChangeCase& c, std::ostream* os) { *os << c.name; }
 
 class ChangedAfterListing : public testing::TestWithParam<ChangeCase> {};
 
@@ -82,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
         ChangeCase{"lone_quote_now", [](const QString& p) { replaceWith(p, "[K]\r\n\"a\"=\"\r\n"); }, false, true},
         ChangeCase{"now_utf16", [](const QString& p) { replaceWith(p, S("\xFF\xFE[\0K\0]\0\r\0\n\0", 12)); }, false,
                    false},
-        ChangeCase{"now_binary", [](const QString& p) { replaceWith(p, S("\0\x01\xFF\r\r\n[K]\n\"a\"=\"", 17)); },
+        ChangeCase{"now_binary", [](const QString& p) { replaceWith(p, "\0\x01\xFF\r\r\n[K]\n\"a\"=\"x"s); },
                    false, false}),
     [](const testing::TestParamInfo<ChangeCase>& info) { return S(info.param.name); });
 
@@ -94,6 +97,8 @@ struct DuringApplyCase {
     ApplyStatus status;
     S file;  // the file afterwards; "<missing>" when gone
 };
+
+void PrintTo(const DuringApplyCase& c, std::ostream* os) { *os << c.name; }
 
 class ChangedDuringApply : public testing::TestWithParam<DuringApplyCase> {};
 
