@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: first under
-# AddressSanitizer and UndefinedBehaviorSanitizer, then in the normal build,
-# whose test summary ends the output.
+# AddressSanitizer and UndefinedBehaviorSanitizer (with the fuzz targets run
+# over their seed corpus), then in the normal build, whose test summary ends
+# the output.
 #   ./test.sh            everything
 #   ./test.sh --quick    the normal build only
 set -euo pipefail
@@ -25,6 +26,8 @@ run_suite() {  # build-dir, extra cmake options...
 if [ "${1:-}" != "--quick" ]; then
   export ASAN_OPTIONS=detect_leaks=0
   run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DKEYLOOM_SANITIZE=ON -DKEYLOOM_BENCH=OFF
+  # The fuzz targets build, and each keeps its properties on its seed corpus.
+  "$here/scripts/fuzz.sh" 0
 fi
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # CTest lists skipped tests after its summary (some need a user without

@@ -76,13 +76,21 @@ std::string upperAscii(std::string_view text)
 std::string ReadProfileValue(std::string_view section, std::string_view key, const QString& file,
                              std::string_view def)
 {
-    std::string buffer(2048, ' ');
+    std::string buffer(kProfileBufferSize, ' ');
     const std::int64_t n = GetPrivateProfileStringA(upperAscii(section), upperAscii(key), "", buffer.data(),
                                                     std::int64_t(buffer.size()), file);
     if (n <= 0)
         return std::string(def);
     buffer.resize(static_cast<std::size_t>(n));
     return buffer;
+}
+
+bool ProfileValueIsCut(std::string_view section, std::string_view key, const QString& file)
+{
+    // One byte more room than the read has tells whether it was full.
+    std::string buffer(kProfileBufferSize + 1, ' ');
+    return GetPrivateProfileStringA(upperAscii(section), upperAscii(key), "", buffer.data(),
+                                    std::int64_t(buffer.size()), file) >= kProfileBufferSize;
 }
 
 bool WriteProfileValue(std::string_view section, std::string_view key, std::string_view value,

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QString>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -26,10 +27,16 @@ QString ProperCase(const QString& path, QChar sep = platformSeparator());
 // the proper-case form of a path that does not exist.
 QString LongPathName(const QString& path, QChar sep = platformSeparator());
 
+// Room of the profile read: values longer than this less one are cut.
+constexpr std::int64_t kProfileBufferSize = 2048;
+
 // The value of `key` in `section` of `file`, at most 2047 bytes; `def` when
 // the key is missing or its value empty. Names are looked up in upper case.
 std::string ReadProfileValue(std::string_view section, std::string_view key, const QString& file,
                              std::string_view def = {});
+// True when the value of `key` is longer than ReadProfileValue shows: written
+// back from the box, its end would be lost.
+bool ProfileValueIsCut(std::string_view section, std::string_view key, const QString& file);
 // Sets `key` in `section` of `file` to `value`; true when the value reached
 // the file, false when the file was left as it was.
 bool WriteProfileValue(std::string_view section, std::string_view key, std::string_view value,

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #ifdef __linux__
 #include <sys/mman.h>
 #endif
@@ -53,6 +54,40 @@ void preferLargePages(std::string& buffer)
 #endif
 }
 
+// Count of bytes at the end of `bytes` that begin a multi-byte UTF-8
+// character whose remaining bytes lie beyond it.
+std::size_t openUtf8Tail(std::string_view bytes)
+{
+    const std::size_t n = bytes.size();
+    for (std::size_t back = 1; back <= std::min<std::size_t>(3, n); ++back) {
+        const auto c = static_cast<unsigned char>(bytes[n - back]);
+        if ((c & 0xC0) == 0x80)
+            continue;  // a continuation byte: the lead lies further back
+        const std::size_t length = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 1;
+        return length > back ? back : 0;
+    }
+    return 0;
+}
+
+// UTF-8 test of one piece of a line, a character cut between two pieces
+// carried over in `carry` (at most three bytes).
+bool isValidUtf8Piece(std::string_view piece, bool partial, std::string& carry)
+{
+    std::string joined;
+    if (!carry.empty()) {
+        joined = carry;
+        joined += piece;
+        piece = joined;
+        carry.clear();
+    }
+    if (partial) {
+        const std::size_t keep = openUtf8Tail(piece);
+        carry.assign(piece.substr(piece.size() - keep));
+        piece.remove_suffix(keep);
+    }
+    return isValidUtf8(piece);
+}
+
 }  // namespace
 
 FileKind fileKindOf(const QString& path)
@@ -66,30 +101,40 @@ LoadResult loadFile(const QString& path)
     LineReader reader(path);
     result.opened = reader.isOpen();
     bool utf8 = true;
+    std::string utf8Carry;
+    bool inMarkerLine = false;
     std::string_view line;
     while (reader.next(line)) {
-        if (!line.empty() && line.front() == '[' && line.size() >= 2)
+        // A line longer than the reader's bound arrives in pieces; only its
+        // first piece is a line start. A header that long gives an entry of
+        // its first piece, which names no section the listing can find.
+        const bool lineStart = !reader.continuation();
+        if (lineStart && !line.empty() && line.front() == '[' && line.size() >= 2)
             result.sections.emplace_back(line.substr(1, line.size() - 2));
         // Line ends are ASCII and never split a multi-byte sequence, so the
         // file is valid UTF-8 exactly when every line is.
         if (utf8)
-            utf8 = isValidUtf8(line);
-        if (!result.regedit4.empty()) {
+            utf8 = isValidUtf8Piece(line, reader.partial(), utf8Carry);
+        if (!result.regedit4.empty() && !(inMarkerLine && !lineStart)) {
             result.regedit4 += line;
-            result.regedit4 += kCrLf;
+            if (!reader.partial())
+                result.regedit4 += kCrLf;
         }
         // Tested after the append, so a second marker line is appended first
         // and then dropped with everything before it.
-        if (line.substr(0, kMarker.size()) == kMarker) {
-            // The text that follows is at most the rest of the file (half of
-            // it for UTF-16): room for it at once spares copying a growing
-            // string of hundreds of megabytes again and again.
-            if (!result.markerFound) {
-                result.regedit4.reserve(textCapacityFor(path, reader.encoding()));
-                preferLargePages(result.regedit4);
+        if (lineStart) {
+            inMarkerLine = line.substr(0, kMarker.size()) == kMarker;
+            if (inMarkerLine) {
+                // The text that follows is at most the rest of the file (half
+                // of it for UTF-16): room for it at once spares copying a
+                // growing string of hundreds of megabytes again and again.
+                if (!result.markerFound) {
+                    result.regedit4.reserve(textCapacityFor(path, reader.encoding()));
+                    preferLargePages(result.regedit4);
+                }
+                result.markerFound = true;
+                result.regedit4.assign("REGEDIT4\r\n");
             }
-            result.markerFound = true;
-            result.regedit4.assign("REGEDIT4\r\n");
         }
     }
     // A marker late in an 8-bit file leaves most of that room unused.
@@ -110,12 +155,27 @@ KeyListing listKeys(const QString& path, std::string_view section, FileKind kind
     }
     const std::string header = headerOf(section);
     bool inSection = false;
+    // The entry of a key line longer than the reader's bound whose "=" lies
+    // beyond its first piece: listed once the "=" shows, cut to that piece.
+    std::optional<std::string> pending;
     std::string_view line;
     while (reader.next(line)) {
+        if (reader.continuation()) {
+            if (pending && line.find('=') != std::string_view::npos) {
+                result.keys.push_back(std::move(*pending));
+                pending.reset();
+            }
+            if (pending && !reader.partial()) {
+                result.failed = true;
+                return result;
+            }
+            continue;
+        }
         if (line.empty())
             continue;
         if (line.front() == '[') {
-            inSection = line == header;
+            // A line in pieces is longer than any header the scan lists.
+            inSection = !reader.partial() && line == header;
             continue;
         }
         // Only the space counts as indentation: continuation lines of wrapped
@@ -123,23 +183,28 @@ KeyListing listKeys(const QString& path, std::string_view section, FileKind kind
         if (line.front() == ' ' || line.front() == ';' || !inSection)
             continue;
         const std::size_t eq = line.find('=');
-        if (eq == std::string_view::npos) {
+        if (eq == std::string_view::npos && !reader.partial()) {
             result.failed = true;
             return result;
         }
         const std::string_view name = line.substr(0, eq);
+        std::optional<std::string> entry;
         if (kind == FileKind::Ini) {
             if (!name.empty())
-                result.keys.emplace_back(name);
+                entry.emplace(name);
         } else if (!name.empty() && name.front() == '@') {
-            result.keys.emplace_back("@");
+            entry.emplace("@");
         } else if (name.size() < 2) {
             result.failed = true;
             return result;
         } else if (name.size() > 2) {
             // The enclosing quotes go without being checked; escapes stay as written.
-            result.keys.emplace_back(name.substr(1, name.size() - 2));
+            entry.emplace(name.substr(1, name.size() - 2));
         }
+        if (eq == std::string_view::npos)
+            pending = std::move(entry);
+        else if (entry)
+            result.keys.push_back(std::move(*entry));
     }
     result.failed = reader.failed();
     return result;
@@ -181,10 +246,12 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
     bool inSection = false;
     std::string_view line;
     while (reader.next(line)) {
-        if (line.empty())
+        // Only the first piece of a line longer than the reader's bound is
+        // looked at; a value cut there is shown but cannot be edited.
+        if (reader.continuation() || line.empty())
             continue;
         if (line.front() == '[') {
-            inSection = line == header;
+            inSection = !reader.partial() && line == header;
             continue;
         }
         if (!inSection)
@@ -207,13 +274,14 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
             result.found = true;
             result.text = std::move(value);
             result.quoteState = quoteState;
+            result.cut = reader.partial();
             // Later lines of this occurrence are skipped; a later occurrence
             // of the same header is examined again.
             inSection = false;
         }
         result.examined = true;
         const std::string_view shown = result.found ? std::string_view(result.text) : currentText;
-        result.enabled = shown.substr(0, 3) != "hex";
+        result.enabled = shown.substr(0, 3) != "hex" && !(result.found && result.cut);
     }
     result.failed = reader.failed();
     return result;

@@ -22,7 +22,8 @@ FileKind fileKindOf(const QString& path);
 
 struct LoadResult {
     // One entry per line that begins with "[": the line less its first and
-    // last byte ("[Name] ; note" gives "Name] ; not"), in file order.
+    // last byte ("[Name] ; note" gives "Name] ; not"), in file order. A line
+    // longer than the line reader's bound gives the entry of its first piece.
     std::vector<std::string> sections;
     // Some line began with the export marker FF FE "Windows".
     bool markerFound = false;
@@ -47,7 +48,8 @@ struct KeyListing {
 };
 
 // Lists the keys of every occurrence of the section whose header line is
-// exactly "[" + section + "]", reading `path` to its end.
+// exactly "[" + section + "]", reading `path` to its end. A name part longer
+// than the line reader's bound is listed cut to it.
 KeyListing listKeys(const QString& path, std::string_view section, FileKind kind);
 
 // Takes one pair of enclosing double quotes off `text` (quoteState 2) or leaves
@@ -64,8 +66,12 @@ struct RegistryLookup {
     bool found = false;          // some line matched: text and quoteState are the last successful match
     std::string text;
     std::int16_t quoteState = 0;
+    // The matching line was longer than the line reader's bound: `text` is
+    // its beginning only, and the box is disabled so that the cut value
+    // cannot be written back.
+    bool cut = false;
     bool examined = false;       // some line of the section was examined: enabled is valid
-    bool enabled = true;         // false when the box's text began with "hex" after the last examined line
+    bool enabled = true;         // false when the box's text began with "hex", or was cut, after the last examined line
 };
 
 // Looks `entry` up in every occurrence of `section` of the registry export

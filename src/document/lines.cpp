@@ -13,7 +13,7 @@ namespace keyloom {
 
 namespace {
 
-constexpr std::size_t kBlock = 1 << 20;
+constexpr std::size_t kBlock = kIoBlock;
 
 // Units taken at a time when decoding UTF-16.
 constexpr std::size_t kRun = 16;
@@ -52,14 +52,14 @@ bool copyAsciiRun(const unsigned char* in, char* out)
 
 }  // namespace
 
-LineReader::LineReader(const QString& path)
+LineReader::LineReader(const QString& path, std::size_t maxLine) : maxLine_(std::max(maxLine, kMinMaxLine))
 {
     opened_ = file_.open(path);
     eof_ = !opened_;
 }
 
-LineReader::LineReader(FromMemory, std::string_view bytes)
-    : memory_(bytes), fromMemory_(true), opened_(true)
+LineReader::LineReader(FromMemory, std::string_view bytes, std::size_t maxLine)
+    : memory_(bytes), fromMemory_(true), opened_(true), maxLine_(std::max(maxLine, kMinMaxLine))
 {
 }
 
@@ -190,6 +190,8 @@ bool LineReader::fill()
 
 bool LineReader::next(std::string_view& line)
 {
+    continuation_ = partial_;
+    partial_ = false;
     for (;;) {
         const std::size_t size = buffer_.size();
         if (!crKnown_) {
@@ -203,6 +205,16 @@ bool LineReader::next(std::string_view& line)
             lfKnown_ = true;
         }
         const std::size_t at = std::min(nextCr_, nextLf_);
+        // A line longer than the bound goes out in pieces, so that memory
+        // does not grow with it.
+        if ((at == kNone || at - pos_ > maxLine_) && size - pos_ > maxLine_) {
+            line = std::string_view(buffer_.data() + pos_, maxLine_);
+            ending_ = LineEnding::None;
+            partial_ = true;
+            pos_ += maxLine_;
+            scanFrom_ = std::max(scanFrom_, pos_);
+            return true;
+        }
         if (at != kNone && !(at == nextCr_ && at + 1 == size && !eof_)) {
             std::size_t after = at + 1;
             if (at == nextLf_) {
@@ -236,11 +248,16 @@ bool LineReader::next(std::string_view& line)
     }
 }
 
+void LineWriter::setEnding(LineEnding ending)
+{
+    eol_ = ending == LineEnding::Lf ? std::string_view("\n") : ending == LineEnding::Cr ? std::string_view("\r")
+                                                                                         : std::string_view("\r\n");
+}
+
 bool LineWriter::open(const QString& path, Encoding encoding, LineEnding ending)
 {
     encoding_ = encoding;
-    eol_ = ending == LineEnding::Lf ? std::string_view("\n") : ending == LineEnding::Cr ? std::string_view("\r")
-                                                                                         : std::string_view("\r\n");
+    setEnding(ending);
     out_.clear();
     out_.reserve(kBlock + 4096);
     firstLine_ = true;

@@ -6,7 +6,8 @@
 // no lines. Bytes are delivered unchanged, except for files with a byte-order
 // mark: UTF-16 files arrive as Windows-1252 text (an UTF-16LE file's first
 // line still begins with the bytes FF FE, the export marker's "ÿþ"), and the
-// UTF-8 mark is dropped. Memory stays flat however large the file.
+// UTF-8 mark is dropped. Memory stays flat however large the file: a line
+// longer than the reader's bound arrives in pieces (see partial()).
 
 #include "platform/fileio.h"
 
@@ -24,13 +25,20 @@ enum class LineEnding { None, CrLf, Cr, Lf };
 
 class LineReader {
 public:
+    // Longest piece of a line delivered at once; longer lines come in pieces.
+    static constexpr std::size_t kMaxLine = std::size_t(1) << 20;
+    // Smallest bound a reader accepts: the export marker and every line-start
+    // test fit in the first piece.
+    static constexpr std::size_t kMinMaxLine = 16;
+
     // Opens `path` (regular files only). A file that cannot be opened yields
-    // no lines, and isOpen() tells the two cases apart.
-    explicit LineReader(const QString& path);
+    // no lines, and isOpen() tells the two cases apart. `maxLine` (at least
+    // kMinMaxLine) bounds the bytes held for one line.
+    explicit LineReader(const QString& path, std::size_t maxLine = kMaxLine);
     // Reads lines from bytes in memory, with the same rules; `bytes` must
     // outlive the reader.
     struct FromMemory {};
-    LineReader(FromMemory, std::string_view bytes);
+    LineReader(FromMemory, std::string_view bytes, std::size_t maxLine = kMaxLine);
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
@@ -40,8 +48,14 @@ public:
     bool next(std::string_view& line);
     bool failed() const { return failed_; }
     Encoding encoding() const { return encoding_; }
-    // Ending of the line last returned by next().
+    // Ending of the line last returned by next(); None for a partial piece.
     LineEnding ending() const { return ending_; }
+    // The bytes last returned are maxLine bytes of a longer line whose rest
+    // follows in the next calls. Normal lines are never partial.
+    bool partial() const { return partial_; }
+    // The bytes last returned continue the line of the previous piece, so
+    // they are not the start of a line.
+    bool continuation() const { return continuation_; }
 
 private:
     bool fill();  // appends decoded bytes to buffer_; false at end or error
@@ -55,6 +69,9 @@ private:
     bool failed_ = false;
     bool eof_ = false;
     bool started_ = false;
+    bool partial_ = false;
+    bool continuation_ = false;
+    std::size_t maxLine_ = kMaxLine;
     Encoding encoding_ = Encoding::Bytes;
     LineEnding ending_ = LineEnding::None;
     std::vector<char> raw_;       // undecoded bytes of a UTF-16 file
@@ -84,6 +101,9 @@ public:
     // that mark.
     bool open(const QString& path, Encoding encoding, LineEnding ending);
     bool writeLine(std::string_view line);
+    // Changes the ending of the lines written from now on (for a first line
+    // that arrives in pieces, whose ending shows only with its last one).
+    void setEnding(LineEnding ending);
     // Writes bytes as they stand (already including their line ends).
     bool writeRaw(std::string_view bytes);
     bool close();

@@ -48,13 +48,30 @@ Rewrite rewriteFromBackup(const QString& backup, const QString& file, const Appl
     const std::string prefix = values.key == "@" ? std::string("@=") : '"' + values.key + "\"=";
     const std::string replacement = prefix + values.value;
     bool inSection = false;
+    bool replaced = false;  // the line in progress was replaced: its later pieces go
+    bool firstLineOpen = reader.partial();
     for (; more; more = reader.next(line)) {
+        if (firstLineOpen && !reader.partial()) {
+            writer.setEnding(writeEndingFor(reader.ending()));
+            firstLineOpen = false;
+        }
+        // A line longer than the reader's bound comes in pieces: its first
+        // piece decides, the others are copied through (or dropped with a
+        // replaced line), and the last one gets the line end.
         std::string_view out = line;
-        if (!line.empty() && line.front() == '[')
-            inSection = line == header;
-        else if (inSection && line.substr(0, prefix.size()) == prefix)
-            out = replacement;
-        if (!writer.writeLine(out))
+        if (reader.continuation()) {
+            if (replaced)
+                continue;
+        } else if (!line.empty() && line.front() == '[') {
+            inSection = !reader.partial() && line == header;
+            replaced = false;
+        } else {
+            replaced = inSection && line.substr(0, prefix.size()) == prefix;
+            if (replaced)
+                out = replacement;
+        }
+        const bool written = !replaced && reader.partial() ? writer.writeRaw(out) : writer.writeLine(out);
+        if (!written)
             break;
     }
     const bool complete = !more && !reader.failed();

@@ -15,13 +15,14 @@ bool writeConversion(const QString& file, std::string_view text)
     // Unbuffered, so that a short write shows in write()'s count: commit()
     // does not notice a failure of the final flush of a buffered write.
     QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    if (fileFaultHit(FileOp::OpenWrite) || !out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     const auto size = static_cast<qint64>(text.size());
     // Without commit() the temporary file is discarded on destruction.
-    if (out.write(text.data(), size) != size || out.write("\r\n", 2) != 2 || out.error() != QFileDevice::NoError)
+    if (fileFaultHit(FileOp::Write) || out.write(text.data(), size) != size || fileFaultHit(FileOp::Write)
+        || out.write("\r\n", 2) != 2 || out.error() != QFileDevice::NoError)
         return false;
-    return out.commit();
+    return !fileFaultHit(FileOp::Rename) && out.commit();
 }
 
 }  // namespace keyloom

@@ -36,12 +36,23 @@ SpaceStatus insertSpaces(const QString& currentFile)
             return SpaceStatus::Refused;
         }
         bool previousEmpty = true;  // no empty line goes before the first line
+        bool firstLineOpen = reader.partial();
         for (; more; more = reader.next(line)) {
-            const bool header = !line.empty() && line.front() == '[';
-            if (header && !previousEmpty && !writer.writeLine({}))
-                break;
-            previousEmpty = line.empty();
-            if (!writer.writeLine(line))
+            // The first line's ending decides the file's; a first line in
+            // pieces shows it with its last piece.
+            if (firstLineOpen && !reader.partial()) {
+                writer.setEnding(writeEndingFor(reader.ending()));
+                firstLineOpen = false;
+            }
+            // A line longer than the reader's bound comes in pieces, each
+            // copied as it stands; only the first is a line start.
+            if (!reader.continuation()) {
+                const bool header = !line.empty() && line.front() == '[';
+                if (header && !previousEmpty && !writer.writeLine({}))
+                    break;
+                previousEmpty = line.empty();
+            }
+            if (!(reader.partial() ? writer.writeRaw(line) : writer.writeLine(line)))
                 break;
         }
         complete = !more && !reader.failed();

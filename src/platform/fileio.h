@@ -1,14 +1,22 @@
 #pragma once
-// Plain byte-level file access. Reading opens regular files only, so that a
-// pipe, a device or a folder that happens to carry an .ini name never blocks
-// or floods the editor.
+// Plain byte-level file access. Reading and writing open regular files only,
+// so that a pipe, a device or a folder that happens to carry an .ini name
+// never blocks, floods or swallows the editor's data.
 
 #include <QString>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
+// Bytes moved per read or write by the streaming functions. Fuzz builds make
+// it a few bytes, so that short inputs cross block boundaries.
+#ifndef KEYLOOM_IO_BLOCK
+#define KEYLOOM_IO_BLOCK (1 << 20)
+#endif
+
 namespace keyloom {
+
+inline constexpr std::size_t kIoBlock = KEYLOOM_IO_BLOCK;
 
 class InputFile {
 public:
@@ -36,8 +44,9 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
     ~OutputFile();
 
-    // Opens `path` for writing and empties it, creating it when missing.
-    // `exclusive` refuses a file that exists already (for temporary files).
+    // Opens `path` for writing and empties it, creating it when missing; false
+    // for anything but a regular file (links followed), without waiting on a
+    // pipe. `exclusive` refuses a file that exists already.
     bool open(const QString& path, bool exclusive = false);
     // Writes all bytes; false on the first failure (the file stays open).
     bool write(std::string_view bytes);
@@ -58,5 +67,18 @@ bool removeFile(const QString& path);
 // True when both paths reach the same existing file (links followed), so that
 // copying one over the other would empty it.
 bool isSameFile(const QString& a, const QString& b);
+
+// Test seam: makes chosen file operations fail on purpose, so that tests can
+// walk every failure point of a write. The writes through QSaveFile ask
+// fileFaultHit() themselves. Process-wide; nothing outside tests arms it.
+enum class FileOp { OpenRead, Read, OpenWrite, Write, Close, Copy, Rename, Remove };
+// Makes the `nth` call of `op` from now on fail (1: the next one); 0 disarms.
+void injectFileFault(FileOp op, int nth);
+// Disarms every fault and sets every count to 0.
+void clearFileFaults();
+// Counts one call of `op`; true when that call is to fail.
+bool fileFaultHit(FileOp op);
+// Calls of `op` counted since the last clearFileFaults().
+int fileOpCount(FileOp op);
 
 }  // namespace keyloom

@@ -17,7 +17,7 @@ namespace keyloom {
 
 namespace {
 
-constexpr std::size_t kBlock = 1 << 20;
+constexpr std::size_t kBlock = kIoBlock;
 constexpr auto npos = std::string_view::npos;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -141,13 +141,16 @@ std::string_view endingText(LineEnding ending)
 // The lines of a file together with where they lie on disk, so that a write
 // can copy everything around a change byte for byte. `text` is the line as the
 // line reader delivers it (without the byte-order mark), `raw` the same line
-// as stored; both are valid until the next call.
+// as stored; both are valid until the next call. A line longer than the line
+// reader's bound comes in pieces, as from the line reader.
 struct RawLine {
     std::string_view raw;
     std::string_view text;
     std::int64_t offset = 0;  // of the line's first byte
     std::int64_t end = 0;     // just after the line's ending
     LineEnding ending = LineEnding::None;
+    bool partial = false;       // more of this line follows
+    bool continuation = false;  // this continues the previous piece's line
 };
 
 class RawLines {
@@ -286,8 +289,22 @@ std::string_view RawLines::textOf(std::string_view raw)
 
 bool RawLines::next(RawLine& line)
 {
+    line.continuation = line.partial;
+    line.partial = false;
+    const std::size_t limit = LineReader::kMaxLine * unit_;
     for (;;) {
         const std::size_t at = findLineEnd(scan_);
+        if ((at == npos || at - pos_ > limit) && buffer_.size() - pos_ > limit) {
+            line.raw = std::string_view(buffer_.data() + pos_, limit);
+            line.offset = base_ + static_cast<std::int64_t>(pos_);
+            line.end = line.offset + static_cast<std::int64_t>(limit);
+            line.ending = LineEnding::None;
+            line.partial = true;
+            line.text = textOf(line.raw);
+            pos_ += limit;
+            scan_ = std::max(scan_, pos_);
+            return true;
+        }
         if (at != npos) {
             std::size_t after = at + unit_;
             LineEnding ending = LineEnding::Lf;
@@ -350,6 +367,11 @@ std::size_t valueStart(std::string_view line, std::size_t unit, bool bigEndian)
     return std::min(i, line.size());
 }
 
+bool beginsWithByteOrderMark(std::string_view bytes)
+{
+    return bytes.substr(0, 3) == "\xEF\xBB\xBF" || bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF";
+}
+
 // 8-bit text as the line reader delivers it, back in the file's encoding.
 std::string encodeFor(Encoding encoding, std::string_view text)
 {
@@ -403,14 +425,23 @@ Splice planWrite(const QString& path, std::int64_t fileSize, std::string_view se
     std::int64_t fileEnd = lines.markSize();
     bool lastLineOpen = false;
     LineEnding firstEnding = LineEnding::None;
-    bool first = true;
+    std::int64_t linesEnded = 0;
+    bool lineCounts = false;  // the line in progress moves insertAt
     RawLine line;
     while (lines.next(line)) {
-        if (first)
+        if (!line.partial && linesEnded++ == 0)
             firstEnding = line.ending;
-        first = false;
         fileEnd = line.end;
         lastLineOpen = line.ending == LineEnding::None;
+        // Of a line in pieces only the first is parsed, as the read does.
+        if (line.continuation) {
+            if (lineCounts) {
+                insertAt = line.end;
+                insertNeedsEnding = lastLineOpen;
+            }
+            continue;
+        }
+        lineCounts = false;
         if (!inSection && !mayBeHeader(line.text))
             continue;
         const ProfileLine parsed = parseLine(line.text);
@@ -421,14 +452,19 @@ Splice planWrite(const QString& path, std::int64_t fileSize, std::string_view se
         } else if (!inSection || trim(line.text).empty()) {
             continue;
         } else if (parsed.kind == ProfileLine::Key && wantedKey.matches(parsed.name)) {
-            if (line.text.substr(valueStart(line.text, 1, false)) == newValue) {
+            if (!line.partial && line.text.substr(valueStart(line.text, 1, false)) == newValue) {
                 splice.status = Splice::Unchanged;
                 return splice;
             }
-            splice.status = Splice::Change;
             splice.keepUntil =
                 line.offset +
                 static_cast<std::int64_t>(valueStart(line.raw, lines.unitSize(), splice.encoding == Encoding::Utf16BE));
+            // The old value runs to the end of the line's last piece.
+            while (line.partial && lines.next(line)) {
+            }
+            if (lines.failed())
+                return splice;
+            splice.status = Splice::Change;
             splice.resumeAt = line.offset + static_cast<std::int64_t>(line.raw.size());
             splice.insert = newValue;
             return splice;
@@ -436,6 +472,7 @@ Splice planWrite(const QString& path, std::int64_t fileSize, std::string_view se
         if (inSection) {
             insertAt = line.end;
             insertNeedsEnding = line.ending == LineEnding::None;
+            lineCounts = true;
         }
     }
     if (lines.failed())
@@ -462,6 +499,10 @@ Splice planWrite(const QString& path, std::int64_t fileSize, std::string_view se
         splice.insert.append(header).append(eol);
     }
     splice.insert.append(keyLine).append(eol);
+    // A key line first in a file without a byte-order mark must not begin
+    // with the bytes of one: the file would read as another encoding.
+    if (splice.keepUntil == 0 && beginsWithByteOrderMark(splice.insert))
+        return splice;
     splice.status = Splice::Change;
     return splice;
 }
@@ -480,7 +521,7 @@ std::int64_t pump(InputFile& in, QSaveFile* out, std::int64_t count, std::vector
             return -1;
         if (n == 0)
             break;
-        if (out && out->write(block.data(), n) != n)
+        if (out && (fileFaultHit(FileOp::Write) || out->write(block.data(), n) != n))
             return -1;
         moved += n;
     }
@@ -505,8 +546,11 @@ FileState stateOf(const QString& path)
 // kept). On any failure the temporary file goes and the old file stays.
 bool applyWrite(const QString& path, const FileState& before, const Splice& splice)
 {
+    // Unbuffered, so that a failing write shows in write()'s count: commit()
+    // does not notice a failure of the final flush of a buffered write, and
+    // would rename a cut file over the whole one.
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
+    if (fileFaultHit(FileOp::OpenWrite) || !out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     InputFile in;
     if (before.exists && !in.open(path))
@@ -517,7 +561,7 @@ bool applyWrite(const QString& path, const FileState& before, const Splice& spli
     std::int64_t rest = 0;
     if (before.exists && pump(in, &out, splice.keepUntil, block) != splice.keepUntil)
         return false;
-    if (out.write(inserted.data(), qint64(inserted.size())) != qint64(inserted.size()))
+    if (fileFaultHit(FileOp::Write) || out.write(inserted.data(), qint64(inserted.size())) != qint64(inserted.size()))
         return false;
     if (before.exists && (pump(in, nullptr, skipped, block) != skipped || (rest = pump(in, &out, -1, block)) < 0))
         return false;
@@ -525,7 +569,7 @@ bool applyWrite(const QString& path, const FileState& before, const Splice& spli
     // stale offsets would corrupt it.
     if (splice.resumeAt + rest != before.size || stateOf(path) != before)
         return false;
-    return out.commit();
+    return out.error() == QFileDevice::NoError && !fileFaultHit(FileOp::Rename) && out.commit();
 }
 
 }  // namespace
@@ -551,6 +595,10 @@ std::int64_t GetPrivateProfileStringA(std::string_view section, std::string_view
     bool first = true;
     std::string_view line;
     while (reader.next(line)) {
+        // Of a line longer than the reader's bound only the first piece is
+        // parsed: its value is read cut to that piece.
+        if (reader.continuation())
+            continue;
         if (first && reader.encoding() == Encoding::Utf16LE && line.substr(0, 2) == "\xFF\xFE")
             line.remove_prefix(2);
         first = false;

@@ -30,6 +30,7 @@
 #include <QValidator>
 
 #include <cmath>
+#include <limits>
 
 namespace keyloom {
 
@@ -138,6 +139,9 @@ void Form1::createControls()
     Text1 = new QLineEdit(this);
     Text1->setFont(fixedFont());
     Text1->setValidator(new SingleLineValidator(Text1));
+    // The default limit of 32767 characters would cut a long registry value
+    // and an apply would write the cut text.
+    Text1->setMaxLength(std::numeric_limits<int>::max());
     Label1 = new QLabel(this);
     Label1->setFont(fixedFont());
     Label1->setTextFormat(Qt::PlainText);
@@ -468,10 +472,13 @@ void Form1::List2_Click()
 {
     const std::string entry = list2Text();
     if (fileKindOf(app_.CurrentFile) == FileKind::Ini) {
-        Text1->setText(decode(Commands::ReadProfileValue(label1Bytes_, entry, app_.CurrentFile, "")));
+        const std::string value = Commands::ReadProfileValue(label1Bytes_, entry, app_.CurrentFile, "");
+        Text1->setText(decode(value));
         // A "hex" registry value may have disabled the box; INI values are
-        // always editable.
-        Text1->setEnabled(true);
+        // editable unless the box shows only their beginning, which applied
+        // would cut the rest off in the file.
+        const bool full = value.size() + 1 == std::size_t(Commands::kProfileBufferSize);
+        Text1->setEnabled(!full || !Commands::ProfileValueIsCut(label1Bytes_, entry, app_.CurrentFile));
     } else {
         const RegistryLookup lookup =
             lookupRegistryValue(app_.CurrentFile, list1Text(), entry, encode(Text1->text()));

@@ -36,6 +36,7 @@ private slots:
     void encodingsShowUmlauts_data();
     void encodingsShowUmlauts();
     void lookupOfLoneQuoteKeepsText();
+    void longValuesAreNeverCutOnApply();
 };
 
 void DocumentTest::iniFileShowsFirstSectionKeyAndValue()
@@ -185,6 +186,32 @@ void DocumentTest::lookupOfLoneQuoteKeepsText()
     test::clickRow(form.List2, 1);
     QCOMPARE(form.Text1->text(), QString("b"));
     QVERIFY(!form.Command1->isEnabled());
+}
+
+void DocumentTest::longValuesAreNeverCutOnApply()
+{
+    QTemporaryDir dir;
+    const QByteArray iniLong(3000, 'a');
+    const QByteArray ini2047(2047, 'b');
+    test::writeFile(dir, "l.ini", "[S]\r\nlong=" + iniLong + "\r\nfull=" + ini2047 + "\r\n");
+    const QByteArray regLong(40000, 'r');
+    const QString reg = test::writeFile(dir, "l.reg", "[K]\r\n\"V\"=\"" + regLong + "\"\r\n");
+    AppModul app;
+    Form1 form(app);
+    test::clickFile(form, dir, "l.ini");
+    // The profile read shows 2047 bytes of the 3000; the box is read-only so
+    // that an apply cannot cut the value in the file.
+    QCOMPARE(form.Text1->text().size(), 2047);
+    QVERIFY(!form.Text1->isEnabled());
+    test::clickRow(form.List2, 1);
+    QCOMPARE(form.Text1->text(), QString(ini2047));
+    QVERIFY(form.Text1->isEnabled());
+    // A registry value beyond the edit box's default limit is shown whole.
+    test::clickFile(form, dir, "l.reg");
+    QCOMPARE(form.Text1->text().size(), regLong.size());
+    form.Text1->setText(form.Text1->text() + "x");
+    form.Command1_Click();
+    QCOMPARE(test::readFile(reg), QByteArray("[K]\r\n\"V\"=\"" + regLong + "x\"\r\n"));
 }
 
 QTEST_MAIN(DocumentTest)

@@ -1,0 +1,46 @@
+// The space insertion: it only adds empty lines, each right before a header
+// line, and running it again changes nothing.
+
+#include "filecommands/spacing.h"
+#include "fuzz_util.h"
+
+#include <cstdint>
+
+using namespace keyloom;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string before(reinterpret_cast<const char*>(data), size);
+    const QString path = fuzz::scratchPath("x.ini");
+    QFile::remove(fuzz::scratchPath("x.in_"));
+    fuzz::writeFile(path, before);
+    const std::vector<std::string> linesBefore = fuzz::linesOf(path);
+
+    const SpaceStatus status = insertSpaces(path);
+    FUZZ_CHECK(fuzz::readFile(fuzz::scratchPath("x.in_")) == "<missing>");
+    if (fuzz::isUtf16(before)) {
+        FUZZ_CHECK(status == SpaceStatus::Refused);
+        FUZZ_CHECK(fuzz::readFile(path) == before);
+        return 0;
+    }
+    FUZZ_CHECK(status == SpaceStatus::Done);
+    const std::string once = fuzz::readFile(path);
+
+    const std::vector<std::string> linesAfter = fuzz::linesOf(path);
+    std::size_t i = 0;
+    for (std::size_t j = 0; j < linesAfter.size(); ++j) {
+        if (i < linesBefore.size() && linesAfter[j] == linesBefore[i]) {
+            ++i;
+            continue;
+        }
+        // An added line: empty, and followed by a header that did not follow
+        // an empty line.
+        FUZZ_CHECK(linesAfter[j].empty());
+        FUZZ_CHECK(i < linesBefore.size() && i > 0 && linesBefore[i][0] == '[' && !linesBefore[i - 1].empty());
+    }
+    FUZZ_CHECK(i == linesBefore.size());
+
+    FUZZ_CHECK(insertSpaces(path) == SpaceStatus::Done);
+    FUZZ_CHECK(fuzz::readFile(path) == once);
+    return 0;
+}

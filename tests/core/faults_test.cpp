@@ -1,0 +1,307 @@
+// Failing writes: every file operation of a command is made to fail in turn.
+// Whatever fails, the file is either unchanged or its backup holds the whole
+// old content, and no failure is reported as success.
+
+#include "edit/apply.h"
+#include "file_size_limit.h"
+#include "filecommands/convert.h"
+#include "filecommands/spacing.h"
+#include "platform/fileio.h"
+#include "platform/profile.h"
+#include "test_util.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace keyloom {
+namespace {
+
+using S = std::string;
+
+const FileOp kOps[] = {FileOp::OpenRead, FileOp::Read,   FileOp::OpenWrite, FileOp::Write,
+                       FileOp::Close,    FileOp::Copy,   FileOp::Rename,    FileOp::Remove};
+
+const char* nameOf(FileOp op)
+{
+    static const char* const names[] = {"OpenRead", "Read", "OpenWrite", "Write", "Close", "Copy", "Rename", "Remove"};
+    return names[static_cast<int>(op)];
+}
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Runs `run` once cleanly to count its calls of each operation, then once
+// per call with that call failing, `check` judging each failed run. Returns
+// the count of failure points tried.
+int forEachFailurePoint(const std::function<void(const test::TempDir&)>& prepare,
+                        const std::function<void(const test::TempDir&)>& run,
+                        const std::function<void(const test::TempDir&)>& check)
+{
+    int tried = 0;
+    for (const FileOp op : kOps) {
+        int calls = 0;
+        {
+            test::TempDir dir;
+            prepare(dir);
+            clearFileFaults();
+            run(dir);
+            calls = fileOpCount(op);
+        }
+        for (int n = 1; n <= calls; ++n) {
+            SCOPED_TRACE(testing::Message() << nameOf(op) << " #" << n << " of " << calls << " fails");
+            test::TempDir dir;
+            prepare(dir);
+            clearFileFaults();
+            injectFileFault(op, n);
+            run(dir);
+            clearFileFaults();
+            check(dir);
+            ++tried;
+        }
+    }
+    return tried;
+}
+
+// Enough lines to need several blocks of output.
+S registryExport()
+{
+    S text = "REGEDIT4\r\n\r\n";
+    for (int i = 0; i < 40000; ++i)
+        text += "[K" + std::to_string(i % 7) + "]\r\n\"a\"=\"" + std::to_string(i) + "\"\r\n";
+    return text;
+}
+
+TEST(Faults, ApplyKeepsTheOldContentWhole)
+{
+    const S before = registryExport();
+    S after = before;
+    for (std::size_t at = 0; (at = after.find("[K3]\r\n\"a\"=\"", at)) != S::npos; at += 6) {
+        const std::size_t value = at + 10;
+        after.replace(value, after.find("\r\n", value) - value, "\"new\"");
+    }
+    ApplyStatus status{};
+    int failed = 0;
+    const int tried = forEachFailurePoint([&](const test::TempDir& dir) { dir.write("t.reg", before); },
+                                          [&](const test::TempDir& dir) {
+                                              status = applyRegistryValue(dir.path("t.reg"), nullptr, {}, [] {
+                                                           return ApplyValues{"K3", "a", "\"new\""};
+                                                       }).status;
+                                          },
+                                          [&](const test::TempDir& dir) {
+                                              const S file = test::readAll(dir.path("t.reg"));
+                                              const S backup = test::readAll(dir.path("t.re_"));
+                                              // A failed probe for UTF-16 may still end in a
+                                              // complete rewrite; a success is only ever one.
+                                              if (status == ApplyStatus::Done) {
+                                                  EXPECT_TRUE(file == after);
+                                                  EXPECT_EQ(backup, "<missing>");
+                                                  return;
+                                              }
+                                              ++failed;
+                                              EXPECT_TRUE(file == before || backup == before);
+                                              if (status == ApplyStatus::BackupFailed) {
+                                                  EXPECT_TRUE(file == before);
+                                              }
+                                              if (status == ApplyStatus::RewriteFailed) {
+                                                  EXPECT_TRUE(backup == before);
+                                              }
+                                              if (status == ApplyStatus::DeleteFailed) {
+                                                  EXPECT_TRUE(file == after && backup == before);
+                                              }
+                                          });
+    EXPECT_GT(failed, 10);
+    EXPECT_GE(tried, failed);
+}
+
+TEST(Faults, ApplyFromPendingTextKeepsFileOrPendingBackup)
+{
+    S utf16 = "\xFF\xFE";
+    for (const char c : S("Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"a\"=\"1\"\r\n")) {
+        utf16.push_back(c);
+        utf16.push_back('\0');
+    }
+    const S pending = "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"1\"\r\n";
+    ApplyResult result{};
+    const int tried = forEachFailurePoint([&](const test::TempDir& dir) { dir.write("t.reg", utf16); },
+                                          [&](const test::TempDir& dir) {
+                                              result = applyRegistryValue(dir.path("t.reg"), &pending, {}, [] {
+                                                  return ApplyValues{"K", "a", "\"2\""};
+                                              });
+                                          },
+                                          [&](const test::TempDir& dir) {
+                                              const S file = test::readAll(dir.path("t.reg"));
+                                              const S backup = test::readAll(dir.path("t.re_"));
+                                              EXPECT_NE(result.status, ApplyStatus::Done);
+                                              EXPECT_TRUE(file == utf16 || backup == pending + "\r\n");
+                                              if (result.status == ApplyStatus::BackupFailed) {
+                                                  EXPECT_TRUE(file == utf16);
+                                              }
+                                          });
+    EXPECT_GT(tried, 5);
+}
+
+TEST(Faults, SpacingKeepsTheOldContentWhole)
+{
+    S before;
+    S after;
+    for (int i = 0; i < 60000; ++i) {
+        before += "k" + std::to_string(i) + "=1\r\n[S" + std::to_string(i) + "]\r\n";
+        after += "k" + std::to_string(i) + "=1\r\n\r\n[S" + std::to_string(i) + "]\r\n";
+    }
+    SpaceStatus status{};
+    int failed = 0;
+    const int tried = forEachFailurePoint(
+        [&](const test::TempDir& dir) { dir.write("t.ini", before); },
+        [&](const test::TempDir& dir) { status = insertSpaces(dir.path("t.ini")); },
+        [&](const test::TempDir& dir) {
+            const S file = test::readAll(dir.path("t.ini"));
+            const S backup = test::readAll(dir.path("t.in_"));
+            if (status == SpaceStatus::Done) {
+                EXPECT_TRUE(file == after);
+                EXPECT_EQ(backup, "<missing>");
+                return;
+            }
+            ++failed;
+            EXPECT_TRUE(file == before || backup == before);
+            if (status == SpaceStatus::BackupFailed || status == SpaceStatus::Refused) {
+                EXPECT_TRUE(file == before);
+            }
+            if (status == SpaceStatus::WriteFailed || status == SpaceStatus::DeleteFailed) {
+                EXPECT_TRUE(backup == before);
+            }
+        });
+    EXPECT_GT(failed, 10);
+    EXPECT_GE(tried, failed);
+}
+
+TEST(Faults, ConversionLeavesTheFileWholeAndNoTemporary)
+{
+    const S before("\xFF\xFEW\0i\0n\0\r\0\n\0", 12);
+    bool written = true;
+    const int tried = forEachFailurePoint([&](const test::TempDir& dir) { dir.write("t.reg", before); },
+                                          [&](const test::TempDir& dir) {
+                                              written = writeConversion(dir.path("t.reg"), "REGEDIT4\r\n");
+                                          },
+                                          [&](const test::TempDir& dir) {
+                                              EXPECT_FALSE(written);
+                                              EXPECT_EQ(test::readAll(dir.path("t.reg")), before);
+                                              EXPECT_EQ(entries(dir.path("")), QStringList{"t.reg"});
+                                          });
+    EXPECT_GE(tried, 4);
+}
+
+struct ProfileCase {
+    const char* name;
+    S section;
+    S key;
+};
+
+void PrintTo(const ProfileCase& c, std::ostream* os) { *os << c.name; }
+
+class FaultsProfile : public testing::TestWithParam<ProfileCase> {};
+
+TEST_P(FaultsProfile, WriteLeavesTheFileWholeAndNoTemporary)
+{
+    S before;
+    for (int i = 0; i < 50000; ++i)
+        before += "[S" + std::to_string(i % 5) + "]\r\nk" + std::to_string(i) + "=v\r\n";
+    bool written = true;
+    const int tried = forEachFailurePoint([&](const test::TempDir& dir) { dir.write("t.ini", before); },
+                                          [&](const test::TempDir& dir) {
+                                              written = WritePrivateProfileStringA(GetParam().section, GetParam().key,
+                                                                                   "new", dir.path("t.ini"));
+                                          },
+                                          [&](const test::TempDir& dir) {
+                                              EXPECT_FALSE(written);
+                                              EXPECT_TRUE(test::readAll(dir.path("t.ini")) == before);
+                                              EXPECT_EQ(entries(dir.path("")), QStringList{"t.ini"});
+                                          });
+    EXPECT_GE(tried, 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FaultsProfile,
+                         testing::Values(ProfileCase{"changed_key", "S3", "k3"},
+                                         ProfileCase{"new_key", "S3", "fresh"},
+                                         ProfileCase{"new_section", "T", "fresh"}),
+                         [](const testing::TestParamInfo<ProfileCase>& info) { return S(info.param.name); });
+
+// The temporary file of a profile write fills up only when its buffered
+// tail is written on commit: still a failure, and the file stays whole.
+TEST(Faults, ProfileWriteWhoseLastFlushFailsIsNoSuccess)
+{
+    test::TempDir dir;
+    S before = "[S]\r\nk=1\r\n";
+    while (before.size() < 10000)
+        before += "; " + S(60, 'c') + "\r\n";
+    const QString file = dir.write("t.ini", before);
+    bool written;
+    {
+        test::FileSizeLimit limit(5000);
+        written = WritePrivateProfileStringA("S", "k", "2", file);
+    }
+    EXPECT_FALSE(written);
+    EXPECT_TRUE(test::readAll(file) == before);
+    EXPECT_EQ(entries(dir.path("")), QStringList{"t.ini"});
+}
+
+// A real file system that fills up, where one can be mounted (as root).
+class FullDisk : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (::geteuid() != 0 || ::mount("tmpfs", QFile::encodeName(dir_.path("")).constData(), "tmpfs", 0,
+                                         "size=64k") != 0)
+            GTEST_SKIP() << "no small file system can be mounted here";
+        mounted_ = true;
+    }
+    void TearDown() override
+    {
+        if (mounted_)
+            ::umount(QFile::encodeName(dir_.path("")).constData());
+    }
+    test::TempDir dir_;
+    bool mounted_ = false;
+};
+
+TEST_F(FullDisk, EveryCommandLeavesAFileThatFitsOnlyOnceWhole)
+{
+    // 40 KB fit into the 64 KB, a second copy does not.
+    S reg = "REGEDIT4\r\n\r\n[K]\r\n";
+    while (reg.size() < 40000)
+        reg += "\"a\"=\"" + S(60, 'x') + "\"\r\n";
+    const QString regFile = dir_.write("t.reg", reg);
+    ASSERT_EQ(test::readAll(regFile), reg);
+    EXPECT_EQ(applyRegistryValue(regFile, nullptr, {}, [] { return ApplyValues{"K", "a", "1"}; }).status,
+              ApplyStatus::BackupFailed);
+    EXPECT_TRUE(test::readAll(regFile) == reg);
+    QFile::remove(dir_.path("t.re_"));
+
+    S utf16 = "\xFF\xFE";
+    while (utf16.size() < 40000)
+        utf16 += S("x\0", 2);
+    const QString converted = dir_.write("t.reg", utf16);
+    EXPECT_FALSE(writeConversion(converted, S(30000, 'y')));
+    EXPECT_TRUE(test::readAll(converted) == utf16);
+    QFile::remove(converted);
+
+    S ini;
+    while (ini.size() < 40000)
+        ini += "k=" + S(60, 'x') + "\r\n[S]\r\n";
+    const QString iniFile = dir_.write("t.ini", ini);
+    EXPECT_EQ(insertSpaces(iniFile), SpaceStatus::BackupFailed);
+    EXPECT_TRUE(test::readAll(iniFile) == ini);
+    QFile::remove(dir_.path("t.in_"));
+    EXPECT_FALSE(WritePrivateProfileStringA("S", "k", "new", iniFile));
+    EXPECT_TRUE(test::readAll(iniFile) == ini);
+    EXPECT_EQ(entries(dir_.path("")), QStringList{"t.ini"});
+}
+
+}  // namespace
+}  // namespace keyloom
