@@ -14,8 +14,11 @@ QString notepadCommandLine(const QString& path) { return QStringLiteral("NOTEPAD
 
 bool deleteFile(const QString& path)
 {
-    // The "normal" attributes: writable by its owner, as a file one may delete.
-    QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteOwner | QFile::ReadOwner);
+    // The "normal" attributes: writable by its owner, as a file one may
+    // delete. A link goes by itself; its target's rights are not ours to change.
+    const QFileInfo info(path);
+    if (!info.isSymLink())
+        QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteOwner | QFile::ReadOwner);
     removeFile(path);
     return !QFileInfo::exists(path) && !QFileInfo(path).isSymLink();
 }
