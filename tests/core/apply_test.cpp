@@ -12,6 +12,8 @@
 namespace keyloom {
 namespace {
 
+using test::utf16le;
+
 using S = std::string;
 
 ApplyResult apply(const QString& file, ApplyValues values, const std::string* pending = nullptr)
@@ -109,16 +111,6 @@ TEST(Apply, EventsAroundTheRewriteAndControlsReadOnce)
     const std::vector<std::string> expected = {"events file=" + before + " backup=" + before, "controls",
                                                "events file=[K]\r\n\"a\"=2\r\n backup=" + before};
     EXPECT_EQ(calls, expected);
-}
-
-std::string utf16le(std::u16string_view text)
-{
-    std::string bytes = "\xFF\xFE";
-    for (const char16_t u : text) {
-        bytes.push_back(static_cast<char>(u & 0xFF));
-        bytes.push_back(static_cast<char>(u >> 8));
-    }
-    return bytes;
 }
 
 TEST(Apply, PendingTextRewrittenWithOneExtraEmptyLine)

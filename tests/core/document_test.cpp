@@ -6,18 +6,10 @@
 namespace keyloom {
 namespace {
 
+using test::utf16le;
+
 using S = std::string;
 using Keys = std::vector<std::string>;
-
-std::string utf16le(std::u16string_view text)
-{
-    std::string bytes = "\xFF\xFE";
-    for (const char16_t u : text) {
-        bytes.push_back(static_cast<char>(u & 0xFF));
-        bytes.push_back(static_cast<char>(u >> 8));
-    }
-    return bytes;
-}
 
 template <class Case>
 std::string caseName(const testing::TestParamInfo<Case>& info)

@@ -8,14 +8,7 @@
 namespace keyloom {
 namespace {
 
-std::vector<std::string> linesOf(LineReader& reader)
-{
-    std::vector<std::string> lines;
-    std::string_view line;
-    while (reader.next(line))
-        lines.emplace_back(line);
-    return lines;
-}
+using test::linesOf;
 
 std::vector<std::string> readFile(const std::string& bytes, Encoding* encoding = nullptr)
 {

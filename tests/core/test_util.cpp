@@ -1,5 +1,7 @@
 #include "test_util.h"
 
+#include "document/lines.h"
+
 #include <QFile>
 
 namespace keyloom::test {
@@ -23,6 +25,25 @@ std::string readAll(const QString& path)
     if (!f.open(QIODevice::ReadOnly))
         return "<missing>";
     return f.readAll().toStdString();
+}
+
+std::string utf16le(std::u16string_view text)
+{
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t u : text) {
+        bytes.push_back(static_cast<char>(u & 0xFF));
+        bytes.push_back(static_cast<char>(u >> 8));
+    }
+    return bytes;
+}
+
+std::vector<std::string> linesOf(LineReader& reader)
+{
+    std::vector<std::string> lines;
+    std::string_view line;
+    while (reader.next(line))
+        lines.emplace_back(line);
+    return lines;
 }
 
 }  // namespace keyloom::test

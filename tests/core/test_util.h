@@ -4,6 +4,12 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <string>
+#include <string_view>
+#include <vector>
+
+namespace keyloom {
+class LineReader;
+}
 
 namespace keyloom::test {
 
@@ -20,5 +26,11 @@ private:
 
 // The whole content of a file, or "<missing>" when it cannot be read.
 std::string readAll(const QString& path);
+
+// `text` as the bytes of an UTF-16LE file with its byte-order mark.
+std::string utf16le(std::u16string_view text);
+
+// Every line the reader still has.
+std::vector<std::string> linesOf(LineReader& reader);
 
 }  // namespace keyloom::test

@@ -13,6 +13,8 @@
 namespace keyloom {
 namespace {
 
+using test::linesOf;
+
 // A piece of text and the Windows-1252 bytes the reader makes of it.
 struct Piece {
     std::u16string text;
@@ -75,15 +77,6 @@ Document makeDocument(std::size_t units, std::size_t padding, bool bigEndian, bo
     if (oddByteAtEnd)
         doc.file.push_back('A');  // half a unit, which is dropped
     return doc;
-}
-
-std::vector<std::string> linesOf(LineReader& reader)
-{
-    std::vector<std::string> lines;
-    std::string_view line;
-    while (reader.next(line))
-        lines.emplace_back(line);
-    return lines;
 }
 
 struct Utf16Case {
