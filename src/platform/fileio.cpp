@@ -1,20 +1,63 @@
 #include "platform/fileio.h"
 
 #include <QFile>
+#include <QFileInfo>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
+
+#ifdef _WIN32
+// The C runtime's descriptors: Windows has no pipes or devices that a file
+// name in a folder could lead to, so the regular-file test is all that stays.
+#include <io.h>
+#define O_CLOEXEC _O_NOINHERIT
+#define O_NONBLOCK 0
+using ssize_t = long long;
+using stat_t = struct _stat64;
+namespace {
+int sysOpen(const QString& path, int flags, int mode)
+{
+    return ::_wopen(reinterpret_cast<const wchar_t*>(path.utf16()), flags | _O_BINARY, mode);
+}
+int sysStat(const QString& path, stat_t* st) { return ::_wstat64(reinterpret_cast<const wchar_t*>(path.utf16()), st); }
+int sysFstat(int fd, stat_t* st) { return ::_fstat64(fd, st); }
+ssize_t sysRead(int fd, void* buffer, std::size_t size) { return ::_read(fd, buffer, unsigned(std::min<std::size_t>(size, 1u << 30))); }
+ssize_t sysWrite(int fd, const void* buffer, std::size_t size) { return ::_write(fd, buffer, unsigned(std::min<std::size_t>(size, 1u << 30))); }
+int sysClose(int fd) { return ::_close(fd); }
+int sysUnlink(const QString& path) { return ::_wunlink(reinterpret_cast<const wchar_t*>(path.utf16())); }
+bool isRegularMode(const stat_t& st) { return (st.st_mode & _S_IFMT) == _S_IFREG; }
+void clearNonBlocking(int) {}
+}  // namespace
+#else
+#include <unistd.h>
+using stat_t = struct stat;
+namespace {
+QByteArray nativePath(const QString& path) { return QFile::encodeName(path); }
+int sysOpen(const QString& path, int flags, int mode) { return ::open(nativePath(path).constData(), flags, mode); }
+int sysStat(const QString& path, stat_t* st) { return ::stat(nativePath(path).constData(), st); }
+int sysFstat(int fd, stat_t* st) { return ::fstat(fd, st); }
+ssize_t sysRead(int fd, void* buffer, std::size_t size) { return ::read(fd, buffer, size); }
+ssize_t sysWrite(int fd, const void* buffer, std::size_t size) { return ::write(fd, buffer, size); }
+int sysClose(int fd) { return ::close(fd); }
+int sysUnlink(const QString& path) { return ::unlink(nativePath(path).constData()); }
+bool isRegularMode(const stat_t& st) { return S_ISREG(st.st_mode); }
+void clearNonBlocking(int fd)
+{
+    const int now = ::fcntl(fd, F_GETFL);
+    if (now >= 0)
+        ::fcntl(fd, F_SETFL, now & ~O_NONBLOCK);
+}
+}  // namespace
+#endif
 
 namespace keyloom {
 
 namespace {
-
-QByteArray nativePath(const QString& path) { return QFile::encodeName(path); }
 
 constexpr std::size_t kFileOps = 8;
 std::array<std::atomic<int>, kFileOps> faultCountdown{};
@@ -24,17 +67,15 @@ std::array<std::atomic<int>, kFileOps> opCount{};
 // regular files; -1 otherwise.
 int openRegular(const QString& path, int flags)
 {
-    const int fd = ::open(nativePath(path).constData(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+    const int fd = sysOpen(path, flags | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0)
         return -1;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    stat_t st {};
+    if (sysFstat(fd, &st) != 0 || !isRegularMode(st)) {
+        sysClose(fd);
         return -1;
     }
-    const int now = ::fcntl(fd, F_GETFL);
-    if (now >= 0)
-        ::fcntl(fd, F_SETFL, now & ~O_NONBLOCK);
+    clearNonBlocking(fd);
     return fd;
 }
 
@@ -79,7 +120,7 @@ std::int64_t InputFile::read(char* buffer, std::size_t size)
     if (fd_ < 0 || fileFaultHit(FileOp::Read))
         return -1;
     for (;;) {
-        const ssize_t n = ::read(fd_, buffer, size);
+        const ssize_t n = sysRead(fd_, buffer, size);
         if (n < 0 && errno == EINTR)
             continue;
         return n;
@@ -89,7 +130,7 @@ std::int64_t InputFile::read(char* buffer, std::size_t size)
 void InputFile::close()
 {
     if (fd_ >= 0) {
-        ::close(fd_);
+        sysClose(fd_);
         fd_ = -1;
     }
 }
@@ -121,7 +162,7 @@ bool OutputFile::write(std::string_view bytes)
     if (fail)
         left /= 2;
     while (left > 0) {
-        const ssize_t n = ::write(fd_, p, left);
+        const ssize_t n = sysWrite(fd_, p, left);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -136,15 +177,15 @@ bool OutputFile::close()
 {
     if (fd_ < 0)
         return true;
-    const int rc = ::close(fd_);
+    const int rc = sysClose(fd_);
     fd_ = -1;
     return rc == 0 && !fileFaultHit(FileOp::Close);
 }
 
 bool isRegularFile(const QString& path)
 {
-    struct stat st {};
-    return !path.isEmpty() && ::stat(nativePath(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+    stat_t st {};
+    return !path.isEmpty() && sysStat(path, &st) == 0 && isRegularMode(st);
 }
 
 bool copyFile(const QString& from, const QString& to)
@@ -170,15 +211,21 @@ bool copyFile(const QString& from, const QString& to)
 
 bool removeFile(const QString& path)
 {
-    return !path.isEmpty() && !fileFaultHit(FileOp::Remove) && ::unlink(nativePath(path).constData()) == 0;
+    return !path.isEmpty() && !fileFaultHit(FileOp::Remove) && sysUnlink(path) == 0;
 }
 
 bool isSameFile(const QString& a, const QString& b)
 {
-    struct stat sa {};
-    struct stat sb {};
-    return !a.isEmpty() && !b.isEmpty() && ::stat(nativePath(a).constData(), &sa) == 0
-           && ::stat(nativePath(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+#ifdef _WIN32
+    // The C runtime reports no file numbers there; the resolved paths tell.
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca.compare(QFileInfo(b).canonicalFilePath(), Qt::CaseInsensitive) == 0;
+#else
+    stat_t sa {};
+    stat_t sb {};
+    return !a.isEmpty() && !b.isEmpty() && sysStat(a, &sa) == 0 && sysStat(b, &sb) == 0 && sa.st_dev == sb.st_dev
+           && sa.st_ino == sb.st_ino;
+#endif
 }
 
 }  // namespace keyloom
