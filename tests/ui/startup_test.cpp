@@ -30,6 +30,7 @@ private slots:
     void relativePath();
     void fileListPattern();
     void qtTextsAreGerman();
+    void exportLoadsButCaptionHasNoMark();
 };
 
 void StartupTest::controlTable_data()
@@ -187,6 +188,18 @@ void StartupTest::qtTextsAreGerman()
     QMessageBox box(QMessageBox::Question, "t", "q", QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(box.button(QMessageBox::Yes)->text().remove('&'), QString("Ja"));
     QCOMPARE(box.button(QMessageBox::No)->text().remove('&'), QString("Nein"));
+}
+
+void StartupTest::exportLoadsButCaptionHasNoMark()
+{
+    QTemporaryDir dir;
+    test::writeFile(dir, "e.reg", test::utf16le("Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"V\"=\"1\"\r\n"));
+    test::Started s(dir.filePath("e.reg"));
+    QCOMPARE(s.app.ConvertPending, std::int16_t(1));
+    QCOMPARE(s.form->windowTitle(), QString("Quorrel Keyloom - e.reg"));
+    QCOMPARE(s.form->Text1->text(), QString("1"));
+    // The lookup of the first value set the quote state; start-up kept it.
+    QCOMPARE(s.app.QuoteState, std::int16_t(2));
 }
 
 QTEST_MAIN(StartupTest)
