@@ -29,7 +29,7 @@ if [ "${1:-}" != "--quick" ]; then
   # The fuzz targets build, and each keeps its properties on its seed corpus.
   "$here/scripts/fuzz.sh" 0
 fi
-run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYLOOM_BENCH=ON -DKEYLOOM_TESTS=ON
 # CTest lists skipped tests after its summary (some need a user without
 # root's rights); repeat the summaries so that they end the output.
 echo
