@@ -65,16 +65,16 @@ TEST(Convert, WriteFailureLeavesFileWholeAndNoTemporary)
 
 TEST(Convert, ReadOnlyFolderLeavesFileWhole)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders";
     test::TempDir dir;
     ASSERT_TRUE(QDir(dir.path("")).mkdir("ro"));
     const QString file = dir.write("ro/t.reg", kUtf16);
-    QFile::setPermissions(dir.path("ro"), QFile::ReadOwner | QFile::ExeOwner);
-    EXPECT_FALSE(writeConversion(file, "REGEDIT4\r\n"));
-    EXPECT_EQ(test::readAll(file), kUtf16);
-    EXPECT_EQ(entries(dir.path("ro")), QStringList{"t.reg"});
-    QFile::setPermissions(dir.path("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    dir.runWithoutRoot([&] {
+        QFile::setPermissions(dir.path("ro"), QFile::ReadOwner | QFile::ExeOwner);
+        EXPECT_FALSE(writeConversion(file, "REGEDIT4\r\n"));
+        EXPECT_EQ(test::readAll(file), kUtf16);
+        EXPECT_EQ(entries(dir.path("ro")), QStringList{"t.reg"});
+        QFile::setPermissions(dir.path("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
 }
 
 }  // namespace

@@ -42,8 +42,6 @@ S lookup(const QString& file, std::string_view section, std::string_view key, st
     return S(buffer.data(), static_cast<std::size_t>(n));
 }
 
-bool skipAsRoot() { return ::geteuid() == 0; }
-
 // ---------------------------------------------------------------- reading
 
 struct ReadCase {
@@ -328,23 +326,23 @@ TEST(ProfileWrite, RefusesWhatItCannotWriteSafely)
 
 TEST(ProfileWrite, ReadOnlyFileOrFolderRefused)
 {
-    if (skipAsRoot())
-        GTEST_SKIP() << "root ignores permissions";
     test::TempDir dir;
     const S before = "[A]\r\nk=1\r\n";
     const QString file = dir.write("f.ini", before);
-    ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0444), 0);
-    EXPECT_FALSE(WritePrivateProfileStringA("A", "k", "2", file));
-    EXPECT_EQ(test::readAll(file), before);
-
     ASSERT_TRUE(QDir(dir.path("")).mkdir("ro"));
     const QString inside = dir.write("ro/f.ini", before);
     const QByteArray folder = QFile::encodeName(dir.path("ro"));
-    ASSERT_EQ(::chmod(folder.constData(), 0555), 0);
-    EXPECT_FALSE(WritePrivateProfileStringA("A", "k", "2", inside));
-    EXPECT_EQ(test::readAll(inside), before);
-    EXPECT_EQ(QDir(dir.path("ro")).entryList(QDir::Files | QDir::Hidden), QStringList{"f.ini"});
-    ::chmod(folder.constData(), 0755);
+    dir.runWithoutRoot([&] {
+        ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0444), 0);
+        EXPECT_FALSE(WritePrivateProfileStringA("A", "k", "2", file));
+        EXPECT_EQ(test::readAll(file), before);
+
+        ASSERT_EQ(::chmod(folder.constData(), 0555), 0);
+        EXPECT_FALSE(WritePrivateProfileStringA("A", "k", "2", inside));
+        EXPECT_EQ(test::readAll(inside), before);
+        EXPECT_EQ(QDir(dir.path("ro")).entryList(QDir::Files | QDir::Hidden), QStringList{"f.ini"});
+        ::chmod(folder.constData(), 0755);
+    });
 }
 
 // Lines across the reader's 1 MiB blocks, with a CR LF split between two of

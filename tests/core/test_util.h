@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,10 @@ public:
     QString path(const QString& name) const;
     // Writes `bytes` to the file `name` and returns its full path.
     QString write(const QString& name, const std::string& bytes) const;
+    // Runs `body`, whose checks depend on file permissions. As root, who
+    // ignores them, it runs as the user nobody in a forked child that owns
+    // this folder and everything in it; the child's failures fail the test.
+    void runWithoutRoot(const std::function<void()>& body) const;
 
 private:
     QTemporaryDir dir_;
