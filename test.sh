@@ -30,7 +30,7 @@ if [ "${1:-}" != "--quick" ]; then
   "$here/scripts/fuzz.sh" 0
 fi
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYLOOM_BENCH=ON -DKEYLOOM_TESTS=ON
-# CTest lists skipped tests after its summary (some need a user without
-# root's rights); repeat the summaries so that they end the output.
+# CTest lists skipped tests after its summary (a full-disk test needs to
+# mount a small file system); repeat the summaries so that they end the output.
 echo
 printf '%s\n' "${summary[@]}"
