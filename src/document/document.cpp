@@ -5,11 +5,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <cstdint>
 #include <optional>
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
 
 namespace keyloom {
 
@@ -35,23 +31,6 @@ std::size_t textCapacityFor(const QString& path, Encoding encoding)
     const qint64 size = QFileInfo(path).size();
     const bool utf16 = encoding == Encoding::Utf16LE || encoding == Encoding::Utf16BE;
     return static_cast<std::size_t>(std::max<qint64>(size, 0) / (utf16 ? 2 : 1)) + 64;
-}
-
-// Hundreds of megabytes of fresh memory cost more in page faults than in
-// copying; large pages cut their number by the hundreds where the system
-// offers them on request.
-void preferLargePages(std::string& buffer)
-{
-#ifdef MADV_HUGEPAGE
-    constexpr std::uintptr_t kPage = 2u << 20;
-    const auto begin = reinterpret_cast<std::uintptr_t>(buffer.data());
-    const std::uintptr_t end = begin + buffer.capacity();
-    const std::uintptr_t first = (begin + kPage - 1) & ~(kPage - 1);
-    if (end > first + kPage)
-        ::madvise(reinterpret_cast<void*>(first), (end - first) & ~(kPage - 1), MADV_HUGEPAGE);
-#else
-    (void)buffer;
-#endif
 }
 
 // Count of bytes at the end of `bytes` that begin a multi-byte UTF-8
@@ -128,10 +107,8 @@ LoadResult loadFile(const QString& path)
                 // The text that follows is at most the rest of the file (half
                 // of it for UTF-16): room for it at once spares copying a
                 // growing string of hundreds of megabytes again and again.
-                if (!result.markerFound) {
+                if (!result.markerFound)
                     result.regedit4.reserve(textCapacityFor(path, reader.encoding()));
-                    preferLargePages(result.regedit4);
-                }
                 result.markerFound = true;
                 result.regedit4.assign("REGEDIT4\r\n");
             }
