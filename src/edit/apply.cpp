@@ -1,6 +1,7 @@
 #include "edit/apply.h"
 
 #include "document/lines.h"
+#include "edit/rewrite.h"
 #include "platform/fileio.h"
 
 #include <string_view>
@@ -22,62 +23,6 @@ bool writePendingBackup(const QString& backup, const std::string& pendingText)
     return writer.close();
 }
 
-enum class Rewrite { Done, Refused, Failed };
-
-// Streams `backup` into `file`, one line out per line in, replacing the lines
-// of the section that begin with the key's prefix.
-Rewrite rewriteFromBackup(const QString& backup, const QString& file, const ApplyValues& values)
-{
-    LineReader reader(backup);
-    if (!reader.isOpen())
-        return Rewrite::Failed;
-    std::string_view line;
-    bool more = reader.next(line);
-    // The file was checked before the copy; should it have turned into UTF-16
-    // since, its lines cannot be written back as 8-bit text.
-    if (reader.encoding() == Encoding::Utf16LE || reader.encoding() == Encoding::Utf16BE)
-        return Rewrite::Refused;
-    const Encoding encoding = reader.encoding() == Encoding::Utf8Bom ? Encoding::Utf8Bom : Encoding::Bytes;
-    LineWriter writer;
-    if (!writer.open(file, encoding, writeEndingFor(more ? reader.ending() : LineEnding::None)))
-        return Rewrite::Failed;
-
-    const std::string header = '[' + values.section + ']';
-    // "@" is the default value, whose line begins "@="; a value literally
-    // named "@" ("\"@\"=") is never touched.
-    const std::string prefix = values.key == "@" ? std::string("@=") : '"' + values.key + "\"=";
-    const std::string replacement = prefix + values.value;
-    bool inSection = false;
-    bool replaced = false;  // the line in progress was replaced: its later pieces go
-    bool firstLineOpen = reader.partial();
-    for (; more; more = reader.next(line)) {
-        if (firstLineOpen && !reader.partial()) {
-            writer.setEnding(writeEndingFor(reader.ending()));
-            firstLineOpen = false;
-        }
-        // A line longer than the reader's bound comes in pieces: its first
-        // piece decides, the others are copied through (or dropped with a
-        // replaced line), and the last one gets the line end.
-        std::string_view out = line;
-        if (reader.continuation()) {
-            if (replaced)
-                continue;
-        } else if (!line.empty() && line.front() == '[') {
-            inSection = !reader.partial() && line == header;
-            replaced = false;
-        } else {
-            replaced = inSection && line.substr(0, prefix.size()) == prefix;
-            if (replaced)
-                out = replacement;
-        }
-        const bool written = !replaced && reader.partial() ? writer.writeRaw(out) : writer.writeLine(out);
-        if (!written)
-            break;
-    }
-    const bool complete = !more && !reader.failed();
-    return writer.close() && complete ? Rewrite::Done : Rewrite::Failed;
-}
-
 }  // namespace
 
 QString backupNameOf(const QString& currentFile)
@@ -93,9 +38,7 @@ ApplyResult applyRegistryValue(const QString& currentFile, const std::string* pe
 {
     const ApplyResult refused{ApplyStatus::Refused, false};
     const QString backup = backupNameOf(currentFile);
-    // A backup that is the file itself (by name or through a link) would be
-    // emptied together with it.
-    if (!isRegularFile(currentFile) || backup == currentFile || isSameFile(currentFile, backup))
+    if (!canRewriteThrough(currentFile, backup))
         return refused;
     if (!pendingText && isUtf16File(currentFile))
         return refused;
@@ -112,15 +55,28 @@ ApplyResult applyRegistryValue(const QString& currentFile, const std::string* pe
         return refused;
     }
 
-    switch (rewriteFromBackup(backup, currentFile, values)) {
-    case Rewrite::Refused:
+    const std::string header = '[' + values.section + ']';
+    // "@" is the default value, whose line begins "@="; a value literally
+    // named "@" ("\"@\"=") is never touched.
+    const std::string prefix = values.key == "@" ? std::string("@=") : '"' + values.key + "\"=";
+    const std::string replacement = prefix + values.value;
+    bool inSection = false;
+    const RewriteStatus status =
+        rewriteFromBackup(backup, currentFile, [&](std::string_view line, bool whole) -> LineEdit {
+            if (!line.empty() && line.front() == '[') {
+                inSection = whole && line == header;
+                return {};
+            }
+            if (inSection && line.substr(0, prefix.size()) == prefix)
+                return {false, replacement};
+            return {};
+        });
+    if (status == RewriteStatus::Utf16) {
         removeFile(backup);
         return refused;
-    case Rewrite::Failed:
-        return {ApplyStatus::RewriteFailed, false};
-    case Rewrite::Done:
-        break;
     }
+    if (status != RewriteStatus::Done)
+        return {ApplyStatus::RewriteFailed, false};
     if (processEvents)
         processEvents();
     const bool pendingUsed = pendingText != nullptr;

@@ -438,7 +438,6 @@ void Form1::File1_Click()
     LoadResult loaded = loadFile(app_.CurrentFile);
     app_.ConvertPending = loaded.markerFound ? 1 : 0;
     app_.Codec = loaded.codec;
-    keys_->setEntries({}, loaded.codec);
     sections_->setEntries(std::move(loaded.sections), loaded.codec);
     QString caption = app_.AppTitle + QStringLiteral(" - ") + Commands::FileNamePart(app_.CurrentFile);
     if (loaded.markerFound) {
