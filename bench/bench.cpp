@@ -183,14 +183,14 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
                        const ApplyResult r = applyRegistryValue(reg, nullptr, {}, [&] {
                            return ApplyValues{files.lastRegSection, files.lastRegValue, *nextValue};
                        });
-                       return r.status == ApplyStatus::Done;
+                       return r.status == EditStatus::Done;
                    },
                    [reg, files, nextValue] {
                        const RegistryLookup now = lookupRegistryValue(reg, files.lastRegSection, files.lastRegValue, "");
                        *nextValue = now.text == "bench A" ? "\"bench B\"" : "\"bench A\"";
                    }});
     ops.push_back({"space", "space insertion", ini, Baseline::Rewrite, 1.3,
-                   [ini] { return insertSpaces(ini) == SpaceStatus::Done; }});
+                   [ini] { return insertSpaces(ini) == EditStatus::Done; }});
     ops.push_back({"profile-write", "profile write, last key", ini, Baseline::Rewrite, 1.3,
                    [ini, files, nextValue] {
                        return WritePrivateProfileStringA(files.lastIniSection, files.lastIniKey, *nextValue, ini);

@@ -36,11 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(!r.pendingUsed);
     FUZZ_CHECK(fuzz::readFile(backup) == "<missing>");
     if (fuzz::isUtf16(before) || value.find_first_of("\r\n") != std::string::npos) {
-        FUZZ_CHECK(r.status == ApplyStatus::Refused);
+        FUZZ_CHECK(r.status == EditStatus::Refused);
         FUZZ_CHECK(fuzz::readFile(path) == before);
         return 0;
     }
-    FUZZ_CHECK(r.status == ApplyStatus::Done);
+    FUZZ_CHECK(r.status == EditStatus::Done);
 
     const std::string header = '[' + section + ']';
     const std::string prefix = key == "@" ? std::string("@=") : '"' + key + "\"=";

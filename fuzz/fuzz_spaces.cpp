@@ -16,14 +16,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeFile(path, before);
     const std::vector<std::string> linesBefore = fuzz::linesOf(path);
 
-    const SpaceStatus status = insertSpaces(path);
+    const EditStatus status = insertSpaces(path);
     FUZZ_CHECK(fuzz::readFile(fuzz::scratchPath("x.in_")) == "<missing>");
     if (fuzz::isUtf16(before)) {
-        FUZZ_CHECK(status == SpaceStatus::Refused);
+        FUZZ_CHECK(status == EditStatus::Refused);
         FUZZ_CHECK(fuzz::readFile(path) == before);
         return 0;
     }
-    FUZZ_CHECK(status == SpaceStatus::Done);
+    FUZZ_CHECK(status == EditStatus::Done);
     const std::string once = fuzz::readFile(path);
 
     const std::vector<std::string> linesAfter = fuzz::linesOf(path);
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(i == linesBefore.size());
 
-    FUZZ_CHECK(insertSpaces(path) == SpaceStatus::Done);
+    FUZZ_CHECK(insertSpaces(path) == EditStatus::Done);
     FUZZ_CHECK(fuzz::readFile(path) == once);
     return 0;
 }

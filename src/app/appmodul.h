@@ -9,6 +9,11 @@
 
 namespace keyloom {
 
+// Values of QuoteState.
+constexpr std::int16_t kQuotesKept = 0;       // the value shown is as the file holds it
+constexpr std::int16_t kQuotesRemoved = 2;    // the lookup took a pair of enclosing quotes off
+constexpr std::int16_t kStartUpSelection = 3;  // start-up is selecting the file of the command line
+
 struct AppModul {
     // Set once by start-up.
     QString AppTitle;
@@ -17,9 +22,7 @@ struct AppModul {
     QString CurrentFile;
     // 1 while Text2 holds the REGEDIT4 text of the current file.
     std::int16_t ConvertPending = 0;
-    // 3 during the start-up selection; 2 when the value shown lost a pair of
-    // enclosing quotes; 0 otherwise.
-    std::int16_t QuoteState = 0;
+    std::int16_t QuoteState = kQuotesKept;
     std::int16_t LayoutFlag = 0;
     std::int16_t SplitterLeft = 0;
 

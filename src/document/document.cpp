@@ -1,5 +1,7 @@
 #include "document/document.h"
 
+#include "app/appmodul.h"
+#include "app/commands.h"
 #include "document/lines.h"
 
 #include <QFileInfo>
@@ -166,17 +168,22 @@ KeyListing listKeys(const QString& path, std::string_view section, FileKind kind
         }
         const std::string_view name = line.substr(0, eq);
         std::optional<std::string> entry;
-        if (kind == FileKind::Ini) {
+        switch (kind) {
+        case FileKind::Ini:
             if (!name.empty())
                 entry.emplace(name);
-        } else if (!name.empty() && name.front() == '@') {
-            entry.emplace("@");
-        } else if (name.size() < 2) {
-            result.failed = true;
-            return result;
-        } else if (name.size() > 2) {
-            // The enclosing quotes go without being checked; escapes stay as written.
-            entry.emplace(name.substr(1, name.size() - 2));
+            break;
+        case FileKind::Registry:
+            if (!name.empty() && name.front() == '@') {
+                entry.emplace("@");
+            } else if (name.size() < 2) {
+                result.failed = true;
+                return result;
+            } else if (name.size() > 2) {
+                // The enclosing quotes go without being checked; escapes stay as written.
+                entry.emplace(name.substr(1, name.size() - 2));
+            }
+            break;
         }
         if (eq == std::string_view::npos)
             pending = std::move(entry);
@@ -193,9 +200,9 @@ bool unQuote(std::string& text, std::int16_t& quoteState)
         return false;
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
         text = text.substr(1, text.size() - 2);
-        quoteState = 2;
+        quoteState = kQuotesRemoved;
     } else {
-        quoteState = 0;
+        quoteState = kQuotesKept;
     }
     return true;
 }
@@ -243,7 +250,7 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
             value = line.substr(std::min<std::size_t>(2, line.size()));
         }
         if (matched) {
-            std::int16_t quoteState = 0;
+            std::int16_t quoteState = kQuotesKept;
             if (!unQuote(value, quoteState)) {
                 result.failed = true;
                 return result;
@@ -262,6 +269,36 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
     }
     result.failed = reader.failed();
     return result;
+}
+
+ValueView lookUpValue(FileKind kind, const QString& file, std::string_view section, std::string_view label,
+                      std::string_view key, std::string_view currentText)
+{
+    ValueView view;
+    switch (kind) {
+    case FileKind::Ini: {
+        std::string value = Commands::ReadProfileValue(label, key, file, "");
+        // A box showing only the beginning of a value would cut the rest off
+        // in the file when applied; every other INI value is editable (a
+        // registry "hex" value may have disabled the box before).
+        const bool full = value.size() + 1 == std::size_t(Commands::kProfileBufferSize);
+        view.text = std::move(value);
+        view.enabled = !full || !Commands::ProfileValueIsCut(label, key, file);
+        break;
+    }
+    case FileKind::Registry: {
+        RegistryLookup lookup = lookupRegistryValue(file, section, key, currentText);
+        if (lookup.found) {
+            view.quoteState = lookup.quoteState;
+            view.text = std::move(lookup.text);
+        }
+        if (lookup.examined)
+            view.enabled = lookup.enabled;
+        view.failed = lookup.failed;
+        break;
+    }
+    }
+    return view;
 }
 
 }  // namespace keyloom

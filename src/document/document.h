@@ -8,12 +8,15 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace keyloom {
 
+// Every action on a file's values switches over the kind without a default,
+// so a new kind is a compile error until each of them handles it.
 enum class FileKind { Ini, Registry };
 
 // Registry export when the last three characters of `path`, lower-cased, are
@@ -80,5 +83,22 @@ struct RegistryLookup {
 // result still holds what happened up to the failing line.
 RegistryLookup lookupRegistryValue(const QString& path, std::string_view section, std::string_view entry,
                                    std::string_view currentText);
+
+// What the value box shows after a key was chosen, in the order the lookup
+// sets it; an empty field leaves that part of the window as it is.
+struct ValueView {
+    std::optional<std::int16_t> quoteState;
+    std::optional<std::string> text;
+    std::optional<bool> enabled;
+    // The lookup stopped at a failure: the apply button keeps its state.
+    bool failed = false;
+};
+
+// Looks `key` up the way the file's kind reads values: an INI or INF file
+// through the profile read of the section `label` (Label1's caption), a
+// registry export from the key's line in every occurrence of `section`
+// (List1's entry). `currentText` is the box's text before the lookup.
+ValueView lookUpValue(FileKind kind, const QString& file, std::string_view section, std::string_view label,
+                      std::string_view key, std::string_view currentText);
 
 }  // namespace keyloom

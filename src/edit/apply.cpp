@@ -1,5 +1,7 @@
 #include "edit/apply.h"
 
+#include "app/appmodul.h"
+#include "app/commands.h"
 #include "document/lines.h"
 #include "edit/rewrite.h"
 #include "platform/fileio.h"
@@ -36,7 +38,7 @@ ApplyResult applyRegistryValue(const QString& currentFile, const std::string* pe
                                const std::function<void()>& processEvents,
                                const std::function<ApplyValues()>& readControls)
 {
-    const ApplyResult refused{ApplyStatus::Refused, false};
+    const ApplyResult refused{EditStatus::Refused, false};
     const QString backup = backupNameOf(currentFile);
     if (!canRewriteThrough(currentFile, backup))
         return refused;
@@ -45,7 +47,7 @@ ApplyResult applyRegistryValue(const QString& currentFile, const std::string* pe
 
     const bool backupMade = pendingText ? writePendingBackup(backup, *pendingText) : copyFile(currentFile, backup);
     if (!backupMade)
-        return {ApplyStatus::BackupFailed, false};
+        return {EditStatus::BackupFailed, false};
 
     if (processEvents)
         processEvents();
@@ -76,11 +78,32 @@ ApplyResult applyRegistryValue(const QString& currentFile, const std::string* pe
         return refused;
     }
     if (status != RewriteStatus::Done)
-        return {ApplyStatus::RewriteFailed, false};
+        return {EditStatus::WriteFailed, false};
     if (processEvents)
         processEvents();
     const bool pendingUsed = pendingText != nullptr;
-    return {removeFile(backup) ? ApplyStatus::Done : ApplyStatus::DeleteFailed, pendingUsed};
+    return {removeFile(backup) ? EditStatus::Done : EditStatus::DeleteFailed, pendingUsed};
+}
+
+ApplyResult applyValue(FileKind kind, const QString& file, const std::string* pendingText,
+                       const std::function<void()>& processEvents,
+                       const std::function<EditedValue()>& readControls)
+{
+    switch (kind) {
+    case FileKind::Ini: {
+        const EditedValue edited = readControls ? readControls() : EditedValue{};
+        const bool reached = Commands::WriteProfileValue(edited.label, edited.key, edited.value, file);
+        return {reached ? EditStatus::Done : EditStatus::Refused, false};
+    }
+    case FileKind::Registry:
+        return applyRegistryValue(file, pendingText, processEvents, [&] {
+            EditedValue edited = readControls ? readControls() : EditedValue{};
+            if (edited.quoteState == kQuotesRemoved)
+                enQuote(edited.value);
+            return ApplyValues{std::move(edited.section), std::move(edited.key), std::move(edited.value)};
+        });
+    }
+    return {EditStatus::Refused, false};
 }
 
 }  // namespace keyloom

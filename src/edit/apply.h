@@ -3,6 +3,9 @@
 // backup and rewritten from it line by line, the key's lines rebuilt with the
 // new value and every other line copied as it is.
 
+#include "document/document.h"
+#include "edit/rewrite.h"
+
 #include <QString>
 #include <functional>
 #include <string>
@@ -21,16 +24,8 @@ struct ApplyValues {
     std::string value;
 };
 
-enum class ApplyStatus {
-    Done,           // the file was rewritten completely and the backup deleted
-    Refused,        // the file was not touched and no backup of this run is left
-    BackupFailed,   // the backup could not be made; the file is unchanged
-    RewriteFailed,  // opening, reading or writing failed; the file may be partial, the backup holds the old content
-    DeleteFailed,   // the file is complete, the backup stays
-};
-
 struct ApplyResult {
-    ApplyStatus status;
+    EditStatus status;  // WriteFailed: the file may be partial, the backup holds the old content
     bool pendingUsed;  // the file was completely rewritten from the pending text
 };
 
@@ -44,5 +39,25 @@ struct ApplyResult {
 ApplyResult applyRegistryValue(const QString& currentFile, const std::string* pendingText,
                                const std::function<void()>& processEvents,
                                const std::function<ApplyValues()>& readControls);
+
+// What the window holds when an apply reads its controls: List1's entry,
+// Label1's caption, List2's entry, Text1's text in the file's encoding, and
+// QuoteState.
+struct EditedValue {
+    std::string section;
+    std::string label;
+    std::string key;
+    std::string value;
+    std::int16_t quoteState = 0;
+};
+
+// Writes an edited value the way the file's kind writes values: an INI or
+// INF file through the profile write (section from Label1, the value as
+// typed), a registry export through applyRegistryValue (section from List1,
+// the value quoted again when the lookup took its quotes off). For an INI
+// file `readControls` runs at once and `processEvents` not at all.
+ApplyResult applyValue(FileKind kind, const QString& file, const std::string* pendingText,
+                       const std::function<void()>& processEvents,
+                       const std::function<EditedValue()>& readControls);
 
 }  // namespace keyloom

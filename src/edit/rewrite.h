@@ -26,6 +26,15 @@ struct LineEdit {
 // first piece (the others are copied through, or dropped with a replaced line).
 using LineRule = std::function<LineEdit(std::string_view line, bool whole)>;
 
+// What a command that rewrites a file through its backup did.
+enum class EditStatus {
+    Done,          // the file was rewritten completely and the backup deleted
+    Refused,       // the file was not touched and no backup of this run is left
+    BackupFailed,  // the backup could not be made (or read); the file is unchanged
+    WriteFailed,   // the rewrite failed part-way; the file may be partial, the backup holds the old content
+    DeleteFailed,  // the file is complete, the backup stays
+};
+
 enum class RewriteStatus {
     Done,               // every line of the backup reached the file
     Utf16,              // the backup is UTF-16: not written as 8-bit text; file untouched

@@ -9,13 +9,13 @@
 
 namespace keyloom {
 
-SpaceStatus insertSpaces(const QString& currentFile)
+EditStatus insertSpaces(const QString& currentFile)
 {
     const QString backup = backupNameOf(currentFile);
     if (!canRewriteThrough(currentFile, backup) || isUtf16File(currentFile))
-        return SpaceStatus::Refused;
+        return EditStatus::Refused;
     if (!copyFile(currentFile, backup))
-        return SpaceStatus::BackupFailed;
+        return EditStatus::BackupFailed;
 
     bool previousEmpty = true;  // no empty line goes before the first line
     const RewriteStatus status = rewriteFromBackup(backup, currentFile, [&](std::string_view line, bool) -> LineEdit {
@@ -26,18 +26,18 @@ SpaceStatus insertSpaces(const QString& currentFile)
     });
     switch (status) {
     case RewriteStatus::Done:
-        return removeFile(backup) ? SpaceStatus::Done : SpaceStatus::DeleteFailed;
+        return removeFile(backup) ? EditStatus::Done : EditStatus::DeleteFailed;
     case RewriteStatus::Utf16:          // became UTF-16 after the check: not ours to rewrite as 8-bit text
     case RewriteStatus::FileUnwritable: // a read-only file: nothing was written, the copy is of no use
         removeFile(backup);
-        return SpaceStatus::Refused;
+        return EditStatus::Refused;
     case RewriteStatus::BackupUnreadable:
-        return SpaceStatus::BackupFailed;
+        return EditStatus::BackupFailed;
     case RewriteStatus::Failed:
         break;
     }
     // Without a complete rewrite the backup is the only whole copy.
-    return SpaceStatus::WriteFailed;
+    return EditStatus::WriteFailed;
 }
 
 }  // namespace keyloom

@@ -385,7 +385,7 @@ void Form1::File1_MouseDown(int button)
 
 void Form1::File1_DblClick()
 {
-    if (app_.QuoteState == 3)
+    if (app_.QuoteState == kStartUpSelection)
         return;
     app_.CurrentFile = selectedFilePath();
     startEditor(notepadCommandLine(app_.CurrentFile));
@@ -417,7 +417,7 @@ void Form1::mnuConvert_Click()
 
 void Form1::mnuSpace_Click()
 {
-    if (!keepsLostContent(app_.CurrentFile) && insertSpaces(app_.CurrentFile) == SpaceStatus::WriteFailed)
+    if (!keepsLostContent(app_.CurrentFile) && insertSpaces(app_.CurrentFile) == EditStatus::WriteFailed)
         backupsToKeep_.insert(backupNameOf(app_.CurrentFile));
     File1_Click();
 }
@@ -469,27 +469,16 @@ void Form1::List1_Click()
 
 void Form1::List2_Click()
 {
-    const std::string entry = list2Text();
-    if (fileKindOf(app_.CurrentFile) == FileKind::Ini) {
-        const std::string value = Commands::ReadProfileValue(label1Bytes_, entry, app_.CurrentFile, "");
-        Text1->setText(decode(value));
-        // A "hex" registry value may have disabled the box; INI values are
-        // editable unless the box shows only their beginning, which applied
-        // would cut the rest off in the file.
-        const bool full = value.size() + 1 == std::size_t(Commands::kProfileBufferSize);
-        Text1->setEnabled(!full || !Commands::ProfileValueIsCut(label1Bytes_, entry, app_.CurrentFile));
-    } else {
-        const RegistryLookup lookup =
-            lookupRegistryValue(app_.CurrentFile, list1Text(), entry, encode(Text1->text()));
-        if (lookup.found) {
-            app_.QuoteState = lookup.quoteState;
-            Text1->setText(decode(lookup.text));
-        }
-        if (lookup.examined)
-            Text1->setEnabled(lookup.enabled);
-        if (lookup.failed)
-            return;
-    }
+    const ValueView view = lookUpValue(fileKindOf(app_.CurrentFile), app_.CurrentFile, list1Text(), label1Bytes_,
+                                       list2Text(), encode(Text1->text()));
+    if (view.quoteState)
+        app_.QuoteState = *view.quoteState;
+    if (view.text)
+        Text1->setText(decode(*view.text));
+    if (view.enabled)
+        Text1->setEnabled(*view.enabled);
+    if (view.failed)
+        return;
     Command1->setEnabled(false);
 }
 
@@ -501,29 +490,23 @@ void Form1::Command1_Click()
     // start a second rewrite of the same file.
     if (applying_)
         return;
-    applying_ = true;
     const QString file = app_.CurrentFile;
-    bool reached = false;
-    if (fileKindOf(file) == FileKind::Ini) {
-        reached = Commands::WriteProfileValue(label1Bytes_, list2Text(), encode(Text1->text()), file);
-    } else if (!keepsLostContent(file)) {
-        const bool pending = app_.ConvertPending == 1 && app_.Text2Source == file;
-        const ApplyResult result = applyRegistryValue(
-            file, pending ? &Text2->bytes() : nullptr, [] { QCoreApplication::processEvents(); },
-            [this] {
-                std::string value = encode(Text1->text());
-                if (app_.QuoteState == 2)
-                    enQuote(value);
-                return ApplyValues{list1Text(), list2Text(), std::move(value)};
-            });
-        if (result.pendingUsed && app_.Text2Source == file)
-            app_.ConvertPending = 0;
-        if (result.status == ApplyStatus::RewriteFailed)
-            backupsToKeep_.insert(backupNameOf(file));
-        reached = result.status == ApplyStatus::Done;
-    }
+    const FileKind kind = fileKindOf(file);
+    if (kind == FileKind::Registry && keepsLostContent(file))
+        return;
+    applying_ = true;
+    const bool pending = app_.ConvertPending == 1 && app_.Text2Source == file;
+    const ApplyResult result = applyValue(
+        kind, file, pending ? &Text2->bytes() : nullptr, [] { QCoreApplication::processEvents(); },
+        [this] {
+            return EditedValue{list1Text(), label1Bytes_, list2Text(), encode(Text1->text()), app_.QuoteState};
+        });
     applying_ = false;
-    if (reached)
+    if (result.pendingUsed && app_.Text2Source == file)
+        app_.ConvertPending = 0;
+    if (result.status == EditStatus::WriteFailed)
+        backupsToKeep_.insert(backupNameOf(file));
+    if (result.status == EditStatus::Done)
         Command1->setEnabled(false);
 }
 

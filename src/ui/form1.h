@@ -4,7 +4,7 @@
 // through the controls' own signals, so a click runs the whole chain.
 
 #include "app/appmodul.h"
-#include "ui/layout.h"
+#include "layout/layout.h"
 
 #include <QHash>
 #include <QSet>

@@ -36,7 +36,7 @@ std::unique_ptr<Form1> Main(const QString& argumentText, AppModul& app, SingleIn
     if (app.CmdLineFile.isEmpty())
         return form;
 
-    app.QuoteState = 3;
+    app.QuoteState = kStartUpSelection;
     const QString root = rootOf(app.CmdLineFile, form->Drive1->drives());
     if (!root.isEmpty())
         form->Drive1->setDrive(root);
@@ -53,8 +53,8 @@ std::unique_ptr<Form1> Main(const QString& argumentText, AppModul& app, SingleIn
         }
     }
     form->setWindowTitle(app.AppTitle + QStringLiteral(" - ") + name);
-    if (app.QuoteState == 3)
-        app.QuoteState = 0;
+    if (app.QuoteState == kStartUpSelection)
+        app.QuoteState = kQuotesKept;
     return form;
 }
 

@@ -42,7 +42,7 @@ TEST_P(Rewrite, WholeFile)
     if (c.quoteState == 2)
         enQuote(value);
     const ApplyResult r = apply(file, {c.section, c.key, value});
-    EXPECT_EQ(r.status, ApplyStatus::Done);
+    EXPECT_EQ(r.status, EditStatus::Done);
     EXPECT_FALSE(r.pendingUsed);
     EXPECT_EQ(test::readAll(file), c.after);
     EXPECT_FALSE(QFile::exists(dir.path("t.re_")));
@@ -107,7 +107,7 @@ TEST(Apply, EventsAroundTheRewriteAndControlsReadOnce)
             calls.push_back("controls");
             return ApplyValues{"K", "a", "2"};
         });
-    EXPECT_EQ(r.status, ApplyStatus::Done);
+    EXPECT_EQ(r.status, EditStatus::Done);
     const std::vector<std::string> expected = {"events file=" + before + " backup=" + before, "controls",
                                                "events file=[K]\r\n\"a\"=2\r\n backup=" + before};
     EXPECT_EQ(calls, expected);
@@ -120,7 +120,7 @@ TEST(Apply, PendingTextRewrittenWithOneExtraEmptyLine)
     const LoadResult load = loadFile(file);
     ASSERT_EQ(load.regedit4, "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"1\"\r\n");
     const ApplyResult r = apply(file, {"K", "a", "\"2\""}, &load.regedit4);
-    EXPECT_EQ(r.status, ApplyStatus::Done);
+    EXPECT_EQ(r.status, EditStatus::Done);
     EXPECT_TRUE(r.pendingUsed);
     EXPECT_EQ(test::readAll(file), "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"2\"\r\n\r\n");
     EXPECT_FALSE(QFile::exists(dir.path("t.re_")));
@@ -136,7 +136,7 @@ TEST(Apply, Utf16FileWithoutPendingTextRefused)
             readControls = true;
             return ApplyValues{"K", "a", "2"};
         });
-        EXPECT_EQ(r.status, ApplyStatus::Refused);
+        EXPECT_EQ(r.status, EditStatus::Refused);
         EXPECT_FALSE(readControls);
         EXPECT_EQ(test::readAll(file), bytes);
         EXPECT_FALSE(QFile::exists(dir.path("t.re_")));
@@ -150,7 +150,7 @@ TEST(Apply, LineBreakInAnyValueRefused)
     const QString file = dir.write("t.reg", before);
     for (const ApplyValues& values : {ApplyValues{"K", "a", "1\r\n[X]"}, ApplyValues{"K", "a\n", "1"},
                                       ApplyValues{"K\r", "a", "1"}}) {
-        EXPECT_EQ(apply(file, values).status, ApplyStatus::Refused);
+        EXPECT_EQ(apply(file, values).status, EditStatus::Refused);
         EXPECT_EQ(test::readAll(file), before);
         EXPECT_FALSE(QFile::exists(dir.path("t.re_")));
     }
@@ -161,21 +161,21 @@ TEST(Apply, BackupThatIsTheFileRefused)
     test::TempDir dir;
     const std::string before = "[K]\r\n\"a\"=1\r\n";
     const QString named = dir.write("t.re_", before);
-    EXPECT_EQ(apply(named, {"K", "a", "2"}).status, ApplyStatus::Refused);
+    EXPECT_EQ(apply(named, {"K", "a", "2"}).status, EditStatus::Refused);
     EXPECT_EQ(test::readAll(named), before);
 
     const QString file = dir.write("u.reg", before);
     ASSERT_TRUE(QFile::link(file, dir.path("u.re_")));
-    EXPECT_EQ(apply(file, {"K", "a", "2"}).status, ApplyStatus::Refused);
+    EXPECT_EQ(apply(file, {"K", "a", "2"}).status, EditStatus::Refused);
     EXPECT_EQ(test::readAll(file), before);
 }
 
 TEST(Apply, MissingOrIrregularFileRefused)
 {
     test::TempDir dir;
-    EXPECT_EQ(apply(dir.path("gone.reg"), {"K", "a", "2"}).status, ApplyStatus::Refused);
+    EXPECT_EQ(apply(dir.path("gone.reg"), {"K", "a", "2"}).status, EditStatus::Refused);
     ASSERT_TRUE(QDir(dir.path("")).mkdir("d.reg"));
-    EXPECT_EQ(apply(dir.path("d.reg"), {"K", "a", "2"}).status, ApplyStatus::Refused);
+    EXPECT_EQ(apply(dir.path("d.reg"), {"K", "a", "2"}).status, EditStatus::Refused);
     EXPECT_FALSE(QFile::exists(dir.path("gone.re_")));
 }
 
@@ -190,7 +190,7 @@ TEST(Apply, WriteFailureKeepsCompleteBackup)
         test::FileSizeLimit limit(before.size() + 4);
         r = apply(file, {"K", "a", std::string(100, 'x')});
     }
-    EXPECT_EQ(r.status, ApplyStatus::RewriteFailed);
+    EXPECT_EQ(r.status, EditStatus::WriteFailed);
     EXPECT_EQ(test::readAll(dir.path("t.re_")), before);
     EXPECT_EQ(test::readAll(file), ("[K]\r\n\"a\"=" + std::string(100, 'x')).substr(0, before.size() + 4));
 }
@@ -205,7 +205,7 @@ TEST(Apply, BackupFailureLeavesFileUnchanged)
         test::FileSizeLimit limit(100);
         r = apply(file, {"K", "a", "2"});
     }
-    EXPECT_EQ(r.status, ApplyStatus::BackupFailed);
+    EXPECT_EQ(r.status, EditStatus::BackupFailed);
     EXPECT_EQ(test::readAll(file), before);
 }
 
@@ -216,7 +216,7 @@ TEST(Apply, ReadOnlyFileUnchanged)
     const QString file = dir.write("t.reg", before);
     dir.runWithoutRoot([&] {
         QFile::setPermissions(file, QFile::ReadOwner);
-        EXPECT_EQ(apply(file, {"K", "a", "2"}).status, ApplyStatus::RewriteFailed);
+        EXPECT_EQ(apply(file, {"K", "a", "2"}).status, EditStatus::WriteFailed);
         EXPECT_EQ(test::readAll(file), before);
     });
 }

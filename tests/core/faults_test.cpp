@@ -86,7 +86,7 @@ TEST(Faults, ApplyKeepsTheOldContentWhole)
         const std::size_t value = at + 10;
         after.replace(value, after.find("\r\n", value) - value, "\"new\"");
     }
-    ApplyStatus status{};
+    EditStatus status{};
     int failed = 0;
     const int tried = forEachFailurePoint([&](const test::TempDir& dir) { dir.write("t.reg", before); },
                                           [&](const test::TempDir& dir) {
@@ -99,20 +99,20 @@ TEST(Faults, ApplyKeepsTheOldContentWhole)
                                               const S backup = test::readAll(dir.path("t.re_"));
                                               // A failed probe for UTF-16 may still end in a
                                               // complete rewrite; a success is only ever one.
-                                              if (status == ApplyStatus::Done) {
+                                              if (status == EditStatus::Done) {
                                                   EXPECT_TRUE(file == after);
                                                   EXPECT_EQ(backup, "<missing>");
                                                   return;
                                               }
                                               ++failed;
                                               EXPECT_TRUE(file == before || backup == before);
-                                              if (status == ApplyStatus::BackupFailed) {
+                                              if (status == EditStatus::BackupFailed) {
                                                   EXPECT_TRUE(file == before);
                                               }
-                                              if (status == ApplyStatus::RewriteFailed) {
+                                              if (status == EditStatus::WriteFailed) {
                                                   EXPECT_TRUE(backup == before);
                                               }
-                                              if (status == ApplyStatus::DeleteFailed) {
+                                              if (status == EditStatus::DeleteFailed) {
                                                   EXPECT_TRUE(file == after && backup == before);
                                               }
                                           });
@@ -138,9 +138,9 @@ TEST(Faults, ApplyFromPendingTextKeepsFileOrPendingBackup)
                                           [&](const test::TempDir& dir) {
                                               const S file = test::readAll(dir.path("t.reg"));
                                               const S backup = test::readAll(dir.path("t.re_"));
-                                              EXPECT_NE(result.status, ApplyStatus::Done);
+                                              EXPECT_NE(result.status, EditStatus::Done);
                                               EXPECT_TRUE(file == utf16 || backup == pending + "\r\n");
-                                              if (result.status == ApplyStatus::BackupFailed) {
+                                              if (result.status == EditStatus::BackupFailed) {
                                                   EXPECT_TRUE(file == utf16);
                                               }
                                           });
@@ -155,7 +155,7 @@ TEST(Faults, SpacingKeepsTheOldContentWhole)
         before += "k" + std::to_string(i) + "=1\r\n[S" + std::to_string(i) + "]\r\n";
         after += "k" + std::to_string(i) + "=1\r\n\r\n[S" + std::to_string(i) + "]\r\n";
     }
-    SpaceStatus status{};
+    EditStatus status{};
     int failed = 0;
     const int tried = forEachFailurePoint(
         [&](const test::TempDir& dir) { dir.write("t.ini", before); },
@@ -163,17 +163,17 @@ TEST(Faults, SpacingKeepsTheOldContentWhole)
         [&](const test::TempDir& dir) {
             const S file = test::readAll(dir.path("t.ini"));
             const S backup = test::readAll(dir.path("t.in_"));
-            if (status == SpaceStatus::Done) {
+            if (status == EditStatus::Done) {
                 EXPECT_TRUE(file == after);
                 EXPECT_EQ(backup, "<missing>");
                 return;
             }
             ++failed;
             EXPECT_TRUE(file == before || backup == before);
-            if (status == SpaceStatus::BackupFailed || status == SpaceStatus::Refused) {
+            if (status == EditStatus::BackupFailed || status == EditStatus::Refused) {
                 EXPECT_TRUE(file == before);
             }
-            if (status == SpaceStatus::WriteFailed || status == SpaceStatus::DeleteFailed) {
+            if (status == EditStatus::WriteFailed || status == EditStatus::DeleteFailed) {
                 EXPECT_TRUE(backup == before);
             }
         });
@@ -279,7 +279,7 @@ TEST_F(FullDisk, EveryCommandLeavesAFileThatFitsOnlyOnceWhole)
     const QString regFile = dir_.write("t.reg", reg);
     ASSERT_EQ(test::readAll(regFile), reg);
     EXPECT_EQ(applyRegistryValue(regFile, nullptr, {}, [] { return ApplyValues{"K", "a", "1"}; }).status,
-              ApplyStatus::BackupFailed);
+              EditStatus::BackupFailed);
     EXPECT_TRUE(test::readAll(regFile) == reg);
     QFile::remove(dir_.path("t.re_"));
 
@@ -295,7 +295,7 @@ TEST_F(FullDisk, EveryCommandLeavesAFileThatFitsOnlyOnceWhole)
     while (ini.size() < 40000)
         ini += "k=" + S(60, 'x') + "\r\n[S]\r\n";
     const QString iniFile = dir_.write("t.ini", ini);
-    EXPECT_EQ(insertSpaces(iniFile), SpaceStatus::BackupFailed);
+    EXPECT_EQ(insertSpaces(iniFile), EditStatus::BackupFailed);
     EXPECT_TRUE(test::readAll(iniFile) == ini);
     QFile::remove(dir_.path("t.in_"));
     EXPECT_FALSE(WritePrivateProfileStringA("S", "k", "new", iniFile));

@@ -112,12 +112,12 @@ TEST_P(HostileRegular, EveryCommandKeepsTheLines)
 
     const ApplyResult applied =
         applyRegistryValue(file, nullptr, {}, [] { return ApplyValues{"no such section", "k", "v"}; });
-    EXPECT_EQ(applied.status, c.utf16 ? ApplyStatus::Refused : ApplyStatus::Done);
+    EXPECT_EQ(applied.status, c.utf16 ? EditStatus::Refused : EditStatus::Done);
     EXPECT_EQ(linesOf(file), before);
     EXPECT_FALSE(QFile::exists(backupNameOf(file)));
 
-    const SpaceStatus spaced = insertSpaces(file);
-    EXPECT_EQ(spaced, c.utf16 ? SpaceStatus::Refused : SpaceStatus::Done);
+    const EditStatus spaced = insertSpaces(file);
+    EXPECT_EQ(spaced, c.utf16 ? EditStatus::Refused : EditStatus::Done);
     EXPECT_EQ(withoutEmpty(linesOf(file)), withoutEmpty(before));
     EXPECT_FALSE(QFile::exists(backupNameOf(file)));
 
@@ -163,8 +163,8 @@ void expectEveryCommandRefuses(const QString& path)
     EXPECT_EQ(GetPrivateProfileStringA("S", "k", "def", buffer, sizeof buffer, path), 3);
     EXPECT_FALSE(WritePrivateProfileStringA("S", "k", "v", path));
     EXPECT_EQ(applyRegistryValue(path, nullptr, {}, [] { return ApplyValues{"S", "k", "v"}; }).status,
-              ApplyStatus::Refused);
-    EXPECT_EQ(insertSpaces(path), SpaceStatus::Refused);
+              EditStatus::Refused);
+    EXPECT_EQ(insertSpaces(path), EditStatus::Refused);
     EXPECT_FALSE(writeConversion(path, "REGEDIT4\r\n"));
     EXPECT_FALSE(QFileInfo::exists(backupNameOf(path)));
 }
@@ -231,9 +231,9 @@ TEST(Hostile, BackupNameTakenByPipeDeviceOrFolder)
                 ASSERT_TRUE(QDir().mkdir(backup));
         }
         EXPECT_EQ(applyRegistryValue(regFile, nullptr, {}, [] { return ApplyValues{"K", "a", "2"}; }).status,
-                  ApplyStatus::BackupFailed);
+                  EditStatus::BackupFailed);
         EXPECT_EQ(test::readAll(regFile), reg);
-        EXPECT_EQ(insertSpaces(iniFile), SpaceStatus::BackupFailed);
+        EXPECT_EQ(insertSpaces(iniFile), EditStatus::BackupFailed);
         EXPECT_EQ(test::readAll(iniFile), ini);
     }
 }
@@ -283,9 +283,9 @@ TEST(Hostile, FileWithoutReadPermission)
         check(GetPrivateProfileStringA("S", "k", "def", buffer, sizeof buffer, ini) == 3, "profile read");
         check(!WritePrivateProfileStringA("S", "k", "2", ini), "profile write");
         check(applyRegistryValue(reg, nullptr, {}, [] { return ApplyValues{"S", "k", "2"}; }).status ==
-                  ApplyStatus::BackupFailed,
+                  EditStatus::BackupFailed,
               "apply");
-        check(insertSpaces(ini) == SpaceStatus::BackupFailed, "spaces");
+        check(insertSpaces(ini) == EditStatus::BackupFailed, "spaces");
         return ok;
     });
     EXPECT_TRUE(held);
@@ -367,7 +367,7 @@ TEST(Hostile, LineOf200MegabytesWithoutEnd)
     EXPECT_EQ(listKeys(ini, "S", FileKind::Ini).keys, std::vector<S>{"k"});
     char buffer[16];
     EXPECT_EQ(GetPrivateProfileStringA("S", "k", "def", buffer, sizeof buffer, ini), 0);
-    EXPECT_EQ(insertSpaces(ini), SpaceStatus::Done);
+    EXPECT_EQ(insertSpaces(ini), EditStatus::Done);
     EXPECT_TRUE(holds(ini, iniHead, kZeros, "\r\n"));
     EXPECT_TRUE(WritePrivateProfileStringA("S", "new", "v", ini));
     EXPECT_TRUE(holds(ini, iniHead, kZeros, "\r\nnew=v\r\n"));
@@ -380,10 +380,10 @@ TEST(Hostile, LineOf200MegabytesWithoutEnd)
     EXPECT_TRUE(found.cut);
     EXPECT_FALSE(found.enabled);
     EXPECT_EQ(applyRegistryValue(reg, nullptr, {}, [] { return ApplyValues{"K", "b", "1"}; }).status,
-              ApplyStatus::Done);
+              EditStatus::Done);
     EXPECT_TRUE(holds(reg, regHead, kZeros, "\r\n"));
     EXPECT_EQ(applyRegistryValue(reg, nullptr, {}, [] { return ApplyValues{"K", "a", "\"v\""}; }).status,
-              ApplyStatus::Done);
+              EditStatus::Done);
     EXPECT_EQ(test::readAll(reg), "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"v\"\r\n");
 
     // The sanitizer's allocator keeps freed blocks aside, which says nothing

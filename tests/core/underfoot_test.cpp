@@ -94,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct DuringApplyCase {
     const char* name;
     std::function<void(const QString& file, const QString& backup)> change;
-    ApplyStatus status;
+    EditStatus status;
     S file;  // the file afterwards; "<missing>" when gone
 };
 
@@ -127,24 +127,24 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ChangedDuringApply,
     testing::Values(
         DuringApplyCase{"backup_deleted", [](const QString&, const QString& b) { QFile::remove(b); },
-                        ApplyStatus::RewriteFailed, kExport},
+                        EditStatus::WriteFailed, kExport},
         DuringApplyCase{"backup_replaced_by_fifo",
                         [](const QString&, const QString& b) {
                             QFile::remove(b);
                             ::mkfifo(QFile::encodeName(b).constData(), 0666);
                         },
-                        ApplyStatus::RewriteFailed, kExport},
+                        EditStatus::WriteFailed, kExport},
         DuringApplyCase{"backup_now_utf16",
                         [](const QString&, const QString& b) { replaceWith(b, S("\xFF\xFE[\0K\0]\0", 8)); },
-                        ApplyStatus::Refused, kExport},
+                        EditStatus::Refused, kExport},
         DuringApplyCase{"file_deleted", [](const QString& f, const QString&) { QFile::remove(f); },
-                        ApplyStatus::Done, kApplied},
+                        EditStatus::Done, kApplied},
         DuringApplyCase{"file_replaced_by_folder",
                         [](const QString& f, const QString&) {
                             QFile::remove(f);
                             QDir().mkdir(f);
                         },
-                        ApplyStatus::RewriteFailed, "<missing>"}),
+                        EditStatus::WriteFailed, "<missing>"}),
     [](const testing::TestParamInfo<DuringApplyCase>& info) { return S(info.param.name); });
 
 TEST(ChangedDuringApply, BackupKeptWhenTheFileCannotBeWritten)
@@ -158,7 +158,7 @@ TEST(ChangedDuringApply, BackupKeptWhenTheFileCannotBeWritten)
             QDir().mkdir(file);
         },
         [] { return ApplyValues{"K", "a", "\"2\""}; });
-    EXPECT_EQ(r.status, ApplyStatus::RewriteFailed);
+    EXPECT_EQ(r.status, EditStatus::WriteFailed);
     EXPECT_EQ(test::readAll(dir.path("t.re_")), kExport);
 }
 

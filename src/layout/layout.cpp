@@ -1,4 +1,4 @@
-#include "ui/layout.h"
+#include "layout/layout.h"
 
 #include <cmath>
 #include <limits>
