@@ -39,7 +39,7 @@ std::string ReadProfileValue(std::string_view section, std::string_view key, con
 bool ProfileValueIsCut(std::string_view section, std::string_view key, const QString& file);
 // Sets `key` in `section` of `file` to `value`; true when the value reached
 // the file, false when the file was left as it was.
-bool WriteProfileValue(std::string_view section, std::string_view key, std::string_view value,
+[[nodiscard]] bool WriteProfileValue(std::string_view section, std::string_view key, std::string_view value,
                        const QString& file);
 
 // Where the centred window goes: the middle across, 42.5 % down, never above

@@ -36,7 +36,7 @@ struct ApplyResult {
 // are closed; `readControls` runs once, right after the first of these.
 // Refuses a missing or irregular file, a backup that is the file itself, and
 // values holding CR or LF, none of which a line can carry.
-ApplyResult applyRegistryValue(const QString& currentFile, const std::string* pendingText,
+[[nodiscard]] ApplyResult applyRegistryValue(const QString& currentFile, const std::string* pendingText,
                                const std::function<void()>& processEvents,
                                const std::function<ApplyValues()>& readControls);
 
@@ -56,7 +56,7 @@ struct EditedValue {
 // typed), a registry export through applyRegistryValue (section from List1,
 // the value quoted again when the lookup took its quotes off). For an INI
 // file `readControls` runs at once and `processEvents` not at all.
-ApplyResult applyValue(FileKind kind, const QString& file, const std::string* pendingText,
+[[nodiscard]] ApplyResult applyValue(FileKind kind, const QString& file, const std::string* pendingText,
                        const std::function<void()>& processEvents,
                        const std::function<EditedValue()>& readControls);
 

@@ -46,6 +46,6 @@ enum class RewriteStatus {
 // Streams `backup` into `file` (which is emptied first). Lines end as the
 // backup's first line did when that was a lone LF, in CR LF otherwise; a UTF-8
 // byte-order mark is kept.
-RewriteStatus rewriteFromBackup(const QString& backup, const QString& file, const LineRule& rule);
+[[nodiscard]] RewriteStatus rewriteFromBackup(const QString& backup, const QString& file, const LineRule& rule);
 
 }  // namespace keyloom

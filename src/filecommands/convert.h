@@ -11,6 +11,6 @@ namespace keyloom {
 // folder and renamed over it, permissions kept; through a symbolic link the
 // target is updated and the link stays. False on any failure, with the file
 // untouched and no temporary file left.
-bool writeConversion(const QString& file, std::string_view text);
+[[nodiscard]] bool writeConversion(const QString& file, std::string_view text);
 
 }  // namespace keyloom

@@ -12,6 +12,6 @@ namespace keyloom {
 // and in order, with the empty lines added. A UTF-16 file, a missing or
 // irregular file, one whose backup would be the file itself, and one that
 // cannot be opened for writing are left as they are.
-EditStatus insertSpaces(const QString& currentFile);
+[[nodiscard]] EditStatus insertSpaces(const QString& currentFile);
 
 }  // namespace keyloom

@@ -49,9 +49,9 @@ public:
     // pipe. `exclusive` refuses a file that exists already.
     bool open(const QString& path, bool exclusive = false);
     // Writes all bytes; false on the first failure (the file stays open).
-    bool write(std::string_view bytes);
+    [[nodiscard]] bool write(std::string_view bytes);
     // Closes the file; false when closing reported an error.
-    bool close();
+    [[nodiscard]] bool close();
     bool isOpen() const { return fd_ >= 0; }
 
 private:
@@ -61,7 +61,7 @@ private:
 // True when `path` names a regular file (links followed).
 bool isRegularFile(const QString& path);
 // Copies `from` over `to` byte for byte, streaming; false on any failure.
-bool copyFile(const QString& from, const QString& to);
+[[nodiscard]] bool copyFile(const QString& from, const QString& to);
 // Deletes `path`; false when it could not be deleted.
 bool removeFile(const QString& path);
 // True when both paths reach the same existing file (links followed), so that

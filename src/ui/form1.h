@@ -65,20 +65,20 @@ public:
     AppModul& app() { return app_; }
 
     // The controls, under the names the handlers use.
-    DriveList* Drive1 = nullptr;
-    FolderList* Dir1 = nullptr;
-    FileList* File1 = nullptr;
-    QListView* List1 = nullptr;
-    QListView* List2 = nullptr;
-    QLineEdit* Text1 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QLabel* Label1 = nullptr;
-    TextBuffer* Text2 = nullptr;
-    SplitterBar* Picture1 = nullptr;
-    QMenu* mnuPop = nullptr;
-    QAction* mnuConvert = nullptr;
-    QAction* mnuSpace = nullptr;
-    QAction* mnuDel = nullptr;
+    DriveList* Drive1 = nullptr;      // the drives (roots of the mounted file systems)
+    FolderList* Dir1 = nullptr;       // the folders of the chosen drive
+    FileList* File1 = nullptr;        // the INI, REG and INF files of the chosen folder
+    QListView* List1 = nullptr;       // the sections of the current file
+    QListView* List2 = nullptr;       // the keys of the chosen section
+    QLineEdit* Text1 = nullptr;       // the value of the chosen key, where it is edited
+    QPushButton* Command1 = nullptr;  // "Übernehmen": writes Text1 back into the file
+    QLabel* Label1 = nullptr;         // the name of the chosen section
+    TextBuffer* Text2 = nullptr;      // the REGEDIT4 text of a UTF-16 export, waiting to be written
+    SplitterBar* Picture1 = nullptr;  // the bar that moves the border between List1 and List2
+    QMenu* mnuPop = nullptr;          // the file list's popup menu
+    QAction* mnuConvert = nullptr;    // "konvertieren in REGEDIT4"
+    QAction* mnuSpace = nullptr;      // "SPACEs einfügen"
+    QAction* mnuDel = nullptr;        // "Löschen !"
 
     // Public operations other handlers call on the window.
     void File1_Click();
@@ -86,10 +86,9 @@ public:
     QString EnQuote(QString& text);
     void GetBack();
 
-    // Raw bytes of the selected entries and of Label1's caption.
+    // Raw bytes of the selected entries.
     std::string list1Text() const;
     std::string list2Text() const;
-    const std::string& label1Text() const { return label1Bytes_; }
 
     // Handlers.
     void Form_Load();

@@ -63,16 +63,6 @@ S binaryBytes()
     return bytes;
 }
 
-S utf16be(std::u16string_view text)
-{
-    S bytes = "\xFE\xFF";
-    for (const char16_t u : text) {
-        bytes.push_back(static_cast<char>(u >> 8));
-        bytes.push_back(static_cast<char>(u & 0xFF));
-    }
-    return bytes;
-}
-
 struct RegularCase {
     const char* name;
     const char* file;
@@ -142,9 +132,9 @@ INSTANTIATE_TEST_SUITE_P(
                                 false},
                     RegularCase{"invalid_utf8", "x.ini", S("[\xC3(]\r\nk=\xE2\x28\xA1\r\n\xF0\x90\r\n\xED\xA0\x80"),
                                 TextCodec::Windows1252, false},
-                    RegularCase{"utf16be", "x.reg", utf16be(u"Windows Registry Editor\r\n[K]\r\n\"a\"=\"1\"\r\n"),
+                    RegularCase{"utf16be", "x.reg", test::utf16be(u"Windows Registry Editor\r\n[K]\r\n\"a\"=\"1\"\r\n"),
                                 TextCodec::Windows1252, true},
-                    RegularCase{"utf16be_odd_length", "x.ini", utf16be(u"[S]\r\nk=1") + "\x01",
+                    RegularCase{"utf16be_odd_length", "x.ini", test::utf16be(u"[S]\r\nk=1") + "\x01",
                                 TextCodec::Windows1252, true, false}),
     [](const testing::TestParamInfo<RegularCase>& info) { return S(info.param.name); });
 

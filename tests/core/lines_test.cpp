@@ -53,11 +53,7 @@ TEST(LineReader, Utf16LeBecomesWindows1252WithMarkerKept)
 {
     // "Windows\r\n[ä€]\r\n😀" in UTF-16LE with its byte-order mark.
     std::u16string text = u"Windows\r\n[\u00E4\u20AC]\r\n\U0001F600\u4E2D";
-    std::string bytes = "\xFF\xFE";
-    for (char16_t u : text) {
-        bytes.push_back(static_cast<char>(u & 0xFF));
-        bytes.push_back(static_cast<char>(u >> 8));
-    }
+    const std::string bytes = test::utf16le(text);
     Encoding enc;
     EXPECT_EQ(readFile(bytes, &enc), (std::vector<std::string>{"\xFF\xFEWindows", "[\xE4\x80]", "??"}));
     EXPECT_EQ(enc, Encoding::Utf16LE);

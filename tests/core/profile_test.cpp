@@ -20,19 +20,6 @@ namespace {
 using namespace std::string_literals;
 using S = std::string;
 
-// `text` as a UTF-16 file with its byte-order mark.
-S utf16(std::u16string_view text, bool little = true)
-{
-    S bytes = little ? "\xFF\xFE" : "\xFE\xFF";
-    for (const char16_t u : text) {
-        const char lo = static_cast<char>(u & 0xFF);
-        const char hi = static_cast<char>(u >> 8);
-        bytes.push_back(little ? lo : hi);
-        bytes.push_back(little ? hi : lo);
-    }
-    return bytes;
-}
-
 // The value found, with "<def>" as default; checks the terminating NUL.
 S lookup(const QString& file, std::string_view section, std::string_view key, std::int64_t size = 2048)
 {
@@ -102,9 +89,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"mixed_line_ends_first", "[A]\rx=1\n\r\nk=2\r[B]\nk=3", "A", "k", "2"},
         ReadCase{"mixed_line_ends_last", "[A]\rx=1\n\r\nk=2\r[B]\nk=3", "B", "k", "3"},
         ReadCase{"utf8_bom", "\xEF\xBB\xBF[A]\r\nk=\xC3\xA4\r\n", "A", "K", "\xC3\xA4"},
-        ReadCase{"utf16le_as_windows1252", utf16(u"[A]\r\nk=\u00E4\u20AC\r\n"), "A", "K", "\xE4\x80"},
-        ReadCase{"utf16be_as_windows1252", utf16(u"[A]\r\nk=\u00E4\u20AC\r\n", false), "A", "K", "\xE4\x80"},
-        ReadCase{"utf16_umlaut_key", utf16(u"[A]\nSchl\u00FCssel=1"), "a", "SCHL\xDCSSEL", "1"},
+        ReadCase{"utf16le_as_windows1252", test::utf16(u"[A]\r\nk=\u00E4\u20AC\r\n"), "A", "K", "\xE4\x80"},
+        ReadCase{"utf16be_as_windows1252", test::utf16(u"[A]\r\nk=\u00E4\u20AC\r\n", false), "A", "K", "\xE4\x80"},
+        ReadCase{"utf16_umlaut_key", test::utf16(u"[A]\nSchl\u00FCssel=1"), "a", "SCHL\xDCSSEL", "1"},
         ReadCase{"missing_section", "[A]\r\nk=1\r\n", "B", "k", "<def>"},
         ReadCase{"missing_key", "[A]\r\nk=1\r\n", "A", "x", "<def>"},
         ReadCase{"empty_key_finds_nothing", "[A]\r\n=1\r\n", "A", "", "<def>"},
@@ -210,18 +197,18 @@ INSTANTIATE_TEST_SUITE_P(
                   "\xEF\xBB\xBF[A]\r\nk=\xC3\xA4\r\n"},
         WriteCase{"utf8_bom_top_key", "\xEF\xBB\xBF[A]\n", "", "n", "v", "\xEF\xBB\xBFn=v\n[A]\n"},
         WriteCase{"utf8_bom_new_section", "\xEF\xBB\xBF", "A", "n", "v", "\xEF\xBB\xBF[A]\r\nn=v\r\n"},
-        WriteCase{"utf16le_value_other_lines_raw", utf16(u"[A]\r\nk=1\r\n;\U0001F600\u4E2D\r\n"), "A", "k", "\xE4\x80",
-                  utf16(u"[A]\r\nk=\u00E4\u20AC\r\n;\U0001F600\u4E2D\r\n")},
-        WriteCase{"utf16le_key_name_kept_raw", utf16(u"[A]\r\nk\U0001F600 = 1\r\n"), "A", "K?", "2",
-                  utf16(u"[A]\r\nk\U0001F600 = 2\r\n")},
-        WriteCase{"utf16le_new_key", utf16(u"[A]\r\n;\u4E2D\r\n\r\n[B]"), "A", "n", "\xFC",
-                  utf16(u"[A]\r\n;\u4E2D\r\nn=\u00FC\r\n\r\n[B]")},
-        WriteCase{"utf16le_new_section", utf16(u"[A]\nk=1"), "B", "n", "v", utf16(u"[A]\nk=1\n[B]\nn=v\n")},
-        WriteCase{"utf16le_top_key", utf16(u"[A]\r\n"), "", "n", "v", utf16(u"n=v\r\n[A]\r\n")},
-        WriteCase{"utf16be_value", utf16(u"[A]\r\nk=1\r\n\u4E2D=x\r\n", false), "a", "k", "2",
-                  utf16(u"[A]\r\nk=2\r\n\u4E2D=x\r\n", false)},
-        WriteCase{"utf16be_new_section", utf16(u"[A]\r\n", false), "B", "n", "\x80",
-                  utf16(u"[A]\r\n[B]\r\nn=\u20AC\r\n", false)}),
+        WriteCase{"utf16le_value_other_lines_raw", test::utf16(u"[A]\r\nk=1\r\n;\U0001F600\u4E2D\r\n"), "A", "k", "\xE4\x80",
+                  test::utf16(u"[A]\r\nk=\u00E4\u20AC\r\n;\U0001F600\u4E2D\r\n")},
+        WriteCase{"utf16le_key_name_kept_raw", test::utf16(u"[A]\r\nk\U0001F600 = 1\r\n"), "A", "K?", "2",
+                  test::utf16(u"[A]\r\nk\U0001F600 = 2\r\n")},
+        WriteCase{"utf16le_new_key", test::utf16(u"[A]\r\n;\u4E2D\r\n\r\n[B]"), "A", "n", "\xFC",
+                  test::utf16(u"[A]\r\n;\u4E2D\r\nn=\u00FC\r\n\r\n[B]")},
+        WriteCase{"utf16le_new_section", test::utf16(u"[A]\nk=1"), "B", "n", "v", test::utf16(u"[A]\nk=1\n[B]\nn=v\n")},
+        WriteCase{"utf16le_top_key", test::utf16(u"[A]\r\n"), "", "n", "v", test::utf16(u"n=v\r\n[A]\r\n")},
+        WriteCase{"utf16be_value", test::utf16(u"[A]\r\nk=1\r\n\u4E2D=x\r\n", false), "a", "k", "2",
+                  test::utf16(u"[A]\r\nk=2\r\n\u4E2D=x\r\n", false)},
+        WriteCase{"utf16be_new_section", test::utf16(u"[A]\r\n", false), "B", "n", "\x80",
+                  test::utf16(u"[A]\r\n[B]\r\nn=\u20AC\r\n", false)}),
     [](const testing::TestParamInfo<WriteCase>& info) { return S(info.param.name); });
 
 struct RejectCase {
@@ -316,7 +303,7 @@ TEST(ProfileWrite, RefusesWhatItCannotWriteSafely)
     EXPECT_FALSE(WritePrivateProfileStringA("A", "k", "1", dir.path("dangling.ini")));
     EXPECT_FALSE(QFileInfo::exists(dir.path("gone.ini")));
     // A UTF-16 file cut inside a character.
-    const S odd = utf16(u"[A]\r\nk=1\r\n") + "x";
+    const S odd = test::utf16(u"[A]\r\nk=1\r\n") + "x";
     const QString oddFile = dir.write("odd.ini", odd);
     EXPECT_FALSE(WritePrivateProfileStringA("B", "k", "1", oddFile));
     EXPECT_EQ(test::readAll(oddFile), odd);
@@ -357,7 +344,7 @@ TEST(ProfileWrite, LargeFileAcrossBlocks)
             text += u"x" + std::u16string(997, u'y') + u"=1\r\n";
         text += u"k=old\r\n[B]\r\n";
         auto bytesOf = [&](const std::u16string& t) {
-            return wide ? utf16(t) : S(t.begin(), t.end());
+            return wide ? test::utf16(t) : S(t.begin(), t.end());
         };
         std::u16string expected = text;
         expected.replace(expected.find(u"k=old"), 5, u"k=new");
@@ -404,8 +391,8 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundTripCase{"windows1252_umlauts", "[\xC4]\r\nk=1\r\n", "\xE4", "\xFC", "\xF6", "\xF6"},
                     RoundTripCase{"utf8_bom_umlauts", "\xEF\xBB\xBF[\xC3\x84]\r\nk=1\r\n", "\xC3\xA4", "\xC3\xBC",
                                   "\xC3\xB6", "\xC3\xB6"},
-                    RoundTripCase{"utf16le_new_section", utf16(u"[A]\r\nk=1\r\n"), "\xC4", "n", "\x80\xFF", "\x80\xFF"},
-                    RoundTripCase{"utf16be_existing", utf16(u"[A]\r\nk=1\r\nx=\U0001F600\r\n", false), "A", "x", "?",
+                    RoundTripCase{"utf16le_new_section", test::utf16(u"[A]\r\nk=1\r\n"), "\xC4", "n", "\x80\xFF", "\x80\xFF"},
+                    RoundTripCase{"utf16be_existing", test::utf16(u"[A]\r\nk=1\r\nx=\U0001F600\r\n", false), "A", "x", "?",
                                   "?"}),
     [](const testing::TestParamInfo<RoundTripCase>& info) { return S(info.param.name); });
 

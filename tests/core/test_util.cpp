@@ -65,16 +65,6 @@ std::string readAll(const QString& path)
     return f.readAll().toStdString();
 }
 
-std::string utf16le(std::u16string_view text)
-{
-    std::string bytes = "\xFF\xFE";
-    for (const char16_t u : text) {
-        bytes.push_back(static_cast<char>(u & 0xFF));
-        bytes.push_back(static_cast<char>(u >> 8));
-    }
-    return bytes;
-}
-
 std::vector<std::string> linesOf(LineReader& reader)
 {
     std::vector<std::string> lines;

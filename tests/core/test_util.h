@@ -1,6 +1,8 @@
 #pragma once
 // Helpers for tests that work on real files in a private temporary folder.
 
+#include "common/utf16.h"
+
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
@@ -31,9 +33,6 @@ private:
 
 // The whole content of a file, or "<missing>" when it cannot be read.
 std::string readAll(const QString& path);
-
-// `text` as the bytes of an UTF-16LE file with its byte-order mark.
-std::string utf16le(std::u16string_view text);
 
 // Every line the reader still has.
 std::vector<std::string> linesOf(LineReader& reader);

@@ -67,13 +67,7 @@ Document makeDocument(std::size_t units, std::size_t padding, bool bigEndian, bo
         line += pieces()[pick].bytes;
     }
     doc.lines.push_back(line);
-    doc.file = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-    for (const char16_t unit : text) {
-        const char low = static_cast<char>(unit & 0xFF);
-        const char high = static_cast<char>(unit >> 8);
-        doc.file.push_back(bigEndian ? high : low);
-        doc.file.push_back(bigEndian ? low : high);
-    }
+    doc.file = test::utf16(text, !bigEndian);
     if (oddByteAtEnd)
         doc.file.push_back('A');  // half a unit, which is dropped
     return doc;
@@ -122,11 +116,7 @@ TEST(Utf16Reading, PairSplitBetweenBlocks)
         const std::size_t firstBlockUnits = ((1u << 20) - 2) / 2;
         std::u16string text(firstBlockUnits - 2 + shift, u'a');
         text += u"\U0001F600\u00E4z";
-        std::string file = "\xFF\xFE";
-        for (const char16_t unit : text) {
-            file.push_back(static_cast<char>(unit & 0xFF));
-            file.push_back(static_cast<char>(unit >> 8));
-        }
+        const std::string file = test::utf16le(text);
         test::TempDir dir;
         LineReader reader(dir.write("pair.reg", file));
         EXPECT_EQ(linesOf(reader), std::vector<std::string>{"\xFF\xFE" + std::string(firstBlockUnits - 2 + shift, 'a') +

@@ -8,6 +8,7 @@
 #include "ui/startup.h"
 
 #include "ui/navigation.h"
+#include "common/utf16.h"
 
 #include <QFile>
 #include <QListView>
@@ -46,12 +47,8 @@ inline void clickRow(QListView* view, int row) { view->setCurrentIndex(view->mod
 // `text` as an UTF-16LE file with its byte-order mark.
 inline QByteArray utf16le(const QString& text)
 {
-    QByteArray bytes("\xFF\xFE", 2);
-    for (const QChar c : text) {
-        bytes.append(char(c.unicode() & 0xFF));
-        bytes.append(char(c.unicode() >> 8));
-    }
-    return bytes;
+    return QByteArray::fromStdString(utf16(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                                               std::size_t(text.size()))));
 }
 
 // A started editor: its state, its lock and its window.
