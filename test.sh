@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: first under
 # AddressSanitizer and UndefinedBehaviorSanitizer (with the fuzz targets run
-# over their seed corpus), then in the normal build, whose test summary ends
-# the output.
+# over their seed corpus), then in the normal build; then builds and checks
+# the Debian package. The summaries of each step end the output.
 #   ./test.sh            everything
 #   ./test.sh --quick    the normal build only
 set -euo pipefail
@@ -30,6 +30,14 @@ if [ "${1:-}" != "--quick" ]; then
   "$here/scripts/fuzz.sh" 0
 fi
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYLOOM_BENCH=ON -DKEYLOOM_TESTS=ON
+if [ "${1:-}" != "--quick" ]; then
+  # The Debian package from the release build, checked by lintian and the
+  # desktop-entry, AppStream and MIME validators; its last line is the result.
+  log=$(mktemp)
+  "$here/scripts/package.sh" 2>&1 | tee "$log"
+  summary+=("$(tail -1 "$log")")
+  rm -f "$log"
+fi
 # CTest lists skipped tests after its summary (a full-disk test needs to
 # mount a small file system); repeat the summaries so that they end the output.
 echo

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev time
   xvfb xauth xdotool imagemagick desktop-file-utils fonts-dejavu-core
+  dpkg-dev file lintian appstream shared-mime-info librsvg2-bin
 )
 
 missing=()

@@ -32,6 +32,11 @@
 #include <cmath>
 #include <limits>
 
+// The icons are compiled into the static gui library, where nothing refers to
+// their registration, so the linker would leave them out; this call keeps
+// them. It has to be outside any namespace.
+static void registerResources() { Q_INIT_RESOURCE(resources); }
+
 namespace keyloom {
 
 namespace {
@@ -100,7 +105,13 @@ Form1::Form1(AppModul& app, QWidget* parent) : QWidget(parent), app_(app)
 {
     setObjectName("Form1");
     setWindowTitle(QStringLiteral("Quorrel Keyloom"));
-    setWindowIcon(QIcon(QStringLiteral(":/quorrel-keyloom.xpm")));
+    // Every rendered size, so that the window manager and high-DPI screens
+    // pick a sharp one instead of scaling a small one up.
+    registerResources();
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
     createControls();
     placeControls();
     connectHandlers();
