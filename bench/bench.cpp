@@ -180,7 +180,7 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
                    }});
     ops.push_back({"apply", "registry apply, last value", reg, Baseline::Rewrite, 1.3,
                    [reg, files, nextValue] {
-                       const ApplyResult r = applyRegistryValue(reg, nullptr, {}, [&] {
+                       const EditResult r = applyRegistryValue(reg, nullptr, {}, [&] {
                            return ApplyValues{files.lastRegSection, files.lastRegValue, *nextValue};
                        });
                        return r.status == EditStatus::Done;
@@ -190,7 +190,7 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
                        *nextValue = now.text == "bench A" ? "\"bench B\"" : "\"bench A\"";
                    }});
     ops.push_back({"space", "space insertion", ini, Baseline::Rewrite, 1.3,
-                   [ini] { return insertSpaces(ini) == EditStatus::Done; }});
+                   [ini] { return insertSpaces(ini).status == EditStatus::Done; }});
     ops.push_back({"profile-write", "profile write, last key", ini, Baseline::Rewrite, 1.3,
                    [ini, files, nextValue] {
                        return WritePrivateProfileStringA(files.lastIniSection, files.lastIniKey, *nextValue, ini);

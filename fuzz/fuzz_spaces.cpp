@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeFile(path, before);
     const std::vector<std::string> linesBefore = fuzz::linesOf(path);
 
-    const EditStatus status = insertSpaces(path);
+    const EditStatus status = insertSpaces(path).status;
     FUZZ_CHECK(fuzz::readFile(fuzz::scratchPath("x.in_")) == "<missing>");
     if (fuzz::isUtf16(before)) {
         FUZZ_CHECK(status == EditStatus::Refused);
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(i == linesBefore.size());
 
-    FUZZ_CHECK(insertSpaces(path) == EditStatus::Done);
+    FUZZ_CHECK(insertSpaces(path).status == EditStatus::Done);
     FUZZ_CHECK(fuzz::readFile(path) == once);
     return 0;
 }

@@ -52,7 +52,7 @@ std::size_t openUtf8Tail(std::string_view bytes)
 
 // UTF-8 test of one piece of a line, a character cut between two pieces
 // carried over in `carry` (at most three bytes).
-bool isValidUtf8Piece(std::string_view piece, bool partial, std::string& carry)
+Utf8Scan scanUtf8Piece(std::string_view piece, bool partial, std::string& carry)
 {
     std::string joined;
     if (!carry.empty()) {
@@ -66,7 +66,7 @@ bool isValidUtf8Piece(std::string_view piece, bool partial, std::string& carry)
         carry.assign(piece.substr(piece.size() - keep));
         piece.remove_suffix(keep);
     }
-    return isValidUtf8(piece);
+    return scanUtf8(piece);
 }
 
 }  // namespace
@@ -81,7 +81,7 @@ LoadResult loadFile(const QString& path)
     LoadResult result;
     LineReader reader(path);
     result.opened = reader.isOpen();
-    bool utf8 = true;
+    Utf8Scan text = Utf8Scan::Ascii;
     std::string utf8Carry;
     bool inMarkerLine = false;
     std::string_view line;
@@ -94,8 +94,11 @@ LoadResult loadFile(const QString& path)
             result.sections.emplace_back(line.substr(1, line.size() - 2));
         // Line ends are ASCII and never split a multi-byte sequence, so the
         // file is valid UTF-8 exactly when every line is.
-        if (utf8)
-            utf8 = isValidUtf8Piece(line, reader.partial(), utf8Carry);
+        if (text != Utf8Scan::Invalid) {
+            const Utf8Scan piece = scanUtf8Piece(line, reader.partial(), utf8Carry);
+            if (piece != Utf8Scan::Ascii)
+                text = piece;
+        }
         if (!result.regedit4.empty() && !(inMarkerLine && !lineStart)) {
             result.regedit4 += line;
             if (!reader.partial())
@@ -120,6 +123,9 @@ LoadResult loadFile(const QString& path)
     if (result.regedit4.capacity() > 2 * result.regedit4.size() + 4096)
         result.regedit4.shrink_to_fit();
     const bool utf16 = reader.encoding() == Encoding::Utf16LE || reader.encoding() == Encoding::Utf16BE;
+    // Plain ASCII is 8-bit text in the Windows code page, unless the file
+    // says it is UTF-8 with its byte-order mark.
+    const bool utf8 = text == Utf8Scan::Utf8 || (text == Utf8Scan::Ascii && reader.encoding() == Encoding::Utf8Bom);
     result.codec = utf8 && !utf16 ? TextCodec::Utf8 : TextCodec::Windows1252;
     return result;
 }

@@ -33,7 +33,7 @@ struct LoadResult {
     // "REGEDIT4" CR LF, then every line after the last marker line, each with
     // CR LF; empty when there was no marker.
     std::string regedit4;
-    // Windows1252 when the file is UTF-16 or its text is not valid UTF-8.
+    // Utf8 only for a file with the UTF-8 mark or valid UTF-8 beyond ASCII.
     TextCodec codec = TextCodec::Utf8;
     bool opened = false;
 };

@@ -2,9 +2,6 @@
 
 #include "app/appmodul.h"
 #include "app/commands.h"
-#include "document/lines.h"
-#include "edit/rewrite.h"
-#include "platform/fileio.h"
 
 #include <string_view>
 
@@ -14,57 +11,26 @@ namespace {
 
 bool hasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
-// The pending text becomes the backup, with one more line end after it.
-bool writePendingBackup(const QString& backup, const std::string& pendingText)
-{
-    LineWriter writer;
-    if (!writer.open(backup, Encoding::Bytes, LineEnding::CrLf))
-        return false;
-    writer.writeRaw(pendingText);
-    writer.writeLine({});
-    return writer.close();
-}
-
 }  // namespace
 
-QString backupNameOf(const QString& currentFile)
+EditResult applyRegistryValue(const QString& currentFile, const std::string* pendingText,
+                              const std::function<void()>& processEvents,
+                              const std::function<ApplyValues()>& readControls)
 {
-    if (currentFile.isEmpty())
-        return {};
-    return currentFile.left(currentFile.size() - 1) + QLatin1Char('_');
-}
-
-ApplyResult applyRegistryValue(const QString& currentFile, const std::string* pendingText,
-                               const std::function<void()>& processEvents,
-                               const std::function<ApplyValues()>& readControls)
-{
-    const ApplyResult refused{EditStatus::Refused, false};
-    const QString backup = backupNameOf(currentFile);
-    if (!canRewriteThrough(currentFile, backup))
-        return refused;
-    if (!pendingText && isUtf16File(currentFile))
-        return refused;
-
-    const bool backupMade = pendingText ? writePendingBackup(backup, *pendingText) : copyFile(currentFile, backup);
-    if (!backupMade)
-        return {EditStatus::BackupFailed, false};
-
-    if (processEvents)
-        processEvents();
-    const ApplyValues values = readControls ? readControls() : ApplyValues{};
-    if (hasLineBreak(values.section) || hasLineBreak(values.key) || hasLineBreak(values.value)) {
-        removeFile(backup);
-        return refused;
-    }
-
-    const std::string header = '[' + values.section + ']';
-    // "@" is the default value, whose line begins "@="; a value literally
-    // named "@" ("\"@\"=") is never touched.
-    const std::string prefix = values.key == "@" ? std::string("@=") : '"' + values.key + "\"=";
-    const std::string replacement = prefix + values.value;
     bool inSection = false;
-    const RewriteStatus status =
-        rewriteFromBackup(backup, currentFile, [&](std::string_view line, bool whole) -> LineEdit {
+    std::string header;
+    std::string prefix;
+    std::string replacement;
+    return rewriteThroughBackup(currentFile, pendingText, processEvents, [&]() -> std::optional<LineRule> {
+        const ApplyValues values = readControls ? readControls() : ApplyValues{};
+        if (hasLineBreak(values.section) || hasLineBreak(values.key) || hasLineBreak(values.value))
+            return std::nullopt;
+        header = '[' + values.section + ']';
+        // "@" is the default value, whose line begins "@="; a value literally
+        // named "@" ("\"@\"=") is never touched.
+        prefix = values.key == "@" ? std::string("@=") : '"' + values.key + "\"=";
+        replacement = prefix + values.value;
+        return [&](std::string_view line, bool whole) -> LineEdit {
             if (!line.empty() && line.front() == '[') {
                 inSection = whole && line == header;
                 return {};
@@ -72,28 +38,21 @@ ApplyResult applyRegistryValue(const QString& currentFile, const std::string* pe
             if (inSection && line.substr(0, prefix.size()) == prefix)
                 return {false, replacement};
             return {};
-        });
-    if (status == RewriteStatus::Utf16) {
-        removeFile(backup);
-        return refused;
-    }
-    if (status != RewriteStatus::Done)
-        return {EditStatus::WriteFailed, false};
-    if (processEvents)
-        processEvents();
-    const bool pendingUsed = pendingText != nullptr;
-    return {removeFile(backup) ? EditStatus::Done : EditStatus::DeleteFailed, pendingUsed};
+        };
+    });
 }
 
-ApplyResult applyValue(FileKind kind, const QString& file, const std::string* pendingText,
-                       const std::function<void()>& processEvents,
-                       const std::function<EditedValue()>& readControls)
+EditResult applyValue(FileKind kind, const QString& file, const std::string* pendingText,
+                      const std::function<void()>& processEvents,
+                      const std::function<EditedValue()>& readControls)
 {
     switch (kind) {
     case FileKind::Ini: {
         const EditedValue edited = readControls ? readControls() : EditedValue{};
-        const bool reached = Commands::WriteProfileValue(edited.label, edited.key, edited.value, file);
-        return {reached ? EditStatus::Done : EditStatus::Refused, false};
+        EditResult result;
+        if (Commands::WriteProfileValue(edited.label, edited.key, edited.value, file))
+            result.status = EditStatus::Done;
+        return result;
     }
     case FileKind::Registry:
         return applyRegistryValue(file, pendingText, processEvents, [&] {
@@ -103,7 +62,14 @@ ApplyResult applyValue(FileKind kind, const QString& file, const std::string* pe
             return ApplyValues{std::move(edited.section), std::move(edited.key), std::move(edited.value)};
         });
     }
-    return {EditStatus::Refused, false};
+    return {};
+}
+
+QString unencodableValueNote(const QString& file)
+{
+    return QStringLiteral("Der Wert enthält Zeichen, die in der Datei '%1' (Windows-1252) nicht gespeichert werden "
+                          "können. Die Datei bleibt unverändert.")
+        .arg(Commands::FileNamePart(file));
 }
 
 }  // namespace keyloom

@@ -1,30 +1,34 @@
 #include "edit/rewrite.h"
 
+#include "app/commands.h"
 #include "document/lines.h"
 #include "platform/fileio.h"
 
 namespace keyloom {
 
-bool canRewriteThrough(const QString& file, const QString& backup)
-{
-    return isRegularFile(file) && backup != file && !isSameFile(file, backup);
-}
+namespace {
 
-RewriteStatus rewriteFromBackup(const QString& backup, const QString& file, const LineRule& rule)
+enum class Rewrite {
+    Done,        // every line of the backup reached the file
+    Untouched,   // the backup could not be read, was UTF-16, or the file could not be opened: nothing written
+    Failed,      // reading or writing failed part-way; the file is partial
+};
+
+Rewrite rewriteFromBackup(const QString& backup, const QString& file, const LineRule& rule)
 {
     LineReader reader(backup);
     if (!reader.isOpen())
-        return RewriteStatus::BackupUnreadable;
+        return Rewrite::Untouched;
     std::string_view line;
     bool more = reader.next(line);
     // The file was checked before the copy; should it have turned into UTF-16
     // since, its lines cannot be written back as 8-bit text.
     if (reader.encoding() == Encoding::Utf16LE || reader.encoding() == Encoding::Utf16BE)
-        return RewriteStatus::Utf16;
+        return Rewrite::Untouched;
     const Encoding encoding = reader.encoding() == Encoding::Utf8Bom ? Encoding::Utf8Bom : Encoding::Bytes;
     LineWriter writer;
     if (!writer.open(file, encoding, writeEndingFor(more ? reader.ending() : LineEnding::None)))
-        return RewriteStatus::FileUnwritable;
+        return Rewrite::Untouched;
 
     bool replaced = false;  // the line in progress was replaced: its later pieces go
     bool firstLineOpen = reader.partial();
@@ -52,7 +56,98 @@ RewriteStatus rewriteFromBackup(const QString& backup, const QString& file, cons
             break;
     }
     const bool complete = !more && !reader.failed();
-    return writer.close() && complete ? RewriteStatus::Done : RewriteStatus::Failed;
+    return writer.close() && complete ? Rewrite::Done : Rewrite::Failed;
+}
+
+// Fills the new backup `out` from the pending text or from the file.
+bool fillBackup(OutputFile& out, const QString& file, const std::string* pendingText)
+{
+    if (!pendingText)
+        return copyInto(file, out);
+    const bool written = out.write(*pendingText) && out.write("\r\n");
+    return out.close() && written;
+}
+
+}  // namespace
+
+QString backupNameOf(const QString& currentFile)
+{
+    if (currentFile.isEmpty())
+        return {};
+    return currentFile.left(currentFile.size() - 1) + QLatin1Char('_');
+}
+
+EditResult rewriteThroughBackup(const QString& file, const std::string* pendingText,
+                                const std::function<void()>& processEvents,
+                                const std::function<std::optional<LineRule>()>& makeRule)
+{
+    EditResult result;
+    result.backup = backupNameOf(file);
+    const QString& backup = result.backup;
+    auto ending = [&](EditStatus status) {
+        result.status = status;
+        return result;
+    };
+    // A backup that is the file itself (by name or through a link) would
+    // empty both.
+    if (!isRegularFile(file) || backup == file || isSameFile(file, backup))
+        return ending(EditStatus::Refused);
+    if (!pendingText && isUtf16File(file))
+        return ending(EditStatus::Refused);
+
+    OutputFile out;
+    if (!out.create(backup, file))
+        return ending(isTaken(backup) ? EditStatus::BackupTaken : EditStatus::BackupFailed);
+    if (!fillBackup(out, file, pendingText)) {
+        removeFile(backup);
+        return ending(EditStatus::BackupFailed);
+    }
+    if (processEvents)
+        processEvents();
+    const std::optional<LineRule> rule = makeRule ? makeRule() : std::nullopt;
+    if (!rule) {
+        removeFile(backup);
+        return ending(EditStatus::Refused);
+    }
+    switch (rewriteFromBackup(backup, file, *rule)) {
+    case Rewrite::Untouched:
+        // The file is whole, and a backup left now would only block the next
+        // try; unless another program took the file away meanwhile.
+        if (!isRegularFile(file))
+            return ending(EditStatus::WriteFailed);
+        removeFile(backup);
+        return ending(EditStatus::Refused);
+    case Rewrite::Failed:
+        return ending(EditStatus::WriteFailed);
+    case Rewrite::Done:
+        break;
+    }
+    result.pendingUsed = pendingText != nullptr;
+    if (processEvents)
+        processEvents();
+    return ending(removeFile(backup) ? EditStatus::Done : EditStatus::DeleteFailed);
+}
+
+QString editStatusMessage(const EditResult& result, const QString& file)
+{
+    const QString fileName = Commands::FileNamePart(file);
+    const QString backupName = Commands::FileNamePart(result.backup);
+    switch (result.status) {
+    case EditStatus::BackupTaken:
+        return QStringLiteral("Die Datei '%1' ist bereits vorhanden. Bitte umbenennen oder verschieben und dann "
+                              "erneut versuchen.")
+            .arg(backupName);
+    case EditStatus::WriteFailed:
+        return QStringLiteral("Die Datei '%1' konnte nicht vollständig geschrieben werden. Der vorherige Inhalt "
+                              "liegt unverändert in '%2'.")
+            .arg(fileName, backupName);
+    case EditStatus::Done:
+    case EditStatus::Refused:
+    case EditStatus::BackupFailed:
+    case EditStatus::DeleteFailed:
+        break;
+    }
+    return {};
 }
 
 }  // namespace keyloom

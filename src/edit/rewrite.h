@@ -1,18 +1,21 @@
 #pragma once
-// Rewriting a file from its backup copy, one line out for every line in, as
-// the registry apply and the space insertion both do.
+// Changing a file through a backup copy, the one way the registry apply and
+// the space insertion both write: the file is copied to its backup name, then
+// rewritten from the backup one line out for every line in, then the backup
+// is removed. The backup is always the program's own new file, and what stays
+// after a failure is what the user needs.
 
 #include <QString>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace keyloom {
 
-// True when `file` may be rewritten through `backup`: `file` is a regular
-// file and `backup` is not the file itself, by name or through a link (the
-// copy would empty both).
-bool canRewriteThrough(const QString& file, const QString& backup);
+// The backup of `currentFile`: its path without the last character, followed
+// by "_" ("test.reg" gives "test.re_"). Empty for an empty path.
+QString backupNameOf(const QString& currentFile);
 
 // What to do with one line: put an empty line before it, and write
 // `replacement` in its place instead of the line itself.
@@ -26,26 +29,38 @@ struct LineEdit {
 // first piece (the others are copied through, or dropped with a replaced line).
 using LineRule = std::function<LineEdit(std::string_view line, bool whole)>;
 
-// What a command that rewrites a file through its backup did.
+// What a change through a backup did, and so where the whole content is.
 enum class EditStatus {
-    Done,          // the file was rewritten completely and the backup deleted
-    Refused,       // the file was not touched and no backup of this run is left
-    BackupFailed,  // the backup could not be made (or read); the file is unchanged
-    WriteFailed,   // the rewrite failed part-way; the file may be partial, the backup holds the old content
-    DeleteFailed,  // the file is complete, the backup stays
+    Done,          // the file was rewritten completely and the backup removed
+    Refused,       // nothing was written and no backup is left: the file is as it was
+    BackupTaken,   // the backup name belongs to another file, folder or link: nothing was written
+    BackupFailed,  // the backup could not be made; the file is as it was, no backup is left
+    WriteFailed,   // the rewrite failed part-way: the file may be cut, the backup holds the old content
+    DeleteFailed,  // the file is complete; the backup could not be removed and stays
 };
 
-enum class RewriteStatus {
-    Done,               // every line of the backup reached the file
-    Utf16,              // the backup is UTF-16: not written as 8-bit text; file untouched
-    BackupUnreadable,   // the backup could not be opened; file untouched
-    FileUnwritable,     // the file could not be opened for writing; file untouched
-    Failed,             // reading or writing failed part-way; the file is partial
+struct EditResult {
+    EditStatus status = EditStatus::Refused;
+    QString backup;            // the backup's name
+    bool pendingUsed = false;  // the file was completely rewritten from the pending text
 };
 
-// Streams `backup` into `file` (which is emptied first). Lines end as the
-// backup's first line did when that was a lone LF, in CR LF otherwise; a UTF-8
-// byte-order mark is kept.
-[[nodiscard]] RewriteStatus rewriteFromBackup(const QString& backup, const QString& file, const LineRule& rule);
+// Rewrites `file` through its backup. The backup is created new, with the
+// file's permissions, from `pendingText` followed by CR LF when given (the
+// REGEDIT4 text waiting for exactly this file) and from the file otherwise; a
+// UTF-16 file without such a text is refused, since its lines cannot be
+// written back as 8-bit text. `processEvents` runs after the backup is made
+// and after the rewrite; `makeRule` runs once, between the backup and the
+// rewrite, and refuses the change by returning nothing. Lines end as the
+// source's first line did when that was a lone LF, in CR LF otherwise; a
+// UTF-8 byte-order mark is kept. A failure that leaves the file whole removes
+// the backup again; one that may have cut it keeps the backup.
+[[nodiscard]] EditResult rewriteThroughBackup(const QString& file, const std::string* pendingText,
+                                              const std::function<void()>& processEvents,
+                                              const std::function<std::optional<LineRule>()>& makeRule);
+
+// What the user must be told after `result` for `file` (in German, naming the
+// files), or an empty text where the failure stays silent.
+QString editStatusMessage(const EditResult& result, const QString& file);
 
 }  // namespace keyloom

@@ -8,10 +8,8 @@
 
 namespace keyloom {
 
-// Rewrites `currentFile` from its backup (backupNameOf), every line unchanged
-// and in order, with the empty lines added. A UTF-16 file, a missing or
-// irregular file, one whose backup would be the file itself, and one that
-// cannot be opened for writing are left as they are.
-[[nodiscard]] EditStatus insertSpaces(const QString& currentFile);
+// Rewrites `currentFile` through its backup (rewriteThroughBackup), every
+// line unchanged and in order, with the empty lines added.
+[[nodiscard]] EditResult insertSpaces(const QString& currentFile);
 
 }  // namespace keyloom

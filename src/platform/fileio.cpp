@@ -138,17 +138,43 @@ void InputFile::close()
 // An output file left open is one whose write already failed or was given up.
 OutputFile::~OutputFile() { (void)close(); }
 
-bool OutputFile::open(const QString& path, bool exclusive)
+bool OutputFile::open(const QString& path)
 {
     (void)close();
     if (path.isEmpty() || fileFaultHit(FileOp::OpenWrite))
         return false;
     // A device or a pipe named like the file is refused: writing a backup
     // into one would lose it, or wait for a reader that never comes.
-    const int fd = openRegular(path, O_WRONLY | O_CREAT | O_TRUNC | (exclusive ? O_EXCL : 0));
+    const int fd = openRegular(path, O_WRONLY | O_CREAT | O_TRUNC);
     if (fd < 0)
         return false;
     fd_ = fd;
+    return true;
+}
+
+bool OutputFile::create(const QString& path, const QString& model)
+{
+    (void)close();
+    if (path.isEmpty() || fileFaultHit(FileOp::OpenWrite))
+        return false;
+    // O_EXCL fails on anything already there, a dangling link included, so
+    // nobody else's file is ever written through this name. Private at first;
+    // the model's bits follow once the file is ours.
+    const int fd = sysOpen(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    fd_ = fd;
+#ifndef _WIN32
+    stat_t st {};
+    if (sysStat(model, &st) == 0) {
+        // Only a group the user belongs to can be set; in the user's own
+        // group the model's group bits would reach other people, so they go.
+        const bool sameGroup = ::fchown(fd, uid_t(-1), st.st_gid) == 0;
+        (void)::fchmod(fd, st.st_mode & (sameGroup ? 0777 : 0707));
+    }
+#else
+    Q_UNUSED(model);
+#endif
     return true;
 }
 
@@ -183,19 +209,22 @@ bool OutputFile::close()
     return rc == 0 && !fileFaultHit(FileOp::Close);
 }
 
+bool isTaken(const QString& path)
+{
+    const QFileInfo info(path);
+    return !path.isEmpty() && (info.exists() || info.isSymLink());
+}
+
 bool isRegularFile(const QString& path)
 {
     stat_t st {};
     return !path.isEmpty() && sysStat(path, &st) == 0 && isRegularMode(st);
 }
 
-bool copyFile(const QString& from, const QString& to)
+bool copyInto(const QString& from, OutputFile& out)
 {
     InputFile in;
-    if (!in.open(from))
-        return false;
-    OutputFile out;
-    if (!out.open(to) || fileFaultHit(FileOp::Copy))
+    if (!in.open(from) || fileFaultHit(FileOp::Copy))
         return false;
     std::vector<char> buffer(kIoBlock);
     for (;;) {

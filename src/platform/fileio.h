@@ -46,8 +46,12 @@ public:
 
     // Opens `path` for writing and empties it, creating it when missing; false
     // for anything but a regular file (links followed), without waiting on a
-    // pipe. `exclusive` refuses a file that exists already.
-    bool open(const QString& path, bool exclusive = false);
+    // pipe.
+    bool open(const QString& path);
+    // Creates `path`, which must not exist in any form (a link included), with
+    // the permission bits and, where the user may set it, the group of
+    // `model`, so that the new file is never more readable than that one.
+    bool create(const QString& path, const QString& model);
     // Writes all bytes; false on the first failure (the file stays open).
     [[nodiscard]] bool write(std::string_view bytes);
     // Closes the file; false when closing reported an error.
@@ -58,10 +62,14 @@ private:
     int fd_ = -1;
 };
 
+// True when anything exists under `path`: a file, a folder, a link (even a
+// dangling one), a pipe.
+bool isTaken(const QString& path);
 // True when `path` names a regular file (links followed).
 bool isRegularFile(const QString& path);
-// Copies `from` over `to` byte for byte, streaming; false on any failure.
-[[nodiscard]] bool copyFile(const QString& from, const QString& to);
+// Copies `from` into the open file `out` byte for byte, streaming, and closes
+// it; false on any failure.
+[[nodiscard]] bool copyInto(const QString& from, OutputFile& out);
 // Deletes `path`; false when it could not be deleted.
 bool removeFile(const QString& path);
 // True when both paths reach the same existing file (links followed), so that

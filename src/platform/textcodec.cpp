@@ -17,10 +17,11 @@ constexpr char16_t kHighRow[32] = {
 
 }  // namespace
 
-bool isValidUtf8(std::string_view bytes)
+Utf8Scan scanUtf8(std::string_view bytes)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* end = p + bytes.size();
+    Utf8Scan found = Utf8Scan::Ascii;
     while (p < end) {
         // ASCII runs dominate configuration files: test eight bytes at a time.
         while (end - p >= 8) {
@@ -47,20 +48,21 @@ bool isValidUtf8(std::string_view bytes)
         } else if ((c & 0xF8) == 0xF0) {
             extra = 3, min = 0x10000, cp = c & 0x07;
         } else {
-            return false;
+            return Utf8Scan::Invalid;
         }
         if (end - p <= extra)
-            return false;
+            return Utf8Scan::Invalid;
         for (int i = 1; i <= extra; ++i) {
             if ((p[i] & 0xC0) != 0x80)
-                return false;
+                return Utf8Scan::Invalid;
             cp = (cp << 6) | (p[i] & 0x3F);
         }
         if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
+            return Utf8Scan::Invalid;
         p += extra + 1;
+        found = Utf8Scan::Utf8;
     }
-    return true;
+    return found;
 }
 
 char toWindows1252(char16_t unit)
@@ -88,6 +90,17 @@ QString decodeText(std::string_view bytes, TextCodec codec)
     for (std::size_t i = 0; i < bytes.size(); ++i)
         out[i] = QChar(fromWindows1252(static_cast<unsigned char>(bytes[i])));
     return text;
+}
+
+bool canEncode(const QString& text, TextCodec codec)
+{
+    if (codec == TextCodec::Utf8)
+        return true;
+    for (const QChar c : text) {
+        if (toWindows1252(c.unicode()) == '?' && c != QLatin1Char('?'))
+            return false;
+    }
+    return true;
 }
 
 std::string encodeText(const QString& text, TextCodec codec)

@@ -1,6 +1,8 @@
 #pragma once
-// The two 8-bit encodings the editor shows and writes: UTF-8 for files whose
-// text is valid UTF-8, Windows-1252 for every other file.
+// The two 8-bit encodings the editor shows and writes: UTF-8 for files that
+// start with its byte-order mark or hold valid UTF-8 beyond ASCII,
+// Windows-1252 (the code page Windows programs read these files in) for every
+// other file, plain ASCII included.
 
 #include <QString>
 #include <string>
@@ -10,8 +12,12 @@ namespace keyloom {
 
 enum class TextCodec { Utf8, Windows1252 };
 
+enum class Utf8Scan { Ascii, Utf8, Invalid };
+// Ascii when no byte of `bytes` is above 0x7F; Utf8 when they are
+// well-formed UTF-8 beyond that; Invalid otherwise.
+Utf8Scan scanUtf8(std::string_view bytes);
 // True when `bytes` is well-formed UTF-8 (plain ASCII included).
-bool isValidUtf8(std::string_view bytes);
+inline bool isValidUtf8(std::string_view bytes) { return scanUtf8(bytes) != Utf8Scan::Invalid; }
 
 // Windows-1252 byte for a UTF-16 code unit; '?' when the code page lacks it.
 char toWindows1252(char16_t unit);
@@ -19,6 +25,10 @@ char toWindows1252(char16_t unit);
 // leaves undefined map to the C1 controls of the same value, so every byte
 // survives the round trip.
 char16_t fromWindows1252(unsigned char byte);
+
+// True when every character of `text` has bytes in `codec`: always for
+// UTF-8, for Windows-1252 only the characters of its code page.
+bool canEncode(const QString& text, TextCodec codec);
 
 // Text for display; bytes back from the user's text, in the file's encoding.
 QString decodeText(std::string_view bytes, TextCodec codec);

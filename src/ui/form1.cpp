@@ -428,17 +428,14 @@ void Form1::mnuConvert_Click()
 
 void Form1::mnuSpace_Click()
 {
-    if (!keepsLostContent(app_.CurrentFile) && insertSpaces(app_.CurrentFile) == EditStatus::WriteFailed)
-        backupsToKeep_.insert(backupNameOf(app_.CurrentFile));
+    tell(editStatusMessage(insertSpaces(app_.CurrentFile), app_.CurrentFile));
     File1_Click();
 }
 
-bool Form1::keepsLostContent(const QString& file) const
+void Form1::tell(const QString& message)
 {
-    // A backup left by a rewrite that failed half-way holds the only whole
-    // copy of the file; making a new backup would overwrite it.
-    const QString backup = backupNameOf(file);
-    return backupsToKeep_.contains(backup) && QFileInfo::exists(backup);
+    if (!message.isEmpty())
+        MessageBox::inform(this, app_.AppTitle, message);
 }
 
 void Form1::File1_Click()
@@ -502,21 +499,21 @@ void Form1::Command1_Click()
     if (applying_)
         return;
     const QString file = app_.CurrentFile;
-    const FileKind kind = fileKindOf(file);
-    if (kind == FileKind::Registry && keepsLostContent(file))
+    if (!canEncode(Text1->text(), app_.Codec)) {
+        tell(unencodableValueNote(file));
         return;
+    }
     applying_ = true;
     const bool pending = app_.ConvertPending == 1 && app_.Text2Source == file;
-    const ApplyResult result = applyValue(
-        kind, file, pending ? &Text2->bytes() : nullptr, [] { QCoreApplication::processEvents(); },
+    const EditResult result = applyValue(
+        fileKindOf(file), file, pending ? &Text2->bytes() : nullptr, [] { QCoreApplication::processEvents(); },
         [this] {
             return EditedValue{list1Text(), label1Bytes_, list2Text(), encode(Text1->text()), app_.QuoteState};
         });
     applying_ = false;
     if (result.pendingUsed && app_.Text2Source == file)
         app_.ConvertPending = 0;
-    if (result.status == EditStatus::WriteFailed)
-        backupsToKeep_.insert(backupNameOf(file));
+    tell(editStatusMessage(result, file));
     if (result.status == EditStatus::Done)
         Command1->setEnabled(false);
 }

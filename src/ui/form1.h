@@ -7,7 +7,6 @@
 #include "layout/layout.h"
 
 #include <QHash>
-#include <QSet>
 #include <QWidget>
 #include <string>
 
@@ -121,7 +120,8 @@ private:
     void connectHandlers();
     layout::Window outerWindow() const;
     QString selectedFilePath() const;
-    bool keepsLostContent(const QString& file) const;
+    // Shows `message` in an information box; nothing for an empty one.
+    void tell(const QString& message);
     // Runs one layout step on the shared state and applies the panes.
     template <typename Step>
     void runLayout(Step step);
@@ -140,8 +140,6 @@ private:
     float dragStartX_ = 0;
     bool applying_ = false;
     QHash<QString, QString> driveFolders_;
-    // Backups that hold the only whole copy of a file after a failed rewrite.
-    QSet<QString> backupsToKeep_;
 };
 
 // Places `window` centred across the screen and at 42.5 % of its height.

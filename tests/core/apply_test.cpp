@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -16,7 +17,7 @@ using test::utf16le;
 
 using S = std::string;
 
-ApplyResult apply(const QString& file, ApplyValues values, const std::string* pending = nullptr)
+EditResult apply(const QString& file, ApplyValues values, const std::string* pending = nullptr)
 {
     return applyRegistryValue(file, pending, [] {}, [&] { return values; });
 }
@@ -41,7 +42,7 @@ TEST_P(Rewrite, WholeFile)
     std::string value = c.text;
     if (c.quoteState == 2)
         enQuote(value);
-    const ApplyResult r = apply(file, {c.section, c.key, value});
+    const EditResult r = apply(file, {c.section, c.key, value});
     EXPECT_EQ(r.status, EditStatus::Done);
     EXPECT_FALSE(r.pendingUsed);
     EXPECT_EQ(test::readAll(file), c.after);
@@ -97,7 +98,7 @@ TEST(Apply, EventsAroundTheRewriteAndControlsReadOnce)
     const QString file = dir.write("t.reg", before);
     const QString backup = dir.path("t.re_");
     std::vector<std::string> calls;
-    const ApplyResult r = applyRegistryValue(
+    const EditResult r = applyRegistryValue(
         file, nullptr,
         [&] {
             // First: backup complete, file untouched. Second: file rewritten, backup still there.
@@ -119,7 +120,7 @@ TEST(Apply, PendingTextRewrittenWithOneExtraEmptyLine)
     const QString file = dir.write("t.reg", utf16le(u"Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"a\"=\"1\"\r\n"));
     const LoadResult load = loadFile(file);
     ASSERT_EQ(load.regedit4, "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"1\"\r\n");
-    const ApplyResult r = apply(file, {"K", "a", "\"2\""}, &load.regedit4);
+    const EditResult r = apply(file, {"K", "a", "\"2\""}, &load.regedit4);
     EXPECT_EQ(r.status, EditStatus::Done);
     EXPECT_TRUE(r.pendingUsed);
     EXPECT_EQ(test::readAll(file), "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"2\"\r\n\r\n");
@@ -132,7 +133,7 @@ TEST(Apply, Utf16FileWithoutPendingTextRefused)
     for (const std::string& bytes : {utf16le(u"Windows\r\n[K]\r\n\"a\"=1\r\n"), S("\xFE\xFF\0[\0K\0]", 8)}) {
         const QString file = dir.write("t.reg", bytes);
         bool readControls = false;
-        const ApplyResult r = applyRegistryValue(file, nullptr, [] {}, [&] {
+        const EditResult r = applyRegistryValue(file, nullptr, [] {}, [&] {
             readControls = true;
             return ApplyValues{"K", "a", "2"};
         });
@@ -184,7 +185,7 @@ TEST(Apply, WriteFailureKeepsCompleteBackup)
     test::TempDir dir;
     const std::string before = "[K]\r\n\"a\"=1\r\n";
     const QString file = dir.write("t.reg", before);
-    ApplyResult r{};
+    EditResult r{};
     {
         // The backup still fits; the longer new content does not.
         test::FileSizeLimit limit(before.size() + 4);
@@ -200,7 +201,7 @@ TEST(Apply, BackupFailureLeavesFileUnchanged)
     test::TempDir dir;
     const std::string before = std::string(200, ';') + "\r\n[K]\r\n\"a\"=1\r\n";
     const QString file = dir.write("t.reg", before);
-    ApplyResult r{};
+    EditResult r{};
     {
         test::FileSizeLimit limit(100);
         r = apply(file, {"K", "a", "2"});
@@ -216,8 +217,9 @@ TEST(Apply, ReadOnlyFileUnchanged)
     const QString file = dir.write("t.reg", before);
     dir.runWithoutRoot([&] {
         QFile::setPermissions(file, QFile::ReadOwner);
-        EXPECT_EQ(apply(file, {"K", "a", "2"}).status, EditStatus::WriteFailed);
+        EXPECT_EQ(apply(file, {"K", "a", "2"}).status, EditStatus::Refused);
         EXPECT_EQ(test::readAll(file), before);
+        EXPECT_FALSE(QFileInfo::exists(backupNameOf(file)));
     });
 }
 

@@ -47,12 +47,12 @@ constexpr TextCodec W1252 = TextCodec::Windows1252;
 INSTANTIATE_TEST_SUITE_P(
     Cases, Load,
     testing::Values(
-        LoadCase{"empty_file", S(), {}, S(), U8},
-        LoadCase{"repeated_headers_in_order", S("[A]\r\nk=1\r\n[B]\r\n[A]\r\n"), {"A", "B", "A"}, S(), U8},
-        LoadCase{"text_after_bracket_loses_last_char", S("[Name] ; note\r\n"), {"Name] ; not"}, S(), U8},
-        LoadCase{"missing_bracket_loses_last_char", S("[Name\n"), {"Nam"}, S(), U8},
-        LoadCase{"lone_bracket_none_pair_empty", S("[\r\n[]\r\n"), {""}, S(), U8},
-        LoadCase{"blank_before_bracket_is_no_header", S(" [A]\r\n"), {}, S(), U8},
+        LoadCase{"empty_file", S(), {}, S(), W1252},
+        LoadCase{"repeated_headers_in_order", S("[A]\r\nk=1\r\n[B]\r\n[A]\r\n"), {"A", "B", "A"}, S(), W1252},
+        LoadCase{"text_after_bracket_loses_last_char", S("[Name] ; note\r\n"), {"Name] ; not"}, S(), W1252},
+        LoadCase{"missing_bracket_loses_last_char", S("[Name\n"), {"Nam"}, S(), W1252},
+        LoadCase{"lone_bracket_none_pair_empty", S("[\r\n[]\r\n"), {""}, S(), W1252},
+        LoadCase{"blank_before_bracket_is_no_header", S(" [A]\r\n"), {}, S(), W1252},
         LoadCase{"marker_then_three_lines", S("x\r\n\xFF\xFEWindows 5\r\n[K]\r\n\"a\"=\"1\"\r\n\r\n"), {"K"},
                  S("REGEDIT4\r\n[K]\r\n\"a\"=\"1\"\r\n\r\n"), W1252},
         LoadCase{"marker_line_only", S("\n\xFF\xFEWindows"), {}, S("REGEDIT4\r\n"), W1252},

@@ -128,7 +128,7 @@ TEST(Faults, ApplyFromPendingTextKeepsFileOrPendingBackup)
         utf16.push_back('\0');
     }
     const S pending = "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"1\"\r\n";
-    ApplyResult result{};
+    EditResult result{};
     const int tried = forEachFailurePoint([&](const test::TempDir& dir) { dir.write("t.reg", utf16); },
                                           [&](const test::TempDir& dir) {
                                               result = applyRegistryValue(dir.path("t.reg"), &pending, {}, [] {
@@ -159,7 +159,7 @@ TEST(Faults, SpacingKeepsTheOldContentWhole)
     int failed = 0;
     const int tried = forEachFailurePoint(
         [&](const test::TempDir& dir) { dir.write("t.ini", before); },
-        [&](const test::TempDir& dir) { status = insertSpaces(dir.path("t.ini")); },
+        [&](const test::TempDir& dir) { status = insertSpaces(dir.path("t.ini")).status; },
         [&](const test::TempDir& dir) {
             const S file = test::readAll(dir.path("t.ini"));
             const S backup = test::readAll(dir.path("t.in_"));
@@ -295,7 +295,7 @@ TEST_F(FullDisk, EveryCommandLeavesAFileThatFitsOnlyOnceWhole)
     while (ini.size() < 40000)
         ini += "k=" + S(60, 'x') + "\r\n[S]\r\n";
     const QString iniFile = dir_.write("t.ini", ini);
-    EXPECT_EQ(insertSpaces(iniFile), EditStatus::BackupFailed);
+    EXPECT_EQ(insertSpaces(iniFile).status, EditStatus::BackupFailed);
     EXPECT_TRUE(test::readAll(iniFile) == ini);
     QFile::remove(dir_.path("t.in_"));
     EXPECT_FALSE(WritePrivateProfileStringA("S", "k", "new", iniFile));

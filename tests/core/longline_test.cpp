@@ -138,7 +138,7 @@ TEST(LongLine, ApplyCopiesEveryByteOfAnUnmatchedLongLine)
     const S big = longLine("\"big\"=\"", 2 * kMax + 17);
     const S before = "REGEDIT4\r\n\r\n[K]\r\n" + big + "\r\n\"a\"=1\r\n" + big;
     const QString file = dir.write("t.reg", before);
-    const ApplyResult r = applyRegistryValue(file, nullptr, {}, [] { return ApplyValues{"K", "a", "2"}; });
+    const EditResult r = applyRegistryValue(file, nullptr, {}, [] { return ApplyValues{"K", "a", "2"}; });
     EXPECT_EQ(r.status, EditStatus::Done);
     EXPECT_TRUE(test::readAll(file) == "REGEDIT4\r\n\r\n[K]\r\n" + big + "\r\n\"a\"=2\r\n" + big + "\r\n");
 }
@@ -147,7 +147,7 @@ TEST(LongLine, ApplyReplacesAMatchedLongLineWhole)
 {
     test::TempDir dir;
     const QString file = dir.write("t.reg", "[K]\r\n" + longLine("\"big\"=\"", 3 * kMax) + "\r\n\"a\"=1\r\n");
-    const ApplyResult r = applyRegistryValue(file, nullptr, {}, [] { return ApplyValues{"K", "big", "\"v\""}; });
+    const EditResult r = applyRegistryValue(file, nullptr, {}, [] { return ApplyValues{"K", "big", "\"v\""}; });
     EXPECT_EQ(r.status, EditStatus::Done);
     EXPECT_EQ(test::readAll(file), "[K]\r\n\"big\"=\"v\"\r\n\"a\"=1\r\n");
 }
@@ -159,7 +159,7 @@ TEST(LongLine, ApplyNeverTakesALongLineForTheHeader)
     const S before = header + "\r\n\"a\"=1\r\n";
     const QString file = dir.write("t.reg", before);
     const S section = header.substr(1, header.size() - 2);
-    const ApplyResult r = applyRegistryValue(file, nullptr, {}, [&] { return ApplyValues{section, "a", "2"}; });
+    const EditResult r = applyRegistryValue(file, nullptr, {}, [&] { return ApplyValues{section, "a", "2"}; });
     EXPECT_EQ(r.status, EditStatus::Done);
     EXPECT_TRUE(test::readAll(file) == before);
 }
@@ -169,7 +169,7 @@ TEST(LongLine, SpacingCopiesLongLinesWhole)
     test::TempDir dir;
     const S big = longLine("x=", 2 * kMax + 3);
     const QString file = dir.write("t.ini", big + "\n[A]\n" + big);
-    EXPECT_EQ(insertSpaces(file), EditStatus::Done);
+    EXPECT_EQ(insertSpaces(file).status, EditStatus::Done);
     EXPECT_TRUE(test::readAll(file) == big + "\n\n[A]\n" + big + "\n");
 }
 
@@ -182,7 +182,7 @@ TEST(LongLine, FirstLineInPiecesDecidesTheEnding)
               EditStatus::Done);
     EXPECT_TRUE(test::readAll(reg) == big + "\n[K]\n\"a\"=2\n");
     const QString ini = dir.write("t.ini", big + "\r\n[K]\n");
-    EXPECT_EQ(insertSpaces(ini), EditStatus::Done);
+    EXPECT_EQ(insertSpaces(ini).status, EditStatus::Done);
     EXPECT_TRUE(test::readAll(ini) == big + "\r\n\r\n[K]\r\n");
 }
 

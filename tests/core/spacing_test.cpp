@@ -25,10 +25,10 @@ TEST_P(Space, WholeFileAndRunningTwiceChangesNothingMore)
     const SpaceCase& c = GetParam();
     test::TempDir dir;
     const QString file = dir.write("t.ini", c.before);
-    EXPECT_EQ(insertSpaces(file), EditStatus::Done);
+    EXPECT_EQ(insertSpaces(file).status, EditStatus::Done);
     EXPECT_EQ(test::readAll(file), c.after);
     EXPECT_FALSE(QFile::exists(dir.path("t.in_")));
-    EXPECT_EQ(insertSpaces(file), EditStatus::Done);
+    EXPECT_EQ(insertSpaces(file).status, EditStatus::Done);
     EXPECT_EQ(test::readAll(file), c.after);
 }
 
@@ -52,7 +52,7 @@ TEST(Space, Utf16FilesRefused)
     test::TempDir dir;
     for (const std::string& bytes : {S("\xFF\xFEx\0\r\0\n\0[\0B\0]\0", 14), S("\xFE\xFF\0[", 4)}) {
         const QString file = dir.write("t.ini", bytes);
-        EXPECT_EQ(insertSpaces(file), EditStatus::Refused);
+        EXPECT_EQ(insertSpaces(file).status, EditStatus::Refused);
         EXPECT_EQ(test::readAll(file), bytes);
         EXPECT_FALSE(QFile::exists(dir.path("t.in_")));
     }
@@ -63,14 +63,14 @@ TEST(Space, BackupThatIsTheFileRefused)
     test::TempDir dir;
     const std::string before = "a\r\n[B]\r\n";
     const QString named = dir.write("t.in_", before);
-    EXPECT_EQ(insertSpaces(named), EditStatus::Refused);
+    EXPECT_EQ(insertSpaces(named).status, EditStatus::Refused);
     EXPECT_EQ(test::readAll(named), before);
 
     const QString file = dir.write("u.ini", before);
     ASSERT_TRUE(QFile::link(file, dir.path("u.in_")));
-    EXPECT_EQ(insertSpaces(file), EditStatus::Refused);
+    EXPECT_EQ(insertSpaces(file).status, EditStatus::Refused);
     EXPECT_EQ(test::readAll(file), before);
-    EXPECT_EQ(insertSpaces(dir.path("gone.ini")), EditStatus::Refused);
+    EXPECT_EQ(insertSpaces(dir.path("gone.ini")).status, EditStatus::Refused);
 }
 
 TEST(Space, BackupFailureLeavesFileUnchanged)
@@ -81,7 +81,7 @@ TEST(Space, BackupFailureLeavesFileUnchanged)
     EditStatus status;
     {
         test::FileSizeLimit limit(100);
-        status = insertSpaces(file);
+        status = insertSpaces(file).status;
     }
     EXPECT_EQ(status, EditStatus::BackupFailed);
     EXPECT_EQ(test::readAll(file), before);
@@ -97,7 +97,7 @@ TEST(Space, WriteFailureKeepsCompleteBackup)
     EditStatus status;
     {
         test::FileSizeLimit limit(before.size());
-        status = insertSpaces(file);
+        status = insertSpaces(file).status;
     }
     EXPECT_EQ(status, EditStatus::WriteFailed);
     EXPECT_EQ(test::readAll(dir.path("t.in_")), before);
@@ -110,7 +110,7 @@ TEST(Space, ReadOnlyFileUnchangedWithoutBackup)
     const QString file = dir.write("t.ini", before);
     dir.runWithoutRoot([&] {
         QFile::setPermissions(file, QFile::ReadOwner);
-        EXPECT_EQ(insertSpaces(file), EditStatus::Refused);
+        EXPECT_EQ(insertSpaces(file).status, EditStatus::Refused);
         EXPECT_EQ(test::readAll(file), before);
         EXPECT_FALSE(QFile::exists(dir.path("t.in_")));
     });

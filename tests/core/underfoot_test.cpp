@@ -109,7 +109,7 @@ TEST_P(ChangedDuringApply, NothingLost)
     const QString file = dir.write("t.reg", kExport);
     const QString backup = dir.path("t.re_");
     bool first = true;
-    const ApplyResult r = applyRegistryValue(
+    const EditResult r = applyRegistryValue(
         file, nullptr,
         [&] {
             if (first)
@@ -127,13 +127,13 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ChangedDuringApply,
     testing::Values(
         DuringApplyCase{"backup_deleted", [](const QString&, const QString& b) { QFile::remove(b); },
-                        EditStatus::WriteFailed, kExport},
+                        EditStatus::Refused, kExport},
         DuringApplyCase{"backup_replaced_by_fifo",
                         [](const QString&, const QString& b) {
                             QFile::remove(b);
                             ::mkfifo(QFile::encodeName(b).constData(), 0666);
                         },
-                        EditStatus::WriteFailed, kExport},
+                        EditStatus::Refused, kExport},
         DuringApplyCase{"backup_now_utf16",
                         [](const QString&, const QString& b) { replaceWith(b, S("\xFF\xFE[\0K\0]\0", 8)); },
                         EditStatus::Refused, kExport},
@@ -151,7 +151,7 @@ TEST(ChangedDuringApply, BackupKeptWhenTheFileCannotBeWritten)
 {
     test::TempDir dir;
     const QString file = dir.write("t.reg", kExport);
-    const ApplyResult r = applyRegistryValue(
+    const EditResult r = applyRegistryValue(
         file, nullptr,
         [&] {
             QFile::remove(file);

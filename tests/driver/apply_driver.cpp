@@ -14,7 +14,7 @@ int main(int argc, char** argv)
         return 64;
     }
     const keyloom::ApplyValues values{argv[2], argv[3], argv[4]};
-    const keyloom::ApplyResult result =
+    const keyloom::EditResult result =
         keyloom::applyRegistryValue(QString::fromLocal8Bit(argv[1]), nullptr, {}, [&] { return values; });
     return static_cast<int>(result.status);
 }
