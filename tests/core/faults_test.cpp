@@ -106,8 +106,11 @@ TEST(Faults, ApplyKeepsTheOldContentWhole)
                                               }
                                               ++failed;
                                               EXPECT_TRUE(file == before || backup == before);
-                                              if (status == EditStatus::BackupFailed) {
+                                              if (status == EditStatus::BackupFailed ||
+                                                  status == EditStatus::Refused) {
+                                                  // Whole: no backup left to block the next try.
                                                   EXPECT_TRUE(file == before);
+                                                  EXPECT_EQ(backup, "<missing>");
                                               }
                                               if (status == EditStatus::WriteFailed) {
                                                   EXPECT_TRUE(backup == before);
@@ -172,6 +175,7 @@ TEST(Faults, SpacingKeepsTheOldContentWhole)
             EXPECT_TRUE(file == before || backup == before);
             if (status == EditStatus::BackupFailed || status == EditStatus::Refused) {
                 EXPECT_TRUE(file == before);
+                EXPECT_EQ(backup, "<missing>");
             }
             if (status == EditStatus::WriteFailed || status == EditStatus::DeleteFailed) {
                 EXPECT_TRUE(backup == before);

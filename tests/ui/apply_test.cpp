@@ -1,6 +1,7 @@
 // Editing a value and applying it through the real widgets, files checked
 // byte for byte.
 
+#include "ui/messagebox.h"
 #include "ui/navigation.h"
 #include "ui_test_util.h"
 
@@ -18,8 +19,9 @@ class ApplyTest : public QObject {
 private slots:
     void registryRows_data();
     void registryRows();
-    void iniValueInTheFilesEncoding_data();
-    void iniValueInTheFilesEncoding();
+    void valueInTheFilesEncoding_data();
+    void valueInTheFilesEncoding();
+    void takenBackupNameIsTold();
     void pendingExportWrittenOnceThenCopied();
     void secondClickDuringApplyDoesNothing();
     void utf16OnDiskWithoutPendingTextIsRefused();
@@ -75,30 +77,71 @@ void ApplyTest::registryRows()
     QVERIFY(!QFile::exists(dir.filePath("test.re_")));
 }
 
-void ApplyTest::iniValueInTheFilesEncoding_data()
+void ApplyTest::valueInTheFilesEncoding_data()
 {
+    QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("typed");
     QTest::addColumn<QByteArray>("after");
-    QTest::newRow("utf-8") << QByteArray("; Grüße\r\n[Main]\r\nKey = alt\r\n")
+    const QString wr = QString::fromUtf8("Wär");
+    QTest::newRow("utf-8") << "a.ini" << QByteArray("; Grüße\r\n[Main]\r\nKey = alt\r\n") << wr
                            << QByteArray("; Grüße\r\n[Main]\r\nKey = Wär\r\n");
-    QTest::newRow("windows-1252") << QByteArray("; Gr\xFC\xDF" "e\r\n[Main]\r\nKey = alt\r\n")
+    QTest::newRow("windows-1252") << "a.ini" << QByteArray("; Gr\xFC\xDF" "e\r\n[Main]\r\nKey = alt\r\n") << wr
                                   << QByteArray("; Gr\xFC\xDF" "e\r\n[Main]\r\nKey = W\xE4r\r\n");
+    // Windows programs read plain ASCII files in their 8-bit code page.
+    QTest::newRow("ascii ini") << "a.ini" << QByteArray("[Main]\r\nKey = alt\r\n") << wr
+                               << QByteArray("[Main]\r\nKey = W\xE4r\r\n");
+    QTest::newRow("ascii inf") << "a.inf" << QByteArray("[Main]\r\nKey=alt\r\n") << wr
+                               << QByteArray("[Main]\r\nKey=W\xE4r\r\n");
+    QTest::newRow("ascii reg") << "a.reg" << QByteArray("REGEDIT4\r\n\r\n[Main]\r\n\"Key\"=\"alt\"\r\n") << wr
+                               << QByteArray("REGEDIT4\r\n\r\n[Main]\r\n\"Key\"=\"W\xE4r\"\r\n");
+    QTest::newRow("utf-8 reg") << "a.reg" << QByteArray("REGEDIT4\r\n; Grüße\r\n[Main]\r\n\"Key\"=\"alt\"\r\n") << wr
+                               << QByteArray("REGEDIT4\r\n; Grüße\r\n[Main]\r\n\"Key\"=\"Wär\"\r\n");
+    QTest::newRow("ascii with utf-8 mark") << "a.ini" << QByteArray("\xEF\xBB\xBF[Main]\r\nKey = alt\r\n") << wr
+                                           << QByteArray("\xEF\xBB\xBF[Main]\r\nKey = Wär\r\n");
+    // A character the code page lacks is refused, never written as "?".
+    const QByteArray ascii("[Main]\r\nKey = alt\r\n");
+    QTest::newRow("beyond windows-1252") << "a.ini" << ascii << QString::fromUtf8("W\u4E2Dr") << ascii;
 }
 
-void ApplyTest::iniValueInTheFilesEncoding()
+void ApplyTest::valueInTheFilesEncoding()
 {
+    QFETCH(QString, name);
     QFETCH(QByteArray, before);
+    QFETCH(QString, typed);
     QFETCH(QByteArray, after);
     QTemporaryDir dir;
-    const QString file = test::writeFile(dir, "a.ini", before);
+    const QString file = test::writeFile(dir, name, before);
     AppModul app;
     Form1 form(app);
-    test::clickFile(form, dir, "a.ini");
+    test::clickFile(form, dir, name);
     QCOMPARE(form.Text1->text(), QString("alt"));
-    form.Text1->setText(QString::fromUtf8("Wär"));
+    form.Text1->setText(typed);
+    if (before == after)
+        MessageBox::setNextAnswer(MessageBox::Yes);
     QTest::mouseClick(form.Command1, Qt::LeftButton);
     QCOMPARE(test::readFile(file), after);
-    QVERIFY(!form.Command1->isEnabled());
+    QCOMPARE(form.Command1->isEnabled(), before == after);
+    if (before == after)
+        QVERIFY(MessageBox::lastQuestion().contains("Windows-1252"));
+}
+
+void ApplyTest::takenBackupNameIsTold()
+{
+    QTemporaryDir dir;
+    const QByteArray inf("[Version]\r\nSignature=x\r\n[Files]\r\n");
+    const QByteArray compressed("SZDD compressed");
+    const QString file = test::writeFile(dir, "a.inf", inf);
+    test::writeFile(dir, "a.in_", compressed);
+    AppModul app;
+    Form1 form(app);
+    test::clickFile(form, dir, "a.inf");
+    MessageBox::setNextAnswer(MessageBox::Yes);
+    form.mnuSpace_Click();
+    QCOMPARE(MessageBox::lastQuestion(), QString::fromUtf8("Die Datei 'a.in_' ist bereits vorhanden. Bitte umbenennen "
+                                                           "oder verschieben und dann erneut versuchen."));
+    QCOMPARE(test::readFile(file), inf);
+    QCOMPARE(test::readFile(dir.filePath("a.in_")), compressed);
 }
 
 void ApplyTest::pendingExportWrittenOnceThenCopied()
