@@ -161,6 +161,7 @@ KeyListing listKeys(const QString& path, std::string_view section, FileKind kind
         if (line.front() == '[') {
             // A line in pieces is longer than any header the scan lists.
             inSection = !reader.partial() && line == header;
+            result.sectionFound = result.sectionFound || inSection;
             continue;
         }
         // Only the space counts as indentation: continuation lines of wrapped

@@ -44,6 +44,7 @@ LoadResult loadFile(const QString& path);
 
 struct KeyListing {
     std::vector<std::string> keys;  // entries in file order
+    bool sectionFound = false;      // some header line was exactly the section's
     // The listing stopped: the file could not be opened or read, a key line had
     // no "=", or a registry name part was shorter than two bytes and did not
     // begin with "@". `keys` holds what was listed before.
