@@ -10,6 +10,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 jobs=$(nproc)
 
 "$here/scripts/install-deps.sh"
+"$here/scripts/check-format.sh"
 
 summary=()
 run_suite() {  # build-dir, extra cmake options...

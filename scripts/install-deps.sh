@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-translations-l10n libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev time
+  clang clang-format libclang-rt-14-dev time
   xvfb xauth xdotool imagemagick desktop-file-utils fonts-dejavu-core
   dpkg-dev file lintian appstream shared-mime-info librsvg2-bin
 )
