@@ -1,6 +1,6 @@
 #include "document/document.h"
 
-#include "document/lines.h"
+#include "platform/lines.h"
 
 #include <QFileInfo>
 

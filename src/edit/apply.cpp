@@ -1,8 +1,8 @@
 #include "edit/apply.h"
 
-#include "document/lines.h"
 #include "edit/rewrite.h"
 #include "platform/fileio.h"
+#include "platform/lines.h"
 
 #include <string_view>
 

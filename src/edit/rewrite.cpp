@@ -1,7 +1,7 @@
 #include "edit/rewrite.h"
 
-#include "document/lines.h"
 #include "platform/fileio.h"
+#include "platform/lines.h"
 
 namespace keyloom {
 

@@ -1,9 +1,9 @@
 #include "filecommands/spacing.h"
 
-#include "document/lines.h"
 #include "edit/apply.h"
 #include "edit/rewrite.h"
 #include "platform/fileio.h"
+#include "platform/lines.h"
 
 #include <string_view>
 

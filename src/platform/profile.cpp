@@ -1,7 +1,7 @@
 #include "platform/profile.h"
 
-#include "document/lines.h"
 #include "platform/fileio.h"
+#include "platform/lines.h"
 #include "platform/textcodec.h"
 
 #include <QDateTime>

@@ -2,7 +2,7 @@
 // letters, characters the code page lacks and broken surrogates, with the
 // 1 MiB read blocks falling at every offset within the text.
 
-#include "document/lines.h"
+#include "platform/lines.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "document/lines.h"
+#include "platform/lines.h"
 
 #include "platform/textcodec.h"
 
