@@ -138,11 +138,11 @@ std::size_t valueStart(std::string_view line)
     return i;
 }
 
-// A line's text as far as sections and keys go: a UTF-16LE file's first line
-// comes with the mark's "\xFF\xFE" in front, which is no text.
-std::string_view textOf(std::string_view line, bool first, Encoding encoding)
+// The text of a file's first line: a UTF-16LE file's comes with the mark's
+// "\xFF\xFE" in front, which is no text.
+std::string_view firstLineText(std::string_view line, Encoding encoding)
 {
-    if (first && encoding == Encoding::Utf16LE && line.substr(0, 2) == "\xFF\xFE")
+    if (encoding == Encoding::Utf16LE && line.substr(0, 2) == "\xFF\xFE")
         line.remove_prefix(2);
     return line;
 }
@@ -201,9 +201,9 @@ Splice planWrite(const QString& path, std::int64_t fileSize, std::string_view se
     std::int64_t linesEnded = 0;
     bool lineCounts = false;  // the line in progress moves insertAt
     for (bool first = true; more; more = lines.next(line), first = false) {
-        const std::string_view text = textOf(line, first, splice.encoding);
+        const std::string_view text = first ? firstLineText(line, splice.encoding) : line;
         // A UTF-16LE file of the mark alone has no line.
-        if (text.empty() && line.size() == 2 && lines.ending() == LineEnding::None)
+        if (first && text.empty() && line.size() == 2 && lines.ending() == LineEnding::None)
             continue;
         if (!lines.partial() && linesEnded++ == 0)
             firstEnding = lines.ending();
@@ -375,7 +375,8 @@ std::int64_t GetPrivateProfileStringA(std::string_view section, std::string_view
         // parsed: its value is read cut to that piece.
         if (reader.continuation())
             continue;
-        line = textOf(line, first, reader.encoding());
+        if (first)
+            line = firstLineText(line, reader.encoding());
         first = false;
         if (!inSection && !mayBeHeader(line))
             continue;
