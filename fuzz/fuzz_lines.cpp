@@ -1,8 +1,8 @@
 // The line reader from memory: a small bound delivers the same lines in
 // pieces, and for 8-bit text the lines and their endings give back the input.
 
-#include "document/lines.h"
 #include "fuzz_util.h"
+#include "platform/lines.h"
 
 #include <cstdint>
 #include <utility>

@@ -3,7 +3,7 @@
 // functions that take paths, whole-file reads, and a check that aborts, so
 // that libFuzzer keeps the input that broke a property.
 
-#include "document/lines.h"
+#include "platform/lines.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

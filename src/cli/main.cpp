@@ -8,7 +8,7 @@
 #include "filecommands/convert.h"
 #include "filecommands/filecommands.h"
 #include "platform/fileio.h"
-#include "document/lines.h"
+#include "platform/lines.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

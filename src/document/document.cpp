@@ -2,7 +2,7 @@
 
 #include "app/appmodul.h"
 #include "app/commands.h"
-#include "document/lines.h"
+#include "platform/lines.h"
 
 #include <QFileInfo>
 

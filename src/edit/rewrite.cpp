@@ -1,8 +1,8 @@
 #include "edit/rewrite.h"
 
 #include "app/commands.h"
-#include "document/lines.h"
 #include "platform/fileio.h"
+#include "platform/lines.h"
 
 namespace keyloom {
 

@@ -5,7 +5,7 @@
 // letters included) and to blanks around them; only the first occurrence of a
 // section, and the first occurrence of a key in it, counts. Keys above the
 // first header belong to the section "". Texts are bytes in the encoding the
-// line reader delivers for the file (document/lines.h).
+// line reader delivers for the file (platform/lines.h).
 
 #include <QString>
 #include <cstdint>

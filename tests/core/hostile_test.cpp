@@ -3,10 +3,10 @@
 // loses no byte of a file it may rewrite.
 
 #include "document/document.h"
-#include "document/lines.h"
 #include "edit/apply.h"
 #include "filecommands/convert.h"
 #include "filecommands/spacing.h"
+#include "platform/lines.h"
 #include "platform/profile.h"
 #include "test_util.h"
 

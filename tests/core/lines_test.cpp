@@ -1,4 +1,4 @@
-#include "document/lines.h"
+#include "platform/lines.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>
@@ -99,6 +99,31 @@ TEST(LineReader, ReportsEachEnding)
     while (reader.next(line))
         endings.push_back(reader.ending());
     EXPECT_EQ(endings, (std::vector<LineEnding>{LineEnding::Lf, LineEnding::CrLf, LineEnding::Cr, LineEnding::None}));
+}
+
+// Each line's place on disk: its text, then its ending, then the next line,
+// to the end of the file, whole lines or pieces, UTF-8 mark skipped.
+TEST(LineReader, OffsetsCoverTheFileInOrder)
+{
+    const std::string bytes = "\xEF\xBB\xBF[A]\r\n\rkey=" + std::string(40, 'v') + "\n\r\nlast";
+    test::TempDir dir;
+    const QString path = dir.write("f.ini", bytes);
+    for (const std::size_t bound : {LineReader::kMaxLine, LineReader::kMinMaxLine}) {
+        LineReader reader(path, bound);
+        std::int64_t at = 3;
+        std::string_view line;
+        while (reader.next(line)) {
+            EXPECT_EQ(reader.lineOffset(), at);
+            EXPECT_EQ(bytes.substr(std::size_t(at), line.size()), line);
+            const std::int64_t endingAt = reader.offsetAt(line.size());
+            EXPECT_EQ(endingAt, at + std::int64_t(line.size()));
+            const std::string_view ending =
+                reader.ending() == LineEnding::None ? std::string_view() : endingBytes(reader.ending());
+            EXPECT_EQ(bytes.substr(std::size_t(endingAt), std::size_t(reader.endOffset() - endingAt)), ending);
+            at = reader.endOffset();
+        }
+        EXPECT_EQ(at, std::int64_t(bytes.size()));
+    }
 }
 
 struct WriteCase {

@@ -2,9 +2,9 @@
 // through whole by every rewrite, looked at by their beginning by every scan.
 
 #include "document/document.h"
-#include "document/lines.h"
 #include "edit/apply.h"
 #include "filecommands/spacing.h"
+#include "platform/lines.h"
 #include "platform/profile.h"
 #include "test_util.h"
 

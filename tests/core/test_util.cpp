@@ -1,6 +1,6 @@
 #include "test_util.h"
 
-#include "document/lines.h"
+#include "platform/lines.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // letters, characters the code page lacks and broken surrogates, with the
 // 1 MiB read blocks falling at every offset within the text.
 
-#include "document/lines.h"
+#include "platform/lines.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>
@@ -94,6 +94,35 @@ TEST_P(Utf16Reading, SameLinesFromFileAndMemory)
     EXPECT_FALSE(file.failed());
     LineReader memory(LineReader::FromMemory{}, doc.file);
     EXPECT_EQ(linesOf(memory), doc.lines);
+}
+
+// Every ASCII byte of a line maps to its own unit on disk, past surrogate
+// pairs that became one '?', and the lines follow each other without a gap.
+TEST_P(Utf16Reading, OffsetsPointAtTheUnitsOnDisk)
+{
+    const Utf16Case& c = GetParam();
+    const Document doc = makeDocument(c.units, c.padding, c.bigEndian, c.oddByteAtEnd);
+    test::TempDir dir;
+    LineReader reader(dir.write("export.reg", doc.file));
+    auto unitAt = [&](std::int64_t offset) {
+        const auto a = static_cast<unsigned char>(doc.file[std::size_t(offset)]);
+        const auto b = static_cast<unsigned char>(doc.file[std::size_t(offset) + 1]);
+        return c.bigEndian ? char16_t((a << 8) | b) : char16_t(a | (b << 8));
+    };
+    std::int64_t at = 0;
+    std::size_t wrong = 0;
+    std::string_view line;
+    while (reader.next(line)) {
+        EXPECT_EQ(reader.lineOffset(), at == 0 && c.bigEndian ? 2 : at);
+        // The marker "\xFF\xFE" in front of the first line is the mark itself.
+        for (std::size_t i = at == 0 && !c.bigEndian ? 2 : 0; i < line.size(); ++i) {
+            if (static_cast<unsigned char>(line[i]) < 0x80 && line[i] != '?')
+                wrong += unitAt(reader.offsetAt(i)) != char16_t(line[i]);
+        }
+        at = reader.endOffset();
+    }
+    EXPECT_EQ(wrong, 0u);
+    EXPECT_EQ(at, std::int64_t(doc.file.size() & ~std::size_t(1)));
 }
 
 INSTANTIATE_TEST_SUITE_P(

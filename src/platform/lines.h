@@ -7,11 +7,14 @@
 // mark: UTF-16 files arrive as Windows-1252 text (an UTF-16LE file's first
 // line still begins with the bytes FF FE, the export marker's "ÿþ"), and the
 // UTF-8 mark is dropped. Memory stays flat however large the file: a line
-// longer than the reader's bound arrives in pieces (see partial()).
+// longer than the reader's bound arrives in pieces (see partial()). The reader
+// also tells where each line lies in the file's bytes, so that a writer can
+// copy everything around a change byte for byte.
 
 #include "platform/fileio.h"
 
 #include <QString>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +25,8 @@ namespace keyloom {
 enum class Encoding { Bytes, Utf8Bom, Utf16LE, Utf16BE };
 // The ending a line had on disk; None only for a last line without one.
 enum class LineEnding { None, CrLf, Cr, Lf };
+
+inline bool isUtf16(Encoding encoding) { return encoding == Encoding::Utf16LE || encoding == Encoding::Utf16BE; }
 
 class LineReader {
 public:
@@ -57,10 +62,24 @@ public:
     // they are not the start of a line.
     bool continuation() const { return continuation_; }
 
+    // Where the line (or piece) last returned by next() lies in the file:
+    // offsets into the bytes on disk, byte-order mark included and UTF-16
+    // counted in its two-byte units, so that a caller can copy the bytes
+    // around a line verbatim. The offset of its byte `index` (index == its
+    // size: where its ending starts); the FF FE in front of a UTF-16LE file's
+    // first line stand for the mark and map to 0.
+    std::int64_t offsetAt(std::size_t index) const { return fileOffset(base_ + std::int64_t(lineStart_ + index)); }
+    std::int64_t lineOffset() const { return offsetAt(0); }
+    // Just after its ending (after the piece, for a piece).
+    std::int64_t endOffset() const { return fileOffset(base_ + std::int64_t(pos_)); }
+
 private:
     bool fill();  // appends decoded bytes to buffer_; false at end or error
     void detectEncoding();
     void decodeUtf16(const char* data, std::size_t size);
+    // File offset of a position in the decoded bytes, counted from their start.
+    std::int64_t fileOffset(std::int64_t decoded) const { return isUtf16(encoding_) ? utf16Offset(decoded) : decoded; }
+    std::int64_t utf16Offset(std::int64_t decoded) const;
 
     InputFile file_;
     std::string_view memory_;  // source when reading from bytes
@@ -79,6 +98,13 @@ private:
     bool pendingHighSurrogate_ = false;
     std::string buffer_;          // decoded bytes; lines are views into it
     std::size_t pos_ = 0;         // start of the next line in buffer_
+    std::size_t lineStart_ = 0;   // of the line last returned, in buffer_
+    std::int64_t base_ = 0;       // decoded bytes dropped from buffer_'s front
+    // Decoded positions just after each surrogate pair that became one '?'
+    // (from base_ on; the earlier ones only counted): past them a decoded
+    // byte lies two more bytes further into the file.
+    std::vector<std::int64_t> folds_;
+    std::int64_t foldsBefore_ = 0;
     std::size_t scanFrom_ = 0;    // where the search for a line end resumes
     // Cached positions of the next CR and LF at or after scanFrom_, so that a
     // file with only one kind of line end is searched for the other once per
@@ -89,6 +115,14 @@ private:
     bool crKnown_ = false;
     bool lfKnown_ = false;
 };
+
+// The byte-order mark a file in `encoding` starts with ("" for Bytes).
+std::string_view byteOrderMark(Encoding encoding);
+// 8-bit text as the reader delivers it, appended to `out` in `encoding`
+// (UTF-16: each byte one unit, through Windows-1252).
+void appendEncoded(std::string& out, Encoding encoding, std::string_view text);
+// The bytes the writer ends a line with: None gives CR LF.
+std::string_view endingBytes(LineEnding ending);
 
 // Writes lines, each followed by the chosen ending, in the chosen encoding.
 // Output is buffered; close() reports whether every byte reached the file.
@@ -111,7 +145,6 @@ public:
 
 private:
     bool flush();
-    void encodeInto(std::string_view bytes);
 
     OutputFile file_;
     Encoding encoding_ = Encoding::Bytes;

@@ -1,4 +1,4 @@
-#include "document/lines.h"
+#include "platform/lines.h"
 
 #include "platform/textcodec.h"
 
@@ -78,6 +78,7 @@ void LineReader::decodeUtf16(const char* data, std::size_t size)
         // A surrogate pair is one character the code page lacks: one '?'.
         if (unit >= 0xDC00 && unit <= 0xDFFF && pendingHighSurrogate_) {
             pendingHighSurrogate_ = false;
+            folds_.push_back(base_ + std::int64_t(w));
             return;
         }
         pendingHighSurrogate_ = unit >= 0xD800 && unit <= 0xDBFF;
@@ -137,6 +138,12 @@ bool LineReader::fill()
     // plus at most the line in progress.
     if (pos_ > 0) {
         buffer_.erase(0, pos_);
+        base_ += std::int64_t(pos_);
+        if (!folds_.empty() && folds_.front() <= base_) {
+            const auto passed = std::upper_bound(folds_.begin(), folds_.end(), base_);
+            foldsBefore_ += passed - folds_.begin();
+            folds_.erase(folds_.begin(), passed);
+        }
         scanFrom_ -= pos_;
         if (crKnown_ && nextCr_ != kNone)
             nextCr_ -= pos_;
@@ -153,7 +160,7 @@ bool LineReader::fill()
     if (fromMemory_) {
         eof_ = true;
         buffer_.append(memory_);
-    } else if (encoding_ == Encoding::Utf16LE || encoding_ == Encoding::Utf16BE) {
+    } else if (isUtf16(encoding_)) {
         raw_.resize(kBlock);
         const std::int64_t n = file_.read(raw_.data(), raw_.size());
         if (n <= 0) {
@@ -209,6 +216,7 @@ bool LineReader::next(std::string_view& line)
         // does not grow with it.
         if ((at == kNone || at - pos_ > maxLine_) && size - pos_ > maxLine_) {
             line = std::string_view(buffer_.data() + pos_, maxLine_);
+            lineStart_ = pos_;
             ending_ = LineEnding::None;
             partial_ = true;
             pos_ += maxLine_;
@@ -226,6 +234,7 @@ bool LineReader::next(std::string_view& line)
                 ending_ = LineEnding::Cr;
             }
             line = std::string_view(buffer_.data() + pos_, at - pos_);
+            lineStart_ = pos_;
             pos_ = scanFrom_ = after;
             if (nextCr_ < after)
                 crKnown_ = false;
@@ -239,6 +248,7 @@ bool LineReader::next(std::string_view& line)
         if (eof_ || !fill()) {
             if (pos_ < buffer_.size()) {
                 line = std::string_view(buffer_.data() + pos_, buffer_.size() - pos_);
+                lineStart_ = pos_;
                 ending_ = LineEnding::None;
                 pos_ = scanFrom_ = buffer_.size();
                 return true;
@@ -248,11 +258,57 @@ bool LineReader::next(std::string_view& line)
     }
 }
 
-void LineWriter::setEnding(LineEnding ending)
+std::int64_t LineReader::utf16Offset(std::int64_t decoded) const
 {
-    eol_ = ending == LineEnding::Lf ? std::string_view("\n") : ending == LineEnding::Cr ? std::string_view("\r")
-                                                                                         : std::string_view("\r\n");
+    // Each decoded byte was one unit after the two-byte mark, but a '?' for a
+    // surrogate pair was two. The "\xFF\xFE" put before an UTF-16LE file's
+    // text is the mark itself.
+    const std::int64_t marker = encoding_ == Encoding::Utf16LE ? 2 : 0;
+    if (decoded < marker)
+        return 0;
+    const std::int64_t folded =
+        foldsBefore_ + (std::upper_bound(folds_.begin(), folds_.end(), decoded) - folds_.begin());
+    return 2 + 2 * (decoded - marker + folded);
 }
+
+std::string_view byteOrderMark(Encoding encoding)
+{
+    switch (encoding) {
+    case Encoding::Utf8Bom:
+        return "\xEF\xBB\xBF";
+    case Encoding::Utf16LE:
+        return "\xFF\xFE";
+    case Encoding::Utf16BE:
+        return "\xFE\xFF";
+    case Encoding::Bytes:
+        break;
+    }
+    return {};
+}
+
+void appendEncoded(std::string& out, Encoding encoding, std::string_view text)
+{
+    if (!isUtf16(encoding)) {
+        out.append(text);
+        return;
+    }
+    const bool little = encoding == Encoding::Utf16LE;
+    for (const char c : text) {
+        const char16_t unit = fromWindows1252(static_cast<unsigned char>(c));
+        const char lo = static_cast<char>(unit & 0xFF);
+        const char hi = static_cast<char>(unit >> 8);
+        out.push_back(little ? lo : hi);
+        out.push_back(little ? hi : lo);
+    }
+}
+
+std::string_view endingBytes(LineEnding ending)
+{
+    return ending == LineEnding::Lf ? std::string_view("\n") : ending == LineEnding::Cr ? std::string_view("\r")
+                                                                                        : std::string_view("\r\n");
+}
+
+void LineWriter::setEnding(LineEnding ending) { eol_ = endingBytes(ending); }
 
 bool LineWriter::open(const QString& path, Encoding encoding, LineEnding ending)
 {
@@ -264,29 +320,8 @@ bool LineWriter::open(const QString& path, Encoding encoding, LineEnding ending)
     ok_ = file_.open(path);
     if (!ok_)
         return false;
-    if (encoding_ == Encoding::Utf8Bom)
-        out_ = "\xEF\xBB\xBF";
-    else if (encoding_ == Encoding::Utf16LE)
-        out_ = "\xFF\xFE";
-    else if (encoding_ == Encoding::Utf16BE)
-        out_ = "\xFE\xFF";
+    out_ = byteOrderMark(encoding_);
     return true;
-}
-
-void LineWriter::encodeInto(std::string_view bytes)
-{
-    if (encoding_ == Encoding::Bytes || encoding_ == Encoding::Utf8Bom) {
-        out_.append(bytes);
-        return;
-    }
-    const bool little = encoding_ == Encoding::Utf16LE;
-    for (const char c : bytes) {
-        const char16_t unit = fromWindows1252(static_cast<unsigned char>(c));
-        const char lo = static_cast<char>(unit & 0xFF);
-        const char hi = static_cast<char>(unit >> 8);
-        out_.push_back(little ? lo : hi);
-        out_.push_back(little ? hi : lo);
-    }
 }
 
 bool LineWriter::writeRaw(std::string_view bytes)
@@ -298,7 +333,7 @@ bool LineWriter::writeRaw(std::string_view bytes)
         if (encoding_ == Encoding::Utf16LE && bytes.substr(0, 2) == "\xFF\xFE")
             bytes.remove_prefix(2);
     }
-    encodeInto(bytes);
+    appendEncoded(out_, encoding_, bytes);
     return out_.size() < kBlock || flush();
 }
 
@@ -306,7 +341,7 @@ bool LineWriter::writeLine(std::string_view line)
 {
     if (!writeRaw(line))
         return false;
-    encodeInto(eol_);
+    appendEncoded(out_, encoding_, eol_);
     return out_.size() < kBlock || flush();
 }
 
