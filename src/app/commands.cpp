@@ -93,10 +93,10 @@ bool ProfileValueIsCut(std::string_view section, std::string_view key, const QSt
                                     std::int64_t(buffer.size()), file) >= kProfileBufferSize;
 }
 
-bool WriteProfileValue(std::string_view section, std::string_view key, std::string_view value,
-                       const QString& file)
+ProfileWrite WriteProfileValue(std::string_view section, std::string_view key, std::string_view value,
+                               const QString& file)
 {
-    return WritePrivateProfileStringA(section, key, value, file);
+    return writeProfileString(section, key, value, file);
 }
 
 Placement CenterPosition(double screenWidth, double screenHeight, double windowWidth, double windowHeight)

@@ -3,6 +3,8 @@
 // character (the platform's by default); only LongPathName asks the file
 // system.
 
+#include "platform/profile.h"
+
 #include <QDir>
 #include <QString>
 #include <cstdint>
@@ -37,10 +39,10 @@ std::string ReadProfileValue(std::string_view section, std::string_view key, con
 // True when the value of `key` is longer than ReadProfileValue shows: written
 // back from the box, its end would be lost.
 bool ProfileValueIsCut(std::string_view section, std::string_view key, const QString& file);
-// Sets `key` in `section` of `file` to `value`; true when the value reached
-// the file, false when the file was left as it was.
-[[nodiscard]] bool WriteProfileValue(std::string_view section, std::string_view key, std::string_view value,
-                       const QString& file);
+// Sets `key` in `section` of `file` to `value` through the profile write,
+// which says whether the value reached the file.
+[[nodiscard]] ProfileWrite WriteProfileValue(std::string_view section, std::string_view key, std::string_view value,
+                                             const QString& file);
 
 // Where the centred window goes: the middle across, 42.5 % down, never above
 // or left of the screen. All lengths in twips.

@@ -49,9 +49,12 @@ EditResult applyValue(FileKind kind, const QString& file, const std::string* pen
     switch (kind) {
     case FileKind::Ini: {
         const EditedValue edited = readControls ? readControls() : EditedValue{};
+        const ProfileWrite write = Commands::WriteProfileValue(edited.label, edited.key, edited.value, file);
         EditResult result;
-        if (Commands::WriteProfileValue(edited.label, edited.key, edited.value, file))
-            result.status = EditStatus::Done;
+        result.status = write.written             ? EditStatus::Done
+                        : write.wholeCopy.isEmpty() ? EditStatus::Refused
+                                                    : EditStatus::WriteFailed;
+        result.backup = write.wholeCopy;
         return result;
     }
     case FileKind::Registry:

@@ -4,6 +4,8 @@
 #include "platform/fileio.h"
 #include "platform/lines.h"
 
+#include <QFileInfo>
+
 namespace keyloom {
 
 namespace {
@@ -131,7 +133,9 @@ EditResult rewriteThroughBackup(const QString& file, const std::string* pendingT
 QString editStatusMessage(const EditResult& result, const QString& file)
 {
     const QString fileName = Commands::FileNamePart(file);
-    const QString backupName = Commands::FileNamePart(result.backup);
+    // A copy beside the file is named by its name, one elsewhere by its path.
+    const bool beside = QFileInfo(result.backup).absolutePath() == QFileInfo(file).absolutePath();
+    const QString backupName = beside ? Commands::FileNamePart(result.backup) : result.backup;
     switch (result.status) {
     case EditStatus::BackupTaken:
         return QStringLiteral("Die Datei '%1' ist bereits vorhanden. Bitte umbenennen oder verschieben und dann "

@@ -215,6 +215,22 @@ bool isTaken(const QString& path)
     return !path.isEmpty() && (info.exists() || info.isSymLink());
 }
 
+bool isReplaceableByRename(const QString& path)
+{
+#ifdef _WIN32
+    Q_UNUSED(path);
+    return true;
+#else
+    stat_t st {};
+    if (sysStat(path, &st) != 0)
+        return true;
+    const QString target = QFileInfo(path).canonicalFilePath();
+    const QByteArray folder = QFile::encodeName(QFileInfo(target.isEmpty() ? path : target).absolutePath());
+    return st.st_uid == ::geteuid() && st.st_gid == ::getegid() && st.st_nlink == 1 &&
+           ::access(folder.constData(), W_OK) == 0;
+#endif
+}
+
 bool isRegularFile(const QString& path)
 {
     stat_t st {};

@@ -65,6 +65,11 @@ private:
 // True when anything exists under `path`: a file, a folder, a link (even a
 // dangling one), a pipe.
 bool isTaken(const QString& path);
+// True when replacing `path` by renaming a new file over it keeps what the
+// file is: it belongs to this user and this user's group, has one link, and
+// its folder (the link target's, for a link) is writable. Also true where
+// none of that can be told.
+bool isReplaceableByRename(const QString& path);
 // True when `path` names a regular file (links followed).
 bool isRegularFile(const QString& path);
 // Copies `from` into the open file `out` byte for byte, streaming, and closes

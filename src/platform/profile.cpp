@@ -6,7 +6,9 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QDir>
 #include <QSaveFile>
+#include <QTemporaryFile>
 
 #include <algorithm>
 #include <cstring>
@@ -95,8 +97,9 @@ struct ProfileLine {
 
 ProfileLine parseLine(std::string_view line)
 {
+    // No comment lines: ";a=1" is the key ";a", as for the Windows service.
     const std::string_view body = trimLeft(line);
-    if (body.empty() || body.front() == ';' || body.front() == '#')
+    if (body.empty())
         return {};
     if (body.front() == '[') {
         const std::size_t close = body.rfind(']');
@@ -284,7 +287,7 @@ Splice planWrite(const QString& path, std::int64_t fileSize, std::string_view se
 
 // Moves up to `count` bytes (all that are left when count < 0) from `in` to
 // `out`, or skips them when `out` is null. Returns the count moved, -1 on error.
-std::int64_t pump(InputFile& in, QSaveFile* out, std::int64_t count, std::vector<char>& block)
+std::int64_t pump(InputFile& in, QIODevice* out, std::int64_t count, std::vector<char>& block)
 {
     std::int64_t moved = 0;
     while (count < 0 || moved < count) {
@@ -316,10 +319,31 @@ FileState stateOf(const QString& path)
     return {info.exists(), info.size(), info.lastModified()};
 }
 
-// Second pass: writes the spliced file beside the old one and renames it over
-// the old one (over a link's target, the link staying a link; permissions
-// kept). On any failure the temporary file goes and the old file stays.
-bool applyWrite(const QString& path, const FileState& before, const Splice& splice)
+// Writes the old file's bytes from `in` with `splice` applied to `out`, from
+// offset `from` on (the bytes before it are already there). False on any
+// failure, or when the file changed since it was planned: a splice at stale
+// offsets would corrupt it.
+bool writeSpliced(InputFile& in, QIODevice& out, std::int64_t from, const QString& path, const FileState& before,
+                  const Splice& splice)
+{
+    std::vector<char> block(kBlock);
+    std::string inserted;
+    appendEncoded(inserted, splice.encoding, splice.insert);
+    std::int64_t rest = 0;
+    if (before.exists && pump(in, &out, splice.keepUntil - from, block) != splice.keepUntil - from)
+        return false;
+    if (fileFaultHit(FileOp::Write) || out.write(inserted.data(), qint64(inserted.size())) != qint64(inserted.size()))
+        return false;
+    const std::int64_t skipped = splice.resumeAt - splice.keepUntil;
+    if (before.exists && (pump(in, nullptr, skipped, block) != skipped || (rest = pump(in, &out, -1, block)) < 0))
+        return false;
+    return splice.resumeAt + rest == before.size && stateOf(path) == before;
+}
+
+// Writes the spliced file beside the old one and renames it over the old one
+// (over a link's target, the link staying a link; permissions kept). On any
+// failure the temporary file goes and the old file stays.
+bool replaceFile(const QString& path, const FileState& before, const Splice& splice)
 {
     // Unbuffered, so that a failing write shows in write()'s count: commit()
     // does not notice a failure of the final flush of a buffered write, and
@@ -330,22 +354,44 @@ bool applyWrite(const QString& path, const FileState& before, const Splice& spli
     InputFile in;
     if (before.exists && !in.open(path))
         return false;
-    std::vector<char> block(kBlock);
-    std::string inserted;
-    appendEncoded(inserted, splice.encoding, splice.insert);
-    const std::int64_t skipped = splice.resumeAt - splice.keepUntil;
-    std::int64_t rest = 0;
-    if (before.exists && pump(in, &out, splice.keepUntil, block) != splice.keepUntil)
-        return false;
-    if (fileFaultHit(FileOp::Write) || out.write(inserted.data(), qint64(inserted.size())) != qint64(inserted.size()))
-        return false;
-    if (before.exists && (pump(in, nullptr, skipped, block) != skipped || (rest = pump(in, &out, -1, block)) < 0))
-        return false;
-    // Another program changed the file since it was planned: a splice at
-    // stale offsets would corrupt it.
-    if (splice.resumeAt + rest != before.size || stateOf(path) != before)
+    if (!writeSpliced(in, out, 0, path, before, splice))
         return false;
     return out.error() == QFileDevice::NoError && !fileFaultHit(FileOp::Rename) && out.commit();
+}
+
+// Writes the splice into the file itself, for a file that a rename would
+// take from its owner, group or other links, or whose folder the user cannot
+// write to. The old content is first copied to a private file in the
+// temporary folder, which stays and is named in the result when the file may
+// have been cut.
+ProfileWrite overwriteFile(const QString& path, const FileState& before, const Splice& splice)
+{
+    ProfileWrite result;
+    QTemporaryFile copy(QDir(QDir::tempPath()).filePath(QFileInfo(path).fileName() + QStringLiteral(".XXXXXX")));
+    if (!copy.open())
+        return result;
+    copy.close();
+    OutputFile copyOut;
+    if (!copyOut.open(copy.fileName()) || !copyInto(path, copyOut) || stateOf(path) != before)
+        return result;
+    InputFile in;
+    QFile out(path);
+    // The bytes before the splice are the same: writing starts at it.
+    if (!in.open(copy.fileName()) || fileFaultHit(FileOp::OpenWrite) ||
+        !out.open(QIODevice::ReadWrite | QIODevice::Unbuffered) || !out.seek(splice.keepUntil))
+        return result;
+    std::vector<char> block(kBlock);
+    const bool written = pump(in, nullptr, splice.keepUntil, block) == splice.keepUntil &&
+                         writeSpliced(in, out, splice.keepUntil, copy.fileName(), stateOf(copy.fileName()), splice) &&
+                         out.resize(out.pos()) && out.error() == QFileDevice::NoError;
+    out.close();
+    if (written && out.error() == QFileDevice::NoError) {
+        result.written = true;
+        return result;
+    }
+    copy.setAutoRemove(false);
+    result.wholeCopy = copy.fileName();
+    return result;
 }
 
 }  // namespace
@@ -392,24 +438,41 @@ std::int64_t GetPrivateProfileStringA(std::string_view section, std::string_view
     return place(def);
 }
 
-bool WritePrivateProfileStringA(std::string_view section, std::string_view key, std::string_view value,
+ProfileWrite writeProfileString(std::string_view section, std::string_view key, std::string_view value,
                                 const QString& file)
 {
+    ProfileWrite result;
     auto breaksLine = [](std::string_view s) { return s.find_first_of("\r\n") != npos; };
     if (file.isEmpty() || breaksLine(section) || breaksLine(key) || breaksLine(value) ||
         section.find('\0') != npos || key.find('\0') != npos || trim(key).empty())
-        return false;
+        return result;
 
     const QFileInfo info(file);
     const FileState before = stateOf(file);
     // A dangling link or anything but a regular file is left alone.
     if (before.exists ? !info.isFile() : info.isSymLink())
-        return false;
+        return result;
 
     const Splice splice = planWrite(before.exists ? file : QString(), before.size, trim(section), trim(key), value);
-    if (splice.status == Splice::Unchanged)
-        return true;
-    return splice.status == Splice::Change && applyWrite(file, before, splice);
+    if (splice.status == Splice::Unchanged) {
+        result.written = true;
+        return result;
+    }
+    if (splice.status != Splice::Change)
+        return result;
+    if (!before.exists || isReplaceableByRename(file)) {
+        result.written = replaceFile(file, before, splice);
+        return result;
+    }
+    if (!info.isWritable())
+        return result;
+    return overwriteFile(file, before, splice);
+}
+
+bool WritePrivateProfileStringA(std::string_view section, std::string_view key, std::string_view value,
+                                const QString& file)
+{
+    return writeProfileString(section, key, value, file).written;
 }
 
 }  // namespace keyloom

@@ -21,13 +21,26 @@ namespace keyloom {
 std::int64_t GetPrivateProfileStringA(std::string_view section, std::string_view key, std::string_view def,
                                       char* buffer, std::int64_t size, const QString& file);
 
-// Sets `key` in `section` of `file` to `value` and returns true when the value
-// reached the file. Only the key's line changes (or one line, or a header and
-// a line, are added); every other byte, the encoding and the permissions stay,
-// and the file is replaced atomically, or left untouched when nothing would
-// change. Refuses line breaks in any of the three texts, a NUL in the names,
-// an empty key, and a new line that would not read back as that key.
-bool WritePrivateProfileStringA(std::string_view section, std::string_view key, std::string_view value,
-                                const QString& file);
+// What a profile write did.
+struct ProfileWrite {
+    bool written = false;  // the value reached the file (or was there already)
+    // Set when a write into the file itself failed part-way: a private copy
+    // of the whole old content, which stays for the user.
+    QString wholeCopy;
+};
+
+// Sets `key` in `section` of `file` to `value`. Only the key's line changes
+// (or one line, or a header and a line, are added); every other byte, the
+// encoding, owner, group, permissions and hard links stay. The file is
+// replaced atomically where that keeps all of them, written in place
+// otherwise (so a writable file in a folder the user cannot write to is
+// written too), and left untouched when nothing would change. Refuses line
+// breaks in any of the three texts, a NUL in the names, an empty key, and a
+// new line that would not read back as that key.
+[[nodiscard]] ProfileWrite writeProfileString(std::string_view section, std::string_view key, std::string_view value,
+                                              const QString& file);
+// The same, true when the value reached the file.
+[[nodiscard]] bool WritePrivateProfileStringA(std::string_view section, std::string_view key, std::string_view value,
+                                              const QString& file);
 
 }  // namespace keyloom

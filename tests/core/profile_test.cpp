@@ -67,7 +67,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"line_without_bracket_no_header", "[A]\r\n[B\r\nk=v\r\n", "A", "k", "v"},
         ReadCase{"inline_semicolon_kept", "[A]\r\nb=v ; x\r\n", "A", "B", "v ; x"},
         ReadCase{"comment_lines_never_match", "[A]\r\n;k=1\r\n  #k=2\r\nk=3\r\n", "A", "k", "3"},
-        ReadCase{"commented_key_not_found", "[A]\r\n;k=1\r\n", "A", ";k", "<def>"},
+        // No comment lines: ";k" and "#k" are names like any other.
+        ReadCase{"semicolon_key", "[A]\r\n;k=1\r\nk=2\r\n", "A", ";k", "1"},
+        ReadCase{"hash_key_not_found_as_plain", "[A]\r\n#k=1\r\n", "A", "k", "<def>"},
         ReadCase{"line_without_equals_no_key", "[A]\r\nk\r\nk=3\r\n", "A", "k", "3"},
         ReadCase{"value_split_at_first_equals", "[A]\r\nk = a=b\r\n", "A", "k", "a=b"},
         ReadCase{"value_trimmed", "[A]\r\nk =\t v w \t\r\n", "A", "k", "v w"},
@@ -162,6 +164,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "new", "; c\r\n[Main]\r\nKey =  new\r\nOther = 1\r\n"},
         WriteCase{"value_loses_leading_blanks", "[A]\r\nk=1\r\n", "A", "k", " \t2 ", "[A]\r\nk=2 \r\n"},
         WriteCase{"empty_value", "[A]\r\nk = 1\r\n", "A", "k", "", "[A]\r\nk = \r\n"},
+        WriteCase{"hash_and_semicolon_keys", "[A]\r\n;k=1\r\n#k=1\r\n", "A", "#k", "2",
+                  "[A]\r\n;k=1\r\n#k=2\r\n"},
         WriteCase{"mixed_line_ends_kept", "[A]\nk=1\r\nx=2\ry=3", "A", "x", "9", "[A]\nk=1\r\nx=9\ry=3"},
         WriteCase{"last_line_stays_open", "[A]\nk=1\r\nx=2\ry=3", "A", "y", "7", "[A]\nk=1\r\nx=2\ry=7"},
         WriteCase{"first_key_first_section", "[A]\r\nk=1\r\nk=2\r\n[A]\r\nk=3\r\n", "a", "K", "9",
@@ -241,7 +245,6 @@ INSTANTIATE_TEST_SUITE_P(
                     RejectCase{"nul_in_section", "A\0"s, "k", "1"}, RejectCase{"nul_in_key", "A", "k\0"s, "1"},
                     RejectCase{"empty_key", "A", "", "1"}, RejectCase{"blank_key", "A", " \t", "1"},
                     RejectCase{"equals_in_new_key", "A", "a=b", "1"},
-                    RejectCase{"new_key_read_as_comment", "A", ";x", "1"},
                     RejectCase{"new_key_read_as_header", "A", "[x]", "1"}),
     [](const testing::TestParamInfo<RejectCase>& info) { return S(info.param.name); });
 
@@ -311,25 +314,46 @@ TEST(ProfileWrite, RefusesWhatItCannotWriteSafely)
     EXPECT_FALSE(WritePrivateProfileStringA("A", "k", "1", QString()));
 }
 
-TEST(ProfileWrite, ReadOnlyFileOrFolderRefused)
+// The file is written whenever it is writable itself, and stays what it was:
+// owner, group, mode and hard links.
+TEST(ProfileWrite, KeepsWhatTheFileIs)
 {
     test::TempDir dir;
     const S before = "[A]\r\nk=1\r\n";
-    const QString file = dir.write("f.ini", before);
+    const S after = "[A]\r\nk=2\r\n";
+    const QString readOnly = dir.write("r.ini", before);
+    const QString linked = dir.write("l.ini", before);
+    ASSERT_EQ(::link(QFile::encodeName(linked).constData(), QFile::encodeName(dir.path("l2.ini")).constData()), 0);
     ASSERT_TRUE(QDir(dir.path("")).mkdir("ro"));
     const QString inside = dir.write("ro/f.ini", before);
     const QByteArray folder = QFile::encodeName(dir.path("ro"));
     dir.runWithoutRoot([&] {
-        ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0444), 0);
-        EXPECT_FALSE(WritePrivateProfileStringA("A", "k", "2", file));
-        EXPECT_EQ(test::readAll(file), before);
+        ASSERT_EQ(::chmod(QFile::encodeName(readOnly).constData(), 0444), 0);
+        EXPECT_FALSE(WritePrivateProfileStringA("A", "k", "2", readOnly));
+        EXPECT_EQ(test::readAll(readOnly), before);
+
+        EXPECT_TRUE(WritePrivateProfileStringA("A", "k", "2", linked));
+        EXPECT_EQ(test::readAll(dir.path("l2.ini")), after);
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(linked).constData(), &st), 0);
+        EXPECT_EQ(st.st_nlink, 2u);
 
         ASSERT_EQ(::chmod(folder.constData(), 0555), 0);
-        EXPECT_FALSE(WritePrivateProfileStringA("A", "k", "2", inside));
-        EXPECT_EQ(test::readAll(inside), before);
+        EXPECT_TRUE(WritePrivateProfileStringA("A", "k", "2", inside));
+        EXPECT_EQ(test::readAll(inside), after);
         EXPECT_EQ(QDir(dir.path("ro")).entryList(QDir::Files | QDir::Hidden), QStringList{"f.ini"});
         ::chmod(folder.constData(), 0755);
     });
+    // Another user's file written by root keeps its owner.
+    if (::geteuid() == 0) {
+        const QString theirs = dir.write("theirs.ini", before);
+        ASSERT_EQ(::chown(QFile::encodeName(theirs).constData(), 65534, 65534), 0);
+        EXPECT_TRUE(WritePrivateProfileStringA("A", "k", "2", theirs));
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(theirs).constData(), &st), 0);
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(test::readAll(theirs), after);
+    }
 }
 
 // Lines across the reader's 1 MiB blocks, with a CR LF split between two of
@@ -380,7 +404,7 @@ TEST_P(ProfileRoundTrip, WriteThenRead)
     const RoundTripCase& c = GetParam();
     test::TempDir dir;
     const QString file = dir.write("f.ini", c.before);
-    EXPECT_TRUE(Commands::WriteProfileValue(c.section, c.key, c.value, file));
+    EXPECT_TRUE(Commands::WriteProfileValue(c.section, c.key, c.value, file).written);
     EXPECT_EQ(Commands::ReadProfileValue(c.section, c.key, file), c.expected);
 }
 
@@ -399,9 +423,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(WriteProfileValue, ReportsFailure)
 {
     test::TempDir dir;
-    EXPECT_FALSE(Commands::WriteProfileValue("A", "", "1", dir.path("f.ini")));
-    EXPECT_FALSE(Commands::WriteProfileValue("A", "k", "1", dir.path("none/f.ini")));
-    EXPECT_TRUE(Commands::WriteProfileValue("A", "k", "1", dir.path("f.ini")));
+    EXPECT_FALSE(Commands::WriteProfileValue("A", "", "1", dir.path("f.ini")).written);
+    EXPECT_FALSE(Commands::WriteProfileValue("A", "k", "1", dir.path("none/f.ini")).written);
+    EXPECT_TRUE(Commands::WriteProfileValue("A", "k", "1", dir.path("f.ini")).written);
 }
 
 }  // namespace
