@@ -17,7 +17,10 @@
 #include "ui/navigation.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QListView>
 #include <QTemporaryDir>
 
@@ -199,6 +202,24 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
                        char now[64];
                        GetPrivateProfileStringA(files.lastIniSection, files.lastIniKey, "", now, sizeof now, ini);
                        *nextValue = std::string_view(now) == "bench A" ? "bench B" : "bench A";
+                   }});
+    // The command-line program as a script runs it: start-up included.
+    auto keyloomGet = [](const QString& file, const std::string& section, const std::string& key) {
+        QProcess p;
+        p.start(QStringLiteral(KEYLOOM_CLI), {QStringLiteral("get"), file, decodeText(section, TextCodec::Windows1252),
+                                              decodeText(key, TextCodec::Windows1252)});
+        return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 &&
+               !p.readAllStandardOutput().isEmpty();
+    };
+    ops.push_back({"cli-get", "keyloom get, last value", reg, Baseline::Scan, 1.3,
+                   [reg, files, keyloomGet] { return keyloomGet(reg, files.lastRegSection, files.lastRegValue); }});
+    const QString small = QFileInfo(ini).dir().filePath(QStringLiteral("small.ini"));
+    ops.push_back({"cli-get-small", "keyloom get, small INI file", {}, Baseline::None, 0.05,
+                   [small, keyloomGet] { return keyloomGet(small, "Kasse", "Port"); },
+                   [small] {
+                       QFile f(small);
+                       if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                           f.write("; Kasse\r\n[Kasse]\r\nName=Laden\r\nPort=COM1\r\n");
                    }});
     if (window) {
         // The entries are made beforehand, as the load makes them; the old

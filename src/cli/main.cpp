@@ -10,7 +10,6 @@
 #include "platform/fileio.h"
 #include "platform/lines.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QStringList>
 
@@ -160,28 +159,28 @@ struct Found {
 
 std::optional<Found> findValue(Document& doc, const QString& section, const QString& key)
 {
-    Found found;
-    const std::optional<KeyListing> listing = listSection(doc, section, found.section);
-    if (!listing)
-        return std::nullopt;
-    const std::optional<std::string> keyBytes = doc.encode(key);
-    const bool listed = keyBytes && std::find(listing->keys.begin(), listing->keys.end(), *keyBytes) !=
-                                        listing->keys.end();
-    std::optional<ValueView> view;
-    if (keyBytes) {
-        found.key = *keyBytes;
-        view = lookUpValue(doc.kind(), doc.path(), found.section, found.section, found.key, {});
-    }
-    // The profile read matches names without regard to case and blanks, so
-    // for INI files the read itself tells whether the key is there.
-    const bool there = view && !view->failed && view->text &&
-                       (doc.kind() == FileKind::Ini ? listed || !view->text->empty() : true);
-    if (!there) {
+    const auto missing = [&] {
         say(QStringLiteral("Schlüssel '%1' in Abschnitt '%2' nicht gefunden.").arg(key, section));
         return std::nullopt;
+    };
+    const std::optional<std::string> sectionBytes = doc.encode(section);
+    const std::optional<std::string> keyBytes = doc.encode(key);
+    if (!sectionBytes || !keyBytes)
+        return missing();
+    Found found{*sectionBytes, *keyBytes, {}, kQuotesKept};
+    // One pass over the file: the lookup itself tells whether the key is
+    // there, except that the profile read gives an empty text for a missing
+    // key and an empty value alike.
+    const ValueView view = lookUpValue(doc.kind(), doc.path(), found.section, found.section, found.key, {});
+    if (view.failed || !view.text)
+        return missing();
+    if (doc.kind() == FileKind::Ini && view.text->empty()) {
+        const KeyListing listing = listKeys(doc.path(), found.section, FileKind::Ini);
+        if (std::find(listing.keys.begin(), listing.keys.end(), found.key) == listing.keys.end())
+            return missing();
     }
-    found.value = *view->text;
-    found.quoteState = view->quoteState.value_or(kQuotesKept);
+    found.value = *view.text;
+    found.quoteState = view.quoteState.value_or(kQuotesKept);
     return found;
 }
 
@@ -301,7 +300,10 @@ int run(QStringList args)
 
 int main(int argc, char* argv[])
 {
-    // No event loop and no widgets: only the argument decoding of Qt Core.
-    QCoreApplication application(argc, argv);
-    return keyloom::run(QCoreApplication::arguments().mid(1));
+    // No application object: nothing here needs an event loop, and a script
+    // calling the program many times should not pay for one.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    return keyloom::run(args);
 }
