@@ -81,7 +81,10 @@ void LineReader::decodeUtf16(const char* data, std::size_t size)
             return;
         }
         pendingHighSurrogate_ = unit >= 0xD800 && unit <= 0xDBFF;
-        out[w++] = toWindows1252(unit);
+        const char byte = toWindows1252(unit);
+        if (byte == '?' && unit != u'?')
+            unmappedAt_.push_back(dropped_ + w);
+        out[w++] = byte;
     };
     std::size_t i = 0;
     if (!pendingByte_.empty() && size > 0) {
@@ -136,6 +139,10 @@ bool LineReader::fill()
     // Drop consumed bytes before appending, so the buffer holds one block
     // plus at most the line in progress.
     if (pos_ > 0) {
+        dropped_ += pos_;
+        const auto gone = std::lower_bound(unmappedAt_.begin(), unmappedAt_.end(), dropped_);
+        unmappedDropped_ += std::uint64_t(gone - unmappedAt_.begin());
+        unmappedAt_.erase(unmappedAt_.begin(), gone);
         buffer_.erase(0, pos_);
         scanFrom_ -= pos_;
         if (crKnown_ && nextCr_ != kNone)
@@ -246,6 +253,12 @@ bool LineReader::next(std::string_view& line)
             return false;
         }
     }
+}
+
+std::uint64_t LineReader::unmapped() const
+{
+    const auto returned = std::lower_bound(unmappedAt_.begin(), unmappedAt_.end(), dropped_ + pos_);
+    return unmappedDropped_ + std::uint64_t(returned - unmappedAt_.begin());
 }
 
 void LineWriter::setEnding(LineEnding ending)

@@ -12,6 +12,7 @@
 #include "platform/fileio.h"
 
 #include <QString>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,6 +57,9 @@ public:
     // The bytes last returned continue the line of the previous piece, so
     // they are not the start of a line.
     bool continuation() const { return continuation_; }
+    // UTF-16 files: how many characters the code page lacks (each delivered
+    // as one '?') lie in the lines and pieces returned so far.
+    std::uint64_t unmapped() const;
 
 private:
     bool fill();  // appends decoded bytes to buffer_; false at end or error
@@ -77,6 +81,11 @@ private:
     std::vector<char> raw_;       // undecoded bytes of a UTF-16 file
     std::string pendingByte_;     // odd byte of a UTF-16 unit split by a read
     bool pendingHighSurrogate_ = false;
+    // Where the '?' of characters the code page lacks stand, counted from
+    // the first decoded byte, for those not yet dropped from buffer_.
+    std::vector<std::uint64_t> unmappedAt_;
+    std::uint64_t unmappedDropped_ = 0;  // such '?' dropped from buffer_ before
+    std::uint64_t dropped_ = 0;          // bytes dropped from the front of buffer_
     std::string buffer_;          // decoded bytes; lines are views into it
     std::size_t pos_ = 0;         // start of the next line in buffer_
     std::size_t scanFrom_ = 0;    // where the search for a line end resumes
