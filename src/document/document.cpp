@@ -3,6 +3,7 @@
 #include "app/appmodul.h"
 #include "app/commands.h"
 #include "document/lines.h"
+#include "document/regvalue.h"
 
 #include <QFileInfo>
 
@@ -69,6 +70,128 @@ Utf8Scan scanUtf8Piece(std::string_view piece, bool partial, std::string& carry)
     return scanUtf8(piece);
 }
 
+// Characters that REGEDIT4 cannot hold, with the line of the first.
+struct Unheld {
+    std::uint64_t count = 0;
+    std::uint64_t firstLine = 0;
+    void add(std::uint64_t n, std::uint64_t line)
+    {
+        count += n;
+        if (firstLine == 0 || line < firstLine)
+            firstLine = line;
+    }
+};
+
+// A hex(1), hex(2) or hex(7) value of the REGEDIT4 text being built. Its
+// lines go into the text as they stand; once the last one is in, they are
+// replaced by the value re-encoded, or stay when it cannot be.
+struct TextList {
+    bool open = false;
+    bool broken = false;         // a line of it came in pieces
+    std::size_t start = 0;       // where its first line begins in the text
+    std::size_t headLength = 0;  // that line up to the list
+    std::uint64_t line = 0;      // the file line of its first line
+};
+
+// Room reused from one list to the next.
+struct ListScratch {
+    std::string joined;                   // the list without its line breaks
+    std::vector<std::size_t> lineStarts;  // where each of its lines begins in `joined`
+    std::string bytes;
+    std::string recoded;
+};
+
+// Opens `list` when `line`, at `at` in the text, begins a value whose data
+// are text: in a UTF-16 export those are UTF-16 code units.
+void startList(std::string_view line, std::size_t at, std::uint64_t lineNumber, TextList& list)
+{
+    if (line.empty() || (line.front() != '"' && line.front() != '@'))
+        return;
+    const std::optional<std::size_t> value = valueStartOf(line);
+    if (!value)
+        return;
+    const std::optional<HexHead> head = hexHeadOf(line.substr(*value));
+    if (head && (head->type == kRegSz || head->type == kRegExpandSz || head->type == kRegMultiSz))
+        list = TextList{true, false, at, *value + head->listStart, lineNumber};
+}
+
+// Replaces the lines of `list`, which end `text`, by the value in REGEDIT4:
+// each UTF-16LE code unit of the data becomes the Windows-1252 byte of its
+// character (a zero unit a zero byte), and the list is wrapped again. A list
+// that cannot be read, or holds a character the code page lacks, stays as it
+// stands and goes into `unheld`.
+void finishList(std::string& text, const TextList& list, Unheld& unheld, ListScratch& scratch)
+{
+    if (list.broken) {
+        unheld.add(1, list.line);
+        return;
+    }
+    scratch.joined.clear();
+    scratch.lineStarts.clear();
+    std::string_view rest(text);
+    rest.remove_prefix(list.start + list.headLength);
+    // Every line is in the text with CR LF; all but the last end in "".
+    for (;;) {
+        std::string_view piece = rest.substr(0, rest.find(kCrLf));
+        rest.remove_prefix(std::min(piece.size() + kCrLf.size(), rest.size()));
+        if (!scratch.lineStarts.empty())
+            piece.remove_prefix(std::min(piece.find_first_not_of(" \t"), piece.size()));
+        scratch.lineStarts.push_back(scratch.joined.size());
+        if (!rest.empty())
+            piece.remove_suffix(1);
+        scratch.joined += piece;
+        if (rest.empty())
+            break;
+    }
+    // The file line where the list's text at `at` stands.
+    auto lineOf = [&](std::size_t at) {
+        const auto after = std::upper_bound(scratch.lineStarts.begin(), scratch.lineStarts.end(), at);
+        return list.line + std::uint64_t(after - scratch.lineStarts.begin() - 1);
+    };
+    std::size_t faultAt = 0;
+    if (!parseHexList(scratch.joined, scratch.bytes, &faultAt)) {
+        unheld.add(1, lineOf(faultAt));
+        return;
+    }
+    const std::string& bytes = scratch.bytes;
+    if (bytes.size() % 2 != 0) {
+        unheld.add(1, lineOf(scratch.joined.size()));
+        return;
+    }
+    std::string& recoded = scratch.recoded;
+    recoded.clear();
+    Unheld lacking;
+    auto unitAt = [&](std::size_t i) {
+        return char16_t(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+    };
+    // Byte i of a list that was read stands at 3 * i in `joined`.
+    for (std::size_t i = 0; i < bytes.size(); i += 2) {
+        const char16_t unit = unitAt(i);
+        if (unit >= 0xD800 && unit <= 0xDFFF) {
+            const bool pair = unit <= 0xDBFF && i + 3 < bytes.size() && unitAt(i + 2) >= 0xDC00 &&
+                              unitAt(i + 2) <= 0xDFFF;
+            // A pair is one character the code page lacks; a lone half
+            // is no character at all, and the rest cannot be read.
+            lacking.add(1, lineOf(3 * i));
+            if (!pair)
+                break;
+            i += 2;
+            continue;
+        }
+        const char byte = toWindows1252(unit);
+        if (byte == '?' && unit != u'?')
+            lacking.add(1, lineOf(3 * i));
+        recoded += byte;
+    }
+    if (lacking.count > 0) {
+        unheld.add(lacking.count, lacking.firstLine);
+        return;
+    }
+    text.resize(list.start + list.headLength);
+    appendWrappedHexList(text, list.headLength, recoded);
+    text += kCrLf;
+}
+
 }  // namespace
 
 FileKind fileKindOf(const QString& path)
@@ -84,12 +207,22 @@ LoadResult loadFile(const QString& path)
     Utf8Scan text = Utf8Scan::Ascii;
     std::string utf8Carry;
     bool inMarkerLine = false;
+    std::uint64_t lineNumber = 0;
+    // What the text cannot hold: the reader counts the characters of its
+    // lines that the code page lacks, the lists those of their data.
+    std::uint64_t unmappedBefore = 0;
+    std::uint64_t firstUnmappedLine = 0;
+    Unheld inLists;
+    TextList list;
+    ListScratch scratch;
     std::string_view line;
     while (reader.next(line)) {
         // A line longer than the reader's bound arrives in pieces; only its
         // first piece is a line start. A header that long gives an entry of
         // its first piece, which names no section the listing can find.
         const bool lineStart = !reader.continuation();
+        if (lineStart)
+            ++lineNumber;
         if (lineStart && !line.empty() && line.front() == '[' && line.size() >= 2)
             result.sections.emplace_back(line.substr(1, line.size() - 2));
         // Line ends are ASCII and never split a multi-byte sequence, so the
@@ -100,9 +233,22 @@ LoadResult loadFile(const QString& path)
                 text = piece;
         }
         if (!result.regedit4.empty() && !(inMarkerLine && !lineStart)) {
+            const std::size_t at = result.regedit4.size();
             result.regedit4 += line;
             if (!reader.partial())
                 result.regedit4 += kCrLf;
+            if (lineStart && !list.open)
+                startList(line, at, lineNumber, list);
+            // A list goes on while its lines end in "". One whose lines come
+            // in pieces is kept as it stands.
+            if (list.open && reader.partial()) {
+                list.broken = true;
+            } else if (list.open && (line.empty() || line.back() != '\\')) {
+                finishList(result.regedit4, list, inLists, scratch);
+                list.open = false;
+            }
+            if (firstUnmappedLine == 0 && reader.unmapped() != unmappedBefore)
+                firstUnmappedLine = lineNumber;
         }
         // Tested after the append, so a second marker line is appended first
         // and then dropped with everything before it.
@@ -116,8 +262,25 @@ LoadResult loadFile(const QString& path)
                     result.regedit4.reserve(textCapacityFor(path, reader.encoding()));
                 result.markerFound = true;
                 result.regedit4.assign("REGEDIT4\r\n");
+                list = {};
+                inLists = {};
+                firstUnmappedLine = 0;
             }
         }
+        if (inMarkerLine)
+            unmappedBefore = reader.unmapped();
+    }
+    // A list still open at the end lacks its last line.
+    if (list.open) {
+        list.broken = true;
+        finishList(result.regedit4, list, inLists, scratch);
+    }
+    if (result.markerFound) {
+        Unheld unheld = inLists;
+        if (reader.unmapped() != unmappedBefore)
+            unheld.add(reader.unmapped() - unmappedBefore, firstUnmappedLine);
+        result.unconvertible = unheld.count;
+        result.firstUnconvertibleLine = unheld.firstLine;
     }
     // A marker late in an 8-bit file leaves most of that room unused.
     if (result.regedit4.capacity() > 2 * result.regedit4.size() + 4096)

@@ -31,8 +31,18 @@ struct LoadResult {
     // Some line began with the export marker FF FE "Windows".
     bool markerFound = false;
     // "REGEDIT4" CR LF, then every line after the last marker line, each with
-    // CR LF; empty when there was no marker.
+    // CR LF; empty when there was no marker. The lines of a hex(1), hex(2) or
+    // hex(7) value are the same value in REGEDIT4: one Windows-1252 byte for
+    // each UTF-16 code unit of its data, the list wrapped again.
     std::string regedit4;
+    // Characters of that text that REGEDIT4 cannot hold: those that
+    // Windows-1252 lacks (shown as "?"), in the text's lines and in its
+    // hex(1), hex(2) and hex(7) data, and one for each such list that cannot
+    // be read (not hex, an odd byte count, a lone surrogate), which then
+    // stands as it was. With the 1-based file line of the first; 0 for none.
+    // While the count is not 0, the text must not be written anywhere.
+    std::uint64_t unconvertible = 0;
+    std::uint64_t firstUnconvertibleLine = 0;
     // Utf8 only for a file with the UTF-8 mark or valid UTF-8 beyond ASCII.
     TextCodec codec = TextCodec::Utf8;
     bool opened = false;
