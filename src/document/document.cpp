@@ -397,8 +397,25 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
     // "@" can match, which finds the default value's "@=" line.
     const std::string shortPrefix = std::string(entry) + '=';
     bool inSection = false;
+    bool firstLine = true;
+    bool joining = false;  // the hex value found goes on in the next piece or line
     std::string_view line;
     while (reader.next(line)) {
+        if (firstLine) {
+            firstLine = false;
+            const bool utf16 = reader.encoding() == Encoding::Utf16LE || reader.encoding() == Encoding::Utf16BE;
+            const std::string_view head = line.substr(line.substr(0, 2) == "\xFF\xFE" ? 2 : 0);
+            result.utf16Data = utf16 || head.substr(0, 23) == "Windows Registry Editor";
+        }
+        if (joining) {
+            std::string_view more = line;
+            if (!reader.continuation())
+                more.remove_prefix(std::min(more.find_first_not_of(" \t"), more.size()));
+            result.whole += more;
+            joining = reader.partial() || (!result.whole.empty() && result.whole.back() == '\\');
+            if (joining && !reader.partial())
+                result.whole.pop_back();
+        }
         // Only the first piece of a line longer than the reader's bound is
         // looked at; a value cut there is shown but cannot be edited.
         if (reader.continuation() || line.empty())
@@ -428,6 +445,11 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
             result.text = std::move(value);
             result.quoteState = quoteState;
             result.cut = reader.partial();
+            result.whole = result.text;
+            joining = hexHeadOf(result.whole) &&
+                      (reader.partial() || (!result.whole.empty() && result.whole.back() == '\\'));
+            if (joining && !reader.partial())
+                result.whole.pop_back();
             // Later lines of this occurrence are skipped; a later occurrence
             // of the same header is examined again.
             inSection = false;
@@ -453,6 +475,7 @@ ValueView lookUpValue(FileKind kind, const QString& file, std::string_view secti
         const bool full = value.size() + 1 == std::size_t(Commands::kProfileBufferSize);
         view.text = std::move(value);
         view.enabled = !full || !Commands::ProfileValueIsCut(label, key, file);
+        view.toolTip = QString();
         break;
     }
     case FileKind::Registry: {
@@ -460,6 +483,7 @@ ValueView lookUpValue(FileKind kind, const QString& file, std::string_view secti
         if (lookup.found) {
             view.quoteState = lookup.quoteState;
             view.text = std::move(lookup.text);
+            view.toolTip = describeRegistryValue(lookup.whole, lookup.utf16Data);
         }
         if (lookup.examined)
             view.enabled = lookup.enabled;

@@ -85,6 +85,14 @@ struct RegistryLookup {
     bool cut = false;
     bool examined = false;       // some line of the section was examined: enabled is valid
     bool enabled = true;         // false when the box's text began with "hex", or was cut, after the last examined line
+    // `text` with the continuation lines of a hex value joined to it (each
+    // "\" at a line's end and the next line's leading blanks removed); the
+    // same as `text` for every other value.
+    std::string whole;
+    // The file's hex(1), hex(2) and hex(7) data are UTF-16 code units: it is
+    // a UTF-16 file, or its first line names the UTF-16 export form
+    // ("Windows Registry Editor Version 5.00") rather than REGEDIT4.
+    bool utf16Data = false;
 };
 
 // Looks `entry` up in every occurrence of `section` of the registry export
@@ -100,6 +108,9 @@ struct ValueView {
     std::optional<std::int16_t> quoteState;
     std::optional<std::string> text;
     std::optional<bool> enabled;
+    // What the value holds, for the box's tooltip (describeRegistryValue);
+    // empty for a value shown as it is.
+    std::optional<QString> toolTip;
     // The lookup stopped at a failure: the apply button keeps its state.
     bool failed = false;
 };

@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QTextDocument>
 #include <QValidator>
 
 #include <cmath>
@@ -77,6 +78,16 @@ public:
         return Acceptable;
     }
 };
+
+// A tooltip shows text that looks like markup as rich text; a value's
+// description is shown as it stands.
+QString plainToolTip(const QString& text)
+{
+    if (!Qt::mightBeRichText(text))
+        return text;
+    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped().replace(QLatin1Char('\n'), "<br>") +
+           QStringLiteral("</p>");
+}
 
 }  // namespace
 
@@ -491,6 +502,8 @@ void Form1::List2_Click()
         app_.QuoteState = *view.quoteState;
     if (view.text)
         Text1->setText(decode(*view.text));
+    if (view.toolTip)
+        Text1->setToolTip(plainToolTip(*view.toolTip));
     if (view.enabled)
         Text1->setEnabled(*view.enabled);
     if (view.failed)
