@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 namespace keyloom {
@@ -93,14 +94,6 @@ struct TextList {
     std::uint64_t line = 0;      // the file line of its first line
 };
 
-// Room reused from one list to the next.
-struct ListScratch {
-    std::string joined;                   // the list without its line breaks
-    std::vector<std::size_t> lineStarts;  // where each of its lines begins in `joined`
-    std::string bytes;
-    std::string recoded;
-};
-
 // Opens `list` when `line`, at `at` in the text, begins a value whose data
 // are text: in a UTF-16 export those are UTF-16 code units.
 void startList(std::string_view line, std::size_t at, std::uint64_t lineNumber, TextList& list)
@@ -108,7 +101,8 @@ void startList(std::string_view line, std::size_t at, std::uint64_t lineNumber, 
     if (line.empty() || (line.front() != '"' && line.front() != '@'))
         return;
     const std::optional<std::size_t> value = valueStartOf(line);
-    if (!value)
+    // Most values are strings or numbers: only "hex" is worth a closer look.
+    if (!value || (line.substr(*value, 1) != "h" && line.substr(*value, 1) != "H"))
         return;
     const std::optional<HexHead> head = hexHeadOf(line.substr(*value));
     if (head && (head->type == kRegSz || head->type == kRegExpandSz || head->type == kRegMultiSz))
@@ -118,77 +112,81 @@ void startList(std::string_view line, std::size_t at, std::uint64_t lineNumber, 
 // Replaces the lines of `list`, which end `text`, by the value in REGEDIT4:
 // each UTF-16LE code unit of the data becomes the Windows-1252 byte of its
 // character (a zero unit a zero byte), and the list is wrapped again. A list
-// that cannot be read, or holds a character the code page lacks, stays as it
-// stands and goes into `unheld`.
-void finishList(std::string& text, const TextList& list, Unheld& unheld, ListScratch& scratch)
+// that holds a character the code page lacks stays as it stands, and each
+// such character goes into `unheld`; so does one that cannot be read (not
+// hex, half a unit, half a surrogate pair), counting once more for that.
+// `recoded` is room reused from one list to the next.
+void finishList(std::string& text, const TextList& list, Unheld& unheld, std::string& recoded)
 {
     if (list.broken) {
         unheld.add(1, list.line);
         return;
     }
-    scratch.joined.clear();
-    scratch.lineStarts.clear();
-    std::string_view rest(text);
-    rest.remove_prefix(list.start + list.headLength);
-    // Every line is in the text with CR LF; all but the last end in "".
-    for (;;) {
-        std::string_view piece = rest.substr(0, rest.find(kCrLf));
-        rest.remove_prefix(std::min(piece.size() + kCrLf.size(), rest.size()));
-        if (!scratch.lineStarts.empty())
-            piece.remove_prefix(std::min(piece.find_first_not_of(" \t"), piece.size()));
-        scratch.lineStarts.push_back(scratch.joined.size());
-        if (!rest.empty())
-            piece.remove_suffix(1);
-        scratch.joined += piece;
-        if (rest.empty())
-            break;
-    }
-    // The file line where the list's text at `at` stands.
-    auto lineOf = [&](std::size_t at) {
-        const auto after = std::upper_bound(scratch.lineStarts.begin(), scratch.lineStarts.end(), at);
-        return list.line + std::uint64_t(after - scratch.lineStarts.begin() - 1);
+    // The list as it stands: every line with CR LF, all but the last
+    // continued with "\".
+    const std::size_t listAt = list.start + list.headLength;
+    const std::string_view lines = std::string_view(text).substr(listAt, text.size() - listAt - kCrLf.size());
+    const char* p = lines.data();
+    const char* const end = p + lines.size();
+    std::uint64_t line = list.line;
+    const char* counted = p;
+    auto lineAt = [&](const char* at) {
+        line += std::uint64_t(std::count(counted, at, '\n'));
+        counted = at;
+        return line;
     };
-    std::size_t faultAt = 0;
-    if (!parseHexList(scratch.joined, scratch.bytes, &faultAt)) {
-        unheld.add(1, lineOf(faultAt));
-        return;
-    }
-    const std::string& bytes = scratch.bytes;
-    if (bytes.size() % 2 != 0) {
-        unheld.add(1, lineOf(scratch.joined.size()));
-        return;
-    }
-    std::string& recoded = scratch.recoded;
-    recoded.clear();
+    // A unit takes at least five characters ("xx,xx"), six but for the last.
+    recoded.resize(lines.size() / 6 + 1);
+    char* const out = recoded.data();
+    std::size_t n = 0;
     Unheld lacking;
-    auto unitAt = [&](std::size_t i) {
-        return char16_t(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
-    };
-    // Byte i of a list that was read stands at 3 * i in `joined`.
-    for (std::size_t i = 0; i < bytes.size(); i += 2) {
-        const char16_t unit = unitAt(i);
-        if (unit >= 0xD800 && unit <= 0xDFFF) {
-            const bool pair = unit <= 0xDBFF && i + 3 < bytes.size() && unitAt(i + 2) >= 0xDC00 &&
-                              unitAt(i + 2) <= 0xDFFF;
-            // A pair is one character the code page lacks; a lone half
-            // is no character at all, and the rest cannot be read.
-            lacking.add(1, lineOf(3 * i));
-            if (!pair)
-                break;
-            i += 2;
+    const char* highAt = nullptr;  // the first half of a surrogate pair
+    bool stopped = false;
+    while (p != end && !stopped) {
+        const char* const unitAt = p;
+        // Most units are a Latin letter, "xx,00," with more on the same line.
+        if (end - p > 6 && std::memcmp(p + 2, ",00,", 4) == 0 && p[6] != '\\') {
+            const int high = kHexDigitValue[static_cast<unsigned char>(p[0])];
+            const int low = kHexDigitValue[static_cast<unsigned char>(p[1])];
+            if ((high | low) >= 0 && (high < 8 || high >= 0xA)) {
+                out[n++] = static_cast<char>(high << 4 | low);
+                p += 6;
+                continue;
+            }
+        }
+        const int low = readListByte(p, end);
+        const int high = low < 0 || p == end ? -1 : readListByte(p, end);
+        if (high < 0) {
+            lacking.add(1, lineAt(low < 0 ? p : unitAt));
+            stopped = true;
             continue;
         }
-        const char byte = toWindows1252(unit);
+        const auto unit = char16_t(low | high << 8);
+        if (highAt || (unit >= 0xD800 && unit <= 0xDFFF)) {
+            // A pair is one character the code page lacks; a lone half is
+            // no character at all, and the rest cannot be read.
+            if (!highAt && unit <= 0xDBFF) {
+                highAt = unitAt;
+                continue;
+            }
+            lacking.add(1, lineAt(highAt ? highAt : unitAt));
+            stopped = !highAt || unit < 0xDC00 || unit > 0xDFFF;
+            highAt = nullptr;
+            continue;
+        }
+        const char byte = unit < 0x80 ? static_cast<char>(unit) : toWindows1252(unit);
         if (byte == '?' && unit != u'?')
-            lacking.add(1, lineOf(3 * i));
-        recoded += byte;
+            lacking.add(1, lineAt(unitAt));
+        out[n++] = byte;
     }
+    if (highAt)
+        lacking.add(1, lineAt(highAt));
     if (lacking.count > 0) {
         unheld.add(lacking.count, lacking.firstLine);
         return;
     }
-    text.resize(list.start + list.headLength);
-    appendWrappedHexList(text, list.headLength, recoded);
+    text.resize(listAt);
+    appendWrappedHexList(text, list.headLength, std::string_view(recoded).substr(0, n));
     text += kCrLf;
 }
 
@@ -214,7 +212,7 @@ LoadResult loadFile(const QString& path)
     std::uint64_t firstUnmappedLine = 0;
     Unheld inLists;
     TextList list;
-    ListScratch scratch;
+    std::string recoded;
     std::string_view line;
     while (reader.next(line)) {
         // A line longer than the reader's bound arrives in pieces; only its
@@ -244,7 +242,7 @@ LoadResult loadFile(const QString& path)
             if (list.open && reader.partial()) {
                 list.broken = true;
             } else if (list.open && (line.empty() || line.back() != '\\')) {
-                finishList(result.regedit4, list, inLists, scratch);
+                finishList(result.regedit4, list, inLists, recoded);
                 list.open = false;
             }
             if (firstUnmappedLine == 0 && reader.unmapped() != unmappedBefore)
@@ -273,7 +271,7 @@ LoadResult loadFile(const QString& path)
     // A list still open at the end lacks its last line.
     if (list.open) {
         list.broken = true;
-        finishList(result.regedit4, list, inLists, scratch);
+        finishList(result.regedit4, list, inLists, recoded);
     }
     if (result.markerFound) {
         Unheld unheld = inLists;

@@ -82,7 +82,7 @@ void LineReader::decodeUtf16(const char* data, std::size_t size)
         }
         pendingHighSurrogate_ = unit >= 0xD800 && unit <= 0xDBFF;
         const char byte = toWindows1252(unit);
-        if (byte == '?' && unit != u'?')
+        if (byte == '?' && unit != u'?') [[unlikely]]
             unmappedAt_.push_back(dropped_ + w);
         out[w++] = byte;
     };
@@ -253,12 +253,6 @@ bool LineReader::next(std::string_view& line)
             return false;
         }
     }
-}
-
-std::uint64_t LineReader::unmapped() const
-{
-    const auto returned = std::lower_bound(unmappedAt_.begin(), unmappedAt_.end(), dropped_ + pos_);
-    return unmappedDropped_ + std::uint64_t(returned - unmappedAt_.begin());
 }
 
 void LineWriter::setEnding(LineEnding ending)

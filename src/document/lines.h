@@ -12,6 +12,7 @@
 #include "platform/fileio.h"
 
 #include <QString>
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -59,7 +60,11 @@ public:
     bool continuation() const { return continuation_; }
     // UTF-16 files: how many characters the code page lacks (each delivered
     // as one '?') lie in the lines and pieces returned so far.
-    std::uint64_t unmapped() const;
+    std::uint64_t unmapped() const
+    {
+        const auto returned = std::lower_bound(unmappedAt_.begin(), unmappedAt_.end(), dropped_ + pos_);
+        return unmappedDropped_ + std::uint64_t(returned - unmappedAt_.begin());
+    }
 
 private:
     bool fill();  // appends decoded bytes to buffer_; false at end or error

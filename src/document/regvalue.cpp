@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <cstring>
+
 namespace keyloom {
 
 namespace {
@@ -11,16 +13,7 @@ namespace {
 // Exports wrap their hex lists so that no line passes this column.
 constexpr std::size_t kWrapColumn = 80;
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+int hexDigit(char c) { return kHexDigitValue[static_cast<unsigned char>(c)]; }
 
 bool startsWithNoCase(std::string_view text, std::string_view lowerPrefix)
 {
@@ -113,16 +106,22 @@ std::optional<std::size_t> valueStartOf(std::string_view line)
         return 2;
     if (line.empty() || line.front() != '"')
         return std::nullopt;
-    for (std::size_t i = 1; i < line.size(); ++i) {
-        if (line[i] == '\\') {
-            ++i;
-        } else if (line[i] == '"') {
-            if (i + 1 < line.size() && line[i + 1] == '=')
-                return i + 2;
+    // Escapes are rare: a quote ends the name unless an odd run of
+    // backslashes stands before it.
+    for (std::size_t from = 1;;) {
+        const std::size_t quote = line.find('"', from);
+        if (quote == std::string_view::npos)
+            return std::nullopt;
+        std::size_t backslashes = 0;
+        while (line[quote - 1 - backslashes] == '\\')
+            ++backslashes;
+        if (backslashes % 2 == 0) {
+            if (line.substr(quote + 1, 1) == "=")
+                return quote + 2;
             return std::nullopt;
         }
+        from = quote + 1;
     }
-    return std::nullopt;
 }
 
 std::optional<HexHead> hexHeadOf(std::string_view value)
@@ -145,39 +144,52 @@ std::optional<HexHead> hexHeadOf(std::string_view value)
 bool parseHexList(std::string_view list, std::string& bytes, std::size_t* faultAt)
 {
     bytes.clear();
-    bytes.reserve(list.size() / 3 + 1);
-    for (std::size_t i = 0; i < list.size(); i += 3) {
-        const int high = i + 1 < list.size() ? hexDigit(list[i]) : -1;
-        const int low = high >= 0 ? hexDigit(list[i + 1]) : -1;
-        // A pair ends the list or is followed by a comma and another pair.
-        const bool ends = i + 2 == list.size();
-        if (low < 0 || (!ends && (list[i + 2] != ',' || i + 3 == list.size()))) {
+    const char* p = list.data();
+    const char* const end = p + list.size();
+    while (p != end) {
+        const int byte = readListByte(p, end);
+        if (byte < 0) {
             if (faultAt)
-                *faultAt = low >= 0 ? i + 2 : i;
+                *faultAt = std::size_t(p - list.data());
             return false;
         }
-        bytes.push_back(static_cast<char>(high << 4 | low));
+        bytes += static_cast<char>(byte);
     }
     return true;
 }
 
 void appendWrappedHexList(std::string& out, std::size_t column, std::string_view bytes)
 {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        out += kDigits[b >> 4];
-        out += kDigits[b & 0xF];
+    // "00," to "ff,": each byte written as one piece.
+    static constexpr auto kPieces = [] {
+        std::array<std::array<char, 3>, 256> pieces{};
+        constexpr char kDigits[] = "0123456789abcdef";
+        for (int b = 0; b < 256; ++b)
+            pieces[b] = {kDigits[b >> 4], kDigits[b & 0xF], ','};
+        return pieces;
+    }();
+    if (bytes.empty())
+        return;
+    // Three characters a byte, and five at each wrap: one after the first
+    // line's first byte at most, then one at least every 25 bytes.
+    const std::size_t old = out.size();
+    out.resize(old + 3 * bytes.size() + 5 * (bytes.size() / 25 + 2));
+    char* p = out.data() + old;
+    for (std::size_t i = 0;; ++i) {
+        std::memcpy(p, kPieces[static_cast<unsigned char>(bytes[i])].data(), 3);
+        p += 3;
         if (i + 1 == bytes.size())
             break;
-        out += ',';
         column += 3;
         // Room for one more pair, its comma and a "\".
         if (column + 4 > kWrapColumn) {
-            out += "\\\r\n  ";
+            for (const char c : {'\\', '\r', '\n', ' ', ' '})
+                *p++ = c;
             column = 2;
         }
     }
+    // No comma after the last byte.
+    out.resize(std::size_t(p - out.data()) - 1);
 }
 
 QString describeRegistryValue(std::string_view value, bool utf16Data)

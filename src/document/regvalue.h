@@ -5,6 +5,7 @@
 // Plain functions over bytes; nothing here reads a file.
 
 #include <QString>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -35,11 +36,46 @@ struct HexHead {
 };
 std::optional<HexHead> hexHeadOf(std::string_view value);
 
-// Reads a byte list such as "25,00,41,00" (pairs of hex digits with one
-// comma between them, nothing else; the empty list has no bytes) into
-// `bytes`. On a piece that is not a pair of hex digits, or a comma at the
-// end, returns false with its offset in `faultAt`; `bytes` then holds the
-// bytes before it.
+// The value of each hex digit, -1 for every other byte.
+inline constexpr std::array<signed char, 256> kHexDigitValue = [] {
+    std::array<signed char, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[c] = static_cast<signed char>(c >= '0' && c <= '9'   ? c - '0'
+                                            : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                            : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                                   : -1);
+    return table;
+}();
+
+// Reads one byte of a hex list from `p` (before `end`): two hex digits, then
+// the list's end, or a comma and, where exports wrap the list, "\", CR LF
+// and the next line's leading blanks. Returns the byte with `p` at the next
+// one, or -1 with `p` at what is not a byte (or at the end after a comma).
+inline int readListByte(const char*& p, const char* end)
+{
+    const int high = kHexDigitValue[static_cast<unsigned char>(p[0])];
+    const int low = end - p >= 2 ? kHexDigitValue[static_cast<unsigned char>(p[1])] : -1;
+    if ((high | low) < 0)
+        return -1;
+    p += 2;
+    if (p == end)
+        return high << 4 | low;
+    if (*p != ',' || ++p == end)
+        return -1;
+    if (*p == '\\') {
+        if (end - p < 3 || p[1] != '\r' || p[2] != '\n')
+            return -1;
+        for (p += 3; p != end && (*p == ' ' || *p == '\t');)
+            ++p;
+        if (p == end)
+            return -1;
+    }
+    return high << 4 | low;
+}
+
+// Reads a byte list such as "25,00,41,00" (readListByte over all of it; the
+// empty list has no bytes) into `bytes`. On a fault returns false with its
+// offset in `faultAt`; `bytes` then holds the bytes before it.
 bool parseHexList(std::string_view list, std::string& bytes, std::size_t* faultAt = nullptr);
 
 // Appends `bytes` as the list of a value line that already holds `column`
