@@ -237,8 +237,8 @@ LoadResult loadFile(const QString& path)
                 result.regedit4 += kCrLf;
             if (lineStart && !list.open)
                 startList(line, at, lineNumber, list);
-            // A list goes on while its lines end in "". One whose lines come
-            // in pieces is kept as it stands.
+            // A list goes on while its lines end in "\". One whose lines
+            // come in pieces is kept as it stands.
             if (list.open && reader.partial()) {
                 list.broken = true;
             } else if (list.open && (line.empty() || line.back() != '\\')) {
@@ -444,7 +444,8 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
             result.quoteState = quoteState;
             result.cut = reader.partial();
             result.whole = result.text;
-            joining = hexHeadOf(result.whole) &&
+            // A quoted value is a string, whatever its text looks like.
+            joining = quoteState == kQuotesKept && hexHeadOf(result.whole) &&
                       (reader.partial() || (!result.whole.empty() && result.whole.back() == '\\'));
             if (joining && !reader.partial())
                 result.whole.pop_back();
@@ -481,7 +482,9 @@ ValueView lookUpValue(FileKind kind, const QString& file, std::string_view secti
         if (lookup.found) {
             view.quoteState = lookup.quoteState;
             view.text = std::move(lookup.text);
-            view.toolTip = describeRegistryValue(lookup.whole, lookup.utf16Data);
+            view.toolTip = lookup.quoteState == kQuotesRemoved
+                               ? QString()
+                               : describeRegistryValue(lookup.whole, lookup.utf16Data);
         }
         if (lookup.examined)
             view.enabled = lookup.enabled;

@@ -36,11 +36,12 @@ struct LoadResult {
     // each UTF-16 code unit of its data, the list wrapped again.
     std::string regedit4;
     // Characters of that text that REGEDIT4 cannot hold: those that
-    // Windows-1252 lacks (shown as "?"), in the text's lines and in its
-    // hex(1), hex(2) and hex(7) data, and one for each such list that cannot
-    // be read (not hex, an odd byte count, a lone surrogate), which then
-    // stands as it was. With the 1-based file line of the first; 0 for none.
-    // While the count is not 0, the text must not be written anywhere.
+    // Windows-1252 lacks (shown as "?") in the text's lines and in its
+    // hex(1), hex(2) and hex(7) data, and one more for each such list that
+    // cannot be read (not hex, an odd byte count, half a surrogate pair, a
+    // line in pieces). Such a list stands as it was. With the 1-based file
+    // line of the first; 0 for none. While the count is not 0, the text must
+    // not be written anywhere.
     std::uint64_t unconvertible = 0;
     std::uint64_t firstUnconvertibleLine = 0;
     // Utf8 only for a file with the UTF-8 mark or valid UTF-8 beyond ASCII.
