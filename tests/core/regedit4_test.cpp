@@ -123,16 +123,14 @@ INSTANTIATE_TEST_SUITE_P(
                        "[HKEY_CURRENT_USER\\Software\\??]\r\n\"a\"=\"1\"\r\n", 2, 4},
         ConversionCase{"expand_sz_data_outside_code_page", u"\"P\"=hex(2):41,00,\\\r\n  a9,03,00,00\r\n",
                        "\"P\"=hex(2):41,00,\\\r\n  a9,03,00,00\r\n", 1, 5},
-        ConversionCase{"surrogate_pairs_in_name_and_multi_sz",
-                       u"\"x\"=\"1\"\r\n\"\U0001F600\"=\"x\"\r\n\"m\"=hex(7):3d,d8,00,de,00,00,00,00\r\n",
-                       "\"x\"=\"1\"\r\n\"?\"=\"x\"\r\n\"m\"=hex(7):3d,d8,00,de,00,00,00,00\r\n", 2, 5},
+        ConversionCase{"surrogate_pairs_in_multi_sz_and_name",
+                       u"\"x\"=\"1\"\r\n\"m\"=hex(7):3d,d8,00,de,00,00,00,00\r\n\"\U0001F600\"=\"x\"\r\n",
+                       "\"x\"=\"1\"\r\n\"m\"=hex(7):3d,d8,00,de,00,00,00,00\r\n\"?\"=\"x\"\r\n", 2, 5},
         ConversionCase{"odd_byte_count", u"\"o\"=hex(2):41,00,42\r\n", "\"o\"=hex(2):41,00,42\r\n", 1, 4},
         ConversionCase{"lone_surrogate", u"\"s\"=hex(1):00,d8,41,00,00,00\r\n", "\"s\"=hex(1):00,d8,41,00,00,00\r\n",
                        1, 4},
         ConversionCase{"digit_pair_not_hex_on_second_line", u"\"n\"=hex(7):41,00,\\\r\n  4g,00\r\n",
                        "\"n\"=hex(7):41,00,\\\r\n  4g,00\r\n", 1, 5},
-        ConversionCase{"first_of_several", u"\"ok\"=\"1\"\r\n\"c\"=\"日\"\r\n\"b\"=hex(2):41\r\n",
-                       "\"ok\"=\"1\"\r\n\"c\"=\"?\"\r\n\"b\"=hex(2):41\r\n", 2, 5},
         ConversionCase{"list_open_at_the_end", u"\"t\"=hex(2):41,00,\\\r\n", "\"t\"=hex(2):41,00,\\\r\n", 1, 4}),
     [](const testing::TestParamInfo<ConversionCase>& info) { return std::string(info.param.name); });
 
@@ -142,10 +140,8 @@ TEST(Describe, TypeAndDecodedData)
 {
     const std::tuple<std::string_view, bool, QString> cases[] = {
         {"dword:0000000a", false, "REG_DWORD: 10 (0x0000000a)"},
-        {"dword:ffffffff", true, "REG_DWORD: 4294967295 (0xffffffff)"},
         {"dword:12x", false, "REG_DWORD: Daten nicht lesbar"},
         {"hex(b):2a,00,00,00,00,00,00,01", false, "REG_QWORD: 72057594037927978 (0x010000000000002a)"},
-        {"hex(4):2a,00,00,00", false, "REG_DWORD: 42 (0x0000002a)"},
         {"hex(2):25,00,50,00,41,00,00,00", true, "REG_EXPAND_SZ: %PA"},
         {"hex(2):25,50,41,00", false, "REG_EXPAND_SZ: %PA"},
         {"hex(1):a9,03,00,00,62,00", true, QString::fromUtf8("REG_SZ: Ω")},
@@ -155,12 +151,9 @@ TEST(Describe, TypeAndDecodedData)
         {"hex(7):", false, "REG_MULTI_SZ: (leer)"},
         {"hex:01,02,03,04", false, "REG_BINARY: 4 Bytes"},
         {"hex(0):00", true, "REG_NONE: 1 Byte"},
-        {"hex(1f):", true, "hex(1f): 0 Bytes"},
         {"hex(2):41,00,42", true, "REG_EXPAND_SZ: Daten nicht lesbar"},
-        {"hex(7):4g", false, "REG_MULTI_SZ: Daten nicht lesbar"},
         {"hex:01,", false, "REG_BINARY: Daten nicht lesbar"},
         {"hex is short for hexadecimal", false, ""},
-        {"text", false, ""},
     };
     for (const auto& [value, utf16, description] : cases)
         EXPECT_EQ(describeRegistryValue(value, utf16), description) << value;
