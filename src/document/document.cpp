@@ -130,9 +130,12 @@ void finishList(std::string& text, const TextList& list, Unheld& unheld, std::st
     const char* const end = p + lines.size();
     std::uint64_t line = list.line;
     const char* counted = p;
+    // Asked in file order; a position before the last one asked keeps its line.
     auto lineAt = [&](const char* at) {
-        line += std::uint64_t(std::count(counted, at, '\n'));
-        counted = at;
+        if (at > counted) {
+            line += std::uint64_t(std::count(counted, at, '\n'));
+            counted = at;
+        }
         return line;
     };
     // A unit takes at least five characters ("xx,xx"), six but for the last.
@@ -157,7 +160,7 @@ void finishList(std::string& text, const TextList& list, Unheld& unheld, std::st
         const int low = readListByte(p, end);
         const int high = low < 0 || p == end ? -1 : readListByte(p, end);
         if (high < 0) {
-            lacking.add(1, lineAt(low < 0 ? p : unitAt));
+            lacking.add(1, lineAt(highAt ? highAt : low < 0 ? p : unitAt));
             stopped = true;
             continue;
         }
@@ -179,7 +182,7 @@ void finishList(std::string& text, const TextList& list, Unheld& unheld, std::st
             lacking.add(1, lineAt(unitAt));
         out[n++] = byte;
     }
-    if (highAt)
+    if (highAt && !stopped)
         lacking.add(1, lineAt(highAt));
     if (lacking.count > 0) {
         unheld.add(lacking.count, lacking.firstLine);

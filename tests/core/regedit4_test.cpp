@@ -129,6 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
         ConversionCase{"odd_byte_count", u"\"o\"=hex(2):41,00,42\r\n", "\"o\"=hex(2):41,00,42\r\n", 1, 4},
         ConversionCase{"lone_surrogate", u"\"s\"=hex(1):00,d8,41,00,00,00\r\n", "\"s\"=hex(1):00,d8,41,00,00,00\r\n",
                        1, 4},
+        ConversionCase{"half_pair_then_not_hex", u"\"h\"=hex(1):3d,d8,\\\r\n  4g,00\r\n",
+                       "\"h\"=hex(1):3d,d8,\\\r\n  4g,00\r\n", 1, 4},
         ConversionCase{"digit_pair_not_hex_on_second_line", u"\"n\"=hex(7):41,00,\\\r\n  4g,00\r\n",
                        "\"n\"=hex(7):41,00,\\\r\n  4g,00\r\n", 1, 5},
         ConversionCase{"list_open_at_the_end", u"\"t\"=hex(2):41,00,\\\r\n", "\"t\"=hex(2):41,00,\\\r\n", 1, 4}),
