@@ -23,11 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string regedit4;
     bool textLists = false;
     bool utf8 = true;
+    bool beyondAscii = false;
     const std::vector<std::string> lines = fuzz::linesOf(path);
     for (const std::string& line : lines) {
         if (line.size() >= 2 && line[0] == '[')
             sections.push_back(line.substr(1, line.size() - 2));
         utf8 = utf8 && isValidUtf8(line);
+        beyondAscii = beyondAscii || scanUtf8(line) == Utf8Scan::Utf8;
         if (!regedit4.empty()) {
             regedit4 += line + "\r\n";
             const std::optional<std::size_t> value = valueStartOf(line);
@@ -48,6 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(load.unconvertible == 0 || load.markerFound);
     if (!fuzz::isUtf16(bytes) && !textLists)
         FUZZ_CHECK(load.unconvertible == 0);
-    FUZZ_CHECK((load.codec == TextCodec::Utf8) == (utf8 && !fuzz::isUtf16(bytes)));
+    // Plain ASCII is Windows-1252 unless the UTF-8 mark says otherwise.
+    const bool utf8Mark = bytes.substr(0, 3) == "\xEF\xBB\xBF";
+    FUZZ_CHECK((load.codec == TextCodec::Utf8) == (utf8 && (beyondAscii || utf8Mark) && !fuzz::isUtf16(bytes)));
     return 0;
 }
