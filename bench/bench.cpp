@@ -167,6 +167,18 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
                        *loaded = {};
                        return ok;
                    }});
+    const QString beyond = files.utf16Wide;
+    ops.push_back({"load-utf16-wide", "load, UTF-16 beyond Windows-1252", beyond, Baseline::Scan, 2.0,
+                   [beyond, loaded] {
+                       *loaded = loadFile(beyond);
+                       return true;
+                   },
+                   {},
+                   [loaded] {
+                       const bool ok = loaded->markerFound && !loaded->sections.empty() && loaded->unconvertible > 0;
+                       *loaded = {};
+                       return ok;
+                   }});
     ops.push_back({"list-keys", "key listing, last section", reg, Baseline::Scan, 1.3, [reg, files] {
                        const KeyListing r = listKeys(reg, files.lastRegSection, FileKind::Registry);
                        return !r.failed && !r.keys.empty() && r.keys.back() == files.lastRegValue;
@@ -373,8 +385,8 @@ int runOne(const Options& options, int argc, char** argv)
         window = std::make_unique<Window>(options.data);
     }
     std::vector<Operation> ops = operations(files, window.get());
-    for (const char* kind : {"reg", "utf16", "ini"}) {
-        const QString file = std::string(kind) == "reg" ? files.regedit4 : std::string(kind) == "utf16" ? files.utf16 : files.ini;
+    for (const auto& [kind, file] : {std::pair{"reg", files.regedit4}, std::pair{"utf16", files.utf16},
+                                     std::pair{"wide", files.utf16Wide}, std::pair{"ini", files.ini}}) {
         ops.push_back({std::string("scan-") + kind, "baseline scan", file, Baseline::None, 0, baselineOf(Baseline::Scan, file)});
         ops.push_back({std::string("rewrite-") + kind, "baseline rewrite", file, Baseline::None, 0,
                        baselineOf(Baseline::Rewrite, file)});

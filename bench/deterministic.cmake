@@ -7,7 +7,7 @@ foreach(run a b)
     message(FATAL_ERROR "keyloom_gen failed")
   endif()
 endforeach()
-foreach(name export.reg export-utf16.reg profile.ini manifest.txt)
+foreach(name export.reg export-utf16.reg export-utf16-wide.reg profile.ini manifest.txt)
   execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${DIR}/a/${name} ${DIR}/b/${name}
                   RESULT_VARIABLE differ)
   if(differ)

@@ -1,7 +1,8 @@
 // Writes the benchmark files into a folder:
 //   keyloom_gen FOLDER SIZE_MB [SEED]
 // export.reg and profile.ini of about SIZE_MB megabytes each, export-utf16.reg
-// of twice that, and manifest.txt with the names the benchmarks look up.
+// and export-utf16-wide.reg of twice that, and manifest.txt with the names
+// the benchmarks look up.
 
 #include "bench/generator.h"
 

@@ -82,6 +82,15 @@ std::string guid(Random& random)
     return text;
 }
 
+// Characters beyond Windows-1252: Greek, Cyrillic, Polish, Japanese and a
+// character outside the Basic Multilingual Plane (a surrogate pair).
+constexpr std::array<std::u16string_view, 6> kWideWords = {u"\u0395\u03BB\u03BB\u03AC\u03B4\u03B1",
+                                                          u"\u041F\u0440\u0438\u043D\u0442\u0435\u0440",
+                                                          u"\u0141\u00F3d\u017A",
+                                                          u"\u65E5\u672C\u8A9E",
+                                                          u"Dru\u010Dba",
+                                                          u"\U0001F5A8 Drucker"};
+
 // Buffered output of one file; the UTF-16 form re-encodes each line.
 class Output {
 public:
@@ -110,12 +119,25 @@ public:
         if (buffer_.size() >= kFlushAt)
             flush();
     }
+    // A line of UTF-16 text as it stands (UTF-16 files only).
+    void line(std::u16string_view text)
+    {
+        for (const char16_t unit : text) {
+            buffer_.push_back(static_cast<char>(unit & 0xFF));
+            buffer_.push_back(static_cast<char>(unit >> 8));
+        }
+        buffer_.append("\r\0\n\0", 4);
+        written_ += 2 * text.size() + 4;
+        if (buffer_.size() >= kFlushAt)
+            flush();
+    }
     bool close()
     {
         flush();
         return file_.close() && ok_;
     }
-    // Bytes of 8-bit text so far (half the UTF-16 size).
+    // Bytes of 8-bit text so far (half the UTF-16 size), plus the bytes of
+    // the lines written as UTF-16 text.
     std::uint64_t written() const { return written_; }
 
 private:
@@ -150,15 +172,33 @@ void hexLines(const std::string& head, const std::vector<unsigned>& bytes, std::
     lines.push_back(std::move(line));
 }
 
-std::vector<unsigned> utf16Bytes(std::string_view text, bool multi)
+// The UTF-16LE bytes of text data as an export holds them, with the
+// terminating zero (two for a multi-string list).
+std::vector<unsigned> utf16Bytes(std::u16string_view text, bool multi)
 {
     std::vector<unsigned> bytes;
-    for (const char c : text) {
-        bytes.push_back(static_cast<unsigned char>(c));
-        bytes.push_back(0);
+    for (const char16_t unit : text) {
+        bytes.push_back(unit & 0xFF);
+        bytes.push_back(unit >> 8);
     }
     bytes.insert(bytes.end(), multi ? 4 : 2, 0);
     return bytes;
+}
+
+std::vector<unsigned> utf16Bytes(std::string_view text, bool multi)
+{
+    std::u16string units;
+    for (const char c : text)
+        units += fromWindows1252(static_cast<unsigned char>(c));
+    return utf16Bytes(units, multi);
+}
+
+std::u16string widen(std::string_view text)
+{
+    std::u16string units;
+    for (const char c : text)
+        units += fromWindows1252(static_cast<unsigned char>(c));
+    return units;
 }
 
 // The value lines of one registry key; `lastName` receives the name of the
@@ -267,6 +307,51 @@ bool generateRegistry(const GeneratedFiles& files, std::uint64_t bytes, Random& 
     return wide.close() && closedReg;
 }
 
+// A UTF-16 export of about `bytes` bytes whose key paths, value names,
+// strings and text data (hex(2), hex(7)) hold characters beyond Windows-1252
+// in about one case of ten: the load's worst case, every such character
+// counted and its hex lists decoded.
+bool generateWideExport(const QString& path, std::uint64_t bytes, Random& random)
+{
+    Output out;
+    if (!out.open(path, true))
+        return false;
+    out.line(std::u16string_view(u"Windows Registry Editor Version 5.00"));
+    out.line(std::u16string_view());
+    auto word = [&](unsigned widePercent) {
+        return random.chance(widePercent) ? std::u16string(random.pick(kWideWords)) : widen(random.pick(kWords));
+    };
+    while (out.written() < bytes) {
+        out.line(u"[HKEY_CURRENT_USER\\Software\\" + widen(random.pick(kVendors)) + u"\\" +
+                 widen(random.pick(kKeyNames)) + u" " + word(5) + u"]");
+        for (std::size_t v = random.below(9); v > 0; --v) {
+            const std::u16string head = u"\"" + widen(random.pick(kValueNames)) + u" " + word(5) + u"\"=";
+            const std::size_t kind = random.below(100);
+            std::vector<std::string> lines;
+            if (kind < 40) {
+                out.line(head + u"\"" + word(10) + u" " + widen(std::to_string(random.below(100000))) + u"\"");
+            } else if (kind < 60) {
+                out.line(head + widen("dword:" + hexByte(unsigned(random.next())) + hexByte(unsigned(random.next())) +
+                                      hexByte(unsigned(random.next())) + hexByte(unsigned(random.next()))));
+            } else if (kind < 75) {
+                std::vector<unsigned> data(4 + random.below(160));
+                for (unsigned& b : data)
+                    b = unsigned(random.next() & 0xFF);
+                hexLines("hex:", data, lines);
+            } else if (kind < 90) {
+                hexLines("hex(2):", utf16Bytes(u"%ProgramFiles%\\" + word(10) + u"\\app.exe", false), lines);
+            } else {
+                hexLines("hex(7):", utf16Bytes(word(10) + u'\0' + word(10), true), lines);
+            }
+            // The head goes before the first line of a hex value.
+            for (std::size_t i = 0; i < lines.size(); ++i)
+                out.line(i == 0 ? head + widen(lines[i]) : widen(lines[i]));
+        }
+        out.line(std::u16string_view());
+    }
+    return out.close();
+}
+
 bool generateIni(const QString& path, std::uint64_t bytes, Random& random, GeneratedFiles& out)
 {
     Output ini;
@@ -319,6 +404,7 @@ GeneratedFiles pathsIn(const QString& folder)
     const QDir dir(QFileInfo(folder).absoluteFilePath());
     files.regedit4 = dir.filePath(QStringLiteral("export.reg"));
     files.utf16 = dir.filePath(QStringLiteral("export-utf16.reg"));
+    files.utf16Wide = dir.filePath(QStringLiteral("export-utf16-wide.reg"));
     files.ini = dir.filePath(QStringLiteral("profile.ini"));
     return files;
 }
@@ -329,7 +415,8 @@ GeneratedFiles generateFiles(const QString& folder, std::uint64_t bytes, std::ui
 {
     GeneratedFiles files = pathsIn(folder);
     Random random(seed);
-    if (!generateRegistry(files, bytes, random, files) || !generateIni(files.ini, bytes, random, files))
+    if (!generateRegistry(files, bytes, random, files) || !generateIni(files.ini, bytes, random, files) ||
+        !generateWideExport(files.utf16Wide, 2 * bytes, random))
         return files;
     QFile manifest(QDir(folder).filePath(QStringLiteral("manifest.txt")));
     if (!manifest.open(QIODevice::WriteOnly | QIODevice::Truncate))

@@ -1,7 +1,8 @@
 #pragma once
 // Realistic large test files for the benchmarks: a REGEDIT4 registry export,
-// the same content as a UTF-16LE export with byte-order mark, and an INI
-// file. The same seed and size always give the same bytes.
+// the same content as a UTF-16LE export with byte-order mark, a UTF-16LE
+// export with characters beyond Windows-1252, and an INI file. The same seed
+// and size always give the same bytes.
 
 #include <QString>
 #include <cstdint>
@@ -14,6 +15,7 @@ namespace keyloom::bench {
 struct GeneratedFiles {
     QString regedit4;  // export.reg, CR LF, Windows-1252 bytes above 0x7F
     QString utf16;     // export-utf16.reg, twice the size of export.reg
+    QString utf16Wide; // export-utf16-wide.reg, as large, beyond what REGEDIT4 can hold
     QString ini;       // profile.ini
     std::string lastRegSection;  // key path without the brackets
     std::string lastRegValue;    // value name without its quotes
@@ -22,7 +24,7 @@ struct GeneratedFiles {
     bool ok = false;
 };
 
-// Writes the three files into `folder` (which must exist), export.reg and
+// Writes the four files into `folder` (which must exist), export.reg and
 // profile.ini each about `bytes` long, and a manifest.txt naming what
 // GeneratedFiles names. Existing files of those names are overwritten.
 GeneratedFiles generateFiles(const QString& folder, std::uint64_t bytes, std::uint64_t seed);

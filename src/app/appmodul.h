@@ -29,6 +29,10 @@ struct AppModul {
     // The file the waiting REGEDIT4 text was made from, so that it is never
     // written into any other file.
     QString Text2Source;
+    // Characters of the waiting text that REGEDIT4 cannot hold, and the file
+    // line of the first: while there are any, the text is never written.
+    std::uint64_t Text2Unconvertible = 0;
+    std::uint64_t Text2FirstUnconvertibleLine = 0;
     // Encoding of the loaded file's text, for showing it and for writing what
     // the user typed.
     TextCodec Codec = TextCodec::Utf8;

@@ -2,11 +2,13 @@
 
 #include "app/appmodul.h"
 #include "app/commands.h"
+#include "document/regvalue.h"
 #include "platform/lines.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 namespace keyloom {
@@ -69,6 +71,128 @@ Utf8Scan scanUtf8Piece(std::string_view piece, bool partial, std::string& carry)
     return scanUtf8(piece);
 }
 
+// Characters that REGEDIT4 cannot hold, with the line of the first.
+struct Unheld {
+    std::uint64_t count = 0;
+    std::uint64_t firstLine = 0;
+    void add(std::uint64_t n, std::uint64_t line)
+    {
+        count += n;
+        if (firstLine == 0 || line < firstLine)
+            firstLine = line;
+    }
+};
+
+// A hex(1), hex(2) or hex(7) value of the REGEDIT4 text being built. Its
+// lines go into the text as they stand; once the last one is in, they are
+// replaced by the value re-encoded, or stay when it cannot be.
+struct TextList {
+    bool open = false;
+    bool broken = false;         // a line of it came in pieces
+    std::size_t start = 0;       // where its first line begins in the text
+    std::size_t headLength = 0;  // that line up to the list
+    std::uint64_t line = 0;      // the file line of its first line
+};
+
+// Opens `list` when `line`, at `at` in the text, begins a value whose data
+// are text: in a UTF-16 export those are UTF-16 code units.
+void startList(std::string_view line, std::size_t at, std::uint64_t lineNumber, TextList& list)
+{
+    if (line.empty() || (line.front() != '"' && line.front() != '@'))
+        return;
+    const std::optional<std::size_t> value = valueStartOf(line);
+    // Most values are strings or numbers: only "hex" is worth a closer look.
+    if (!value || (line.substr(*value, 1) != "h" && line.substr(*value, 1) != "H"))
+        return;
+    const std::optional<HexHead> head = hexHeadOf(line.substr(*value));
+    if (head && (head->type == kRegSz || head->type == kRegExpandSz || head->type == kRegMultiSz))
+        list = TextList{true, false, at, *value + head->listStart, lineNumber};
+}
+
+// Replaces the lines of `list`, which end `text`, by the value in REGEDIT4:
+// each UTF-16LE code unit of the data becomes the Windows-1252 byte of its
+// character (a zero unit a zero byte), and the list is wrapped again. A list
+// that holds a character the code page lacks stays as it stands, and each
+// such character goes into `unheld`; so does one that cannot be read (not
+// hex, half a unit, half a surrogate pair), counting once more for that.
+// `recoded` is room reused from one list to the next.
+void finishList(std::string& text, const TextList& list, Unheld& unheld, std::string& recoded)
+{
+    if (list.broken) {
+        unheld.add(1, list.line);
+        return;
+    }
+    // The list as it stands: every line with CR LF, all but the last
+    // continued with "\".
+    const std::size_t listAt = list.start + list.headLength;
+    const std::string_view lines = std::string_view(text).substr(listAt, text.size() - listAt - kCrLf.size());
+    const char* p = lines.data();
+    const char* const end = p + lines.size();
+    std::uint64_t line = list.line;
+    const char* counted = p;
+    // Asked in file order; a position before the last one asked keeps its line.
+    auto lineAt = [&](const char* at) {
+        if (at > counted) {
+            line += std::uint64_t(std::count(counted, at, '\n'));
+            counted = at;
+        }
+        return line;
+    };
+    // A unit takes at least five characters ("xx,xx"), six but for the last.
+    recoded.resize(lines.size() / 6 + 1);
+    char* const out = recoded.data();
+    std::size_t n = 0;
+    Unheld lacking;
+    const char* highAt = nullptr;  // the first half of a surrogate pair
+    bool stopped = false;
+    while (p != end && !stopped) {
+        const char* const unitAt = p;
+        // Most units are a Latin letter, "xx,00," with more on the same line.
+        if (end - p > 6 && std::memcmp(p + 2, ",00,", 4) == 0 && p[6] != '\\') {
+            const int high = kHexDigitValue[static_cast<unsigned char>(p[0])];
+            const int low = kHexDigitValue[static_cast<unsigned char>(p[1])];
+            if ((high | low) >= 0 && (high < 8 || high >= 0xA)) {
+                out[n++] = static_cast<char>(high << 4 | low);
+                p += 6;
+                continue;
+            }
+        }
+        const int low = readListByte(p, end);
+        const int high = low < 0 || p == end ? -1 : readListByte(p, end);
+        if (high < 0) {
+            lacking.add(1, lineAt(highAt ? highAt : low < 0 ? p : unitAt));
+            stopped = true;
+            continue;
+        }
+        const auto unit = char16_t(low | high << 8);
+        if (highAt || (unit >= 0xD800 && unit <= 0xDFFF)) {
+            // A pair is one character the code page lacks; a lone half is
+            // no character at all, and the rest cannot be read.
+            if (!highAt && unit <= 0xDBFF) {
+                highAt = unitAt;
+                continue;
+            }
+            lacking.add(1, lineAt(highAt ? highAt : unitAt));
+            stopped = !highAt || unit < 0xDC00 || unit > 0xDFFF;
+            highAt = nullptr;
+            continue;
+        }
+        const char byte = unit < 0x80 ? static_cast<char>(unit) : toWindows1252(unit);
+        if (byte == '?' && unit != u'?')
+            lacking.add(1, lineAt(unitAt));
+        out[n++] = byte;
+    }
+    if (highAt && !stopped)
+        lacking.add(1, lineAt(highAt));
+    if (lacking.count > 0) {
+        unheld.add(lacking.count, lacking.firstLine);
+        return;
+    }
+    text.resize(listAt);
+    appendWrappedHexList(text, list.headLength, std::string_view(recoded).substr(0, n));
+    text += kCrLf;
+}
+
 }  // namespace
 
 FileKind fileKindOf(const QString& path)
@@ -84,12 +208,22 @@ LoadResult loadFile(const QString& path)
     Utf8Scan text = Utf8Scan::Ascii;
     std::string utf8Carry;
     bool inMarkerLine = false;
+    std::uint64_t lineNumber = 0;
+    // What the text cannot hold: the reader counts the characters of its
+    // lines that the code page lacks, the lists those of their data.
+    std::uint64_t unmappedBefore = 0;
+    std::uint64_t firstUnmappedLine = 0;
+    Unheld inLists;
+    TextList list;
+    std::string recoded;
     std::string_view line;
     while (reader.next(line)) {
         // A line longer than the reader's bound arrives in pieces; only its
         // first piece is a line start. A header that long gives an entry of
         // its first piece, which names no section the listing can find.
         const bool lineStart = !reader.continuation();
+        if (lineStart)
+            ++lineNumber;
         if (lineStart && !line.empty() && line.front() == '[' && line.size() >= 2)
             result.sections.emplace_back(line.substr(1, line.size() - 2));
         // Line ends are ASCII and never split a multi-byte sequence, so the
@@ -100,9 +234,22 @@ LoadResult loadFile(const QString& path)
                 text = piece;
         }
         if (!result.regedit4.empty() && !(inMarkerLine && !lineStart)) {
+            const std::size_t at = result.regedit4.size();
             result.regedit4 += line;
             if (!reader.partial())
                 result.regedit4 += kCrLf;
+            if (lineStart && !list.open)
+                startList(line, at, lineNumber, list);
+            // A list goes on while its lines end in "\". One whose lines
+            // come in pieces is kept as it stands.
+            if (list.open && reader.partial()) {
+                list.broken = true;
+            } else if (list.open && (line.empty() || line.back() != '\\')) {
+                finishList(result.regedit4, list, inLists, recoded);
+                list.open = false;
+            }
+            if (firstUnmappedLine == 0 && reader.unmapped() != unmappedBefore)
+                firstUnmappedLine = lineNumber;
         }
         // Tested after the append, so a second marker line is appended first
         // and then dropped with everything before it.
@@ -116,8 +263,25 @@ LoadResult loadFile(const QString& path)
                     result.regedit4.reserve(textCapacityFor(path, reader.encoding()));
                 result.markerFound = true;
                 result.regedit4.assign("REGEDIT4\r\n");
+                list = {};
+                inLists = {};
+                firstUnmappedLine = 0;
             }
         }
+        if (inMarkerLine)
+            unmappedBefore = reader.unmapped();
+    }
+    // A list still open at the end lacks its last line.
+    if (list.open) {
+        list.broken = true;
+        finishList(result.regedit4, list, inLists, recoded);
+    }
+    if (result.markerFound) {
+        Unheld unheld = inLists;
+        if (reader.unmapped() != unmappedBefore)
+            unheld.add(reader.unmapped() - unmappedBefore, firstUnmappedLine);
+        result.unconvertible = unheld.count;
+        result.firstUnconvertibleLine = unheld.firstLine;
     }
     // A marker late in an 8-bit file leaves most of that room unused.
     if (result.regedit4.capacity() > 2 * result.regedit4.size() + 4096)
@@ -235,8 +399,25 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
     // "@" can match, which finds the default value's "@=" line.
     const std::string shortPrefix = std::string(entry) + '=';
     bool inSection = false;
+    bool firstLine = true;
+    bool joining = false;  // the hex value found goes on in the next piece or line
     std::string_view line;
     while (reader.next(line)) {
+        if (firstLine) {
+            firstLine = false;
+            const bool utf16 = reader.encoding() == Encoding::Utf16LE || reader.encoding() == Encoding::Utf16BE;
+            const std::string_view head = line.substr(line.substr(0, 2) == "\xFF\xFE" ? 2 : 0);
+            result.utf16Data = utf16 || head.substr(0, 23) == "Windows Registry Editor";
+        }
+        if (joining) {
+            std::string_view more = line;
+            if (!reader.continuation())
+                more.remove_prefix(std::min(more.find_first_not_of(" \t"), more.size()));
+            result.whole += more;
+            joining = reader.partial() || (!result.whole.empty() && result.whole.back() == '\\');
+            if (joining && !reader.partial())
+                result.whole.pop_back();
+        }
         // Only the first piece of a line longer than the reader's bound is
         // looked at; a value cut there is shown but cannot be edited.
         if (reader.continuation() || line.empty())
@@ -266,6 +447,12 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
             result.text = std::move(value);
             result.quoteState = quoteState;
             result.cut = reader.partial();
+            result.whole = result.text;
+            // A quoted value is a string, whatever its text looks like.
+            joining = quoteState == kQuotesKept && hexHeadOf(result.whole) &&
+                      (reader.partial() || (!result.whole.empty() && result.whole.back() == '\\'));
+            if (joining && !reader.partial())
+                result.whole.pop_back();
             // Later lines of this occurrence are skipped; a later occurrence
             // of the same header is examined again.
             inSection = false;
@@ -291,6 +478,7 @@ ValueView lookUpValue(FileKind kind, const QString& file, std::string_view secti
         const bool full = value.size() + 1 == std::size_t(Commands::kProfileBufferSize);
         view.text = std::move(value);
         view.enabled = !full || !Commands::ProfileValueIsCut(label, key, file);
+        view.toolTip = QString();
         break;
     }
     case FileKind::Registry: {
@@ -298,6 +486,9 @@ ValueView lookUpValue(FileKind kind, const QString& file, std::string_view secti
         if (lookup.found) {
             view.quoteState = lookup.quoteState;
             view.text = std::move(lookup.text);
+            view.toolTip = lookup.quoteState == kQuotesRemoved
+                               ? QString()
+                               : describeRegistryValue(lookup.whole, lookup.utf16Data);
         }
         if (lookup.examined)
             view.enabled = lookup.enabled;

@@ -31,8 +31,19 @@ struct LoadResult {
     // Some line began with the export marker FF FE "Windows".
     bool markerFound = false;
     // "REGEDIT4" CR LF, then every line after the last marker line, each with
-    // CR LF; empty when there was no marker.
+    // CR LF; empty when there was no marker. The lines of a hex(1), hex(2) or
+    // hex(7) value are the same value in REGEDIT4: one Windows-1252 byte for
+    // each UTF-16 code unit of its data, the list wrapped again.
     std::string regedit4;
+    // Characters of that text that REGEDIT4 cannot hold: those that
+    // Windows-1252 lacks (shown as "?") in the text's lines and in its
+    // hex(1), hex(2) and hex(7) data, and one more for each such list that
+    // cannot be read (not hex, an odd byte count, half a surrogate pair, a
+    // line in pieces). Such a list stands as it was. With the 1-based file
+    // line of the first; 0 for none. While the count is not 0, the text must
+    // not be written anywhere.
+    std::uint64_t unconvertible = 0;
+    std::uint64_t firstUnconvertibleLine = 0;
     // Utf8 only for a file with the UTF-8 mark or valid UTF-8 beyond ASCII.
     TextCodec codec = TextCodec::Utf8;
     bool opened = false;
@@ -76,6 +87,14 @@ struct RegistryLookup {
     bool cut = false;
     bool examined = false;       // some line of the section was examined: enabled is valid
     bool enabled = true;         // false when the box's text began with "hex", or was cut, after the last examined line
+    // `text` with the continuation lines of a hex value joined to it (each
+    // "\" at a line's end and the next line's leading blanks removed); the
+    // same as `text` for every other value.
+    std::string whole;
+    // The file's hex(1), hex(2) and hex(7) data are UTF-16 code units: it is
+    // a UTF-16 file, or its first line names the UTF-16 export form
+    // ("Windows Registry Editor Version 5.00") rather than REGEDIT4.
+    bool utf16Data = false;
 };
 
 // Looks `entry` up in every occurrence of `section` of the registry export
@@ -91,6 +110,9 @@ struct ValueView {
     std::optional<std::int16_t> quoteState;
     std::optional<std::string> text;
     std::optional<bool> enabled;
+    // What the value holds, for the box's tooltip (describeRegistryValue);
+    // empty for a value shown as it is.
+    std::optional<QString> toolTip;
     // The lookup stopped at a failure: the apply button keeps its state.
     bool failed = false;
 };

@@ -1,5 +1,6 @@
 #include "filecommands/convert.h"
 
+#include "app/commands.h"
 #include "platform/fileio.h"
 
 #include <QSaveFile>
@@ -23,6 +24,18 @@ bool writeConversion(const QString& file, std::string_view text)
         || out.write("\r\n", 2) != 2 || out.error() != QFileDevice::NoError)
         return false;
     return !fileFaultHit(FileOp::Rename) && out.commit();
+}
+
+QString unconvertibleNote(const QString& file, std::uint64_t count, std::uint64_t firstLine)
+{
+    const QString name = Commands::FileNamePart(file);
+    if (count == 1)
+        return QStringLiteral("Die Datei '%1' enthält 1 Zeichen, das im REGEDIT4-Format nicht darstellbar ist (in "
+                              "Zeile %2). Die Datei bleibt unverändert.")
+            .arg(name, QString::number(firstLine));
+    return QStringLiteral("Die Datei '%1' enthält %2 Zeichen, die im REGEDIT4-Format nicht darstellbar sind (erstes "
+                          "in Zeile %3). Die Datei bleibt unverändert.")
+        .arg(name, QString::number(count), QString::number(firstLine));
 }
 
 }  // namespace keyloom

@@ -82,7 +82,10 @@ void LineReader::decodeUtf16(const char* data, std::size_t size)
             return;
         }
         pendingHighSurrogate_ = unit >= 0xD800 && unit <= 0xDBFF;
-        out[w++] = toWindows1252(unit);
+        const char byte = toWindows1252(unit);
+        if (byte == '?' && unit != u'?') [[unlikely]]
+            unmappedAt_.push_back(dropped_ + w);
+        out[w++] = byte;
     };
     std::size_t i = 0;
     if (!pendingByte_.empty() && size > 0) {
@@ -137,6 +140,10 @@ bool LineReader::fill()
     // Drop consumed bytes before appending, so the buffer holds one block
     // plus at most the line in progress.
     if (pos_ > 0) {
+        dropped_ += pos_;
+        const auto gone = std::lower_bound(unmappedAt_.begin(), unmappedAt_.end(), dropped_);
+        unmappedDropped_ += std::uint64_t(gone - unmappedAt_.begin());
+        unmappedAt_.erase(unmappedAt_.begin(), gone);
         buffer_.erase(0, pos_);
         base_ += std::int64_t(pos_);
         if (!folds_.empty() && folds_.front() <= base_) {

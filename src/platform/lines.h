@@ -14,6 +14,7 @@
 #include "platform/fileio.h"
 
 #include <QString>
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -61,6 +62,13 @@ public:
     // The bytes last returned continue the line of the previous piece, so
     // they are not the start of a line.
     bool continuation() const { return continuation_; }
+    // UTF-16 files: how many characters the code page lacks (each delivered
+    // as one '?') lie in the lines and pieces returned so far.
+    std::uint64_t unmapped() const
+    {
+        const auto returned = std::lower_bound(unmappedAt_.begin(), unmappedAt_.end(), dropped_ + pos_);
+        return unmappedDropped_ + std::uint64_t(returned - unmappedAt_.begin());
+    }
 
     // Where the line (or piece) last returned by next() lies in the file:
     // offsets into the bytes on disk, byte-order mark included and UTF-16
@@ -96,6 +104,11 @@ private:
     std::vector<char> raw_;       // undecoded bytes of a UTF-16 file
     std::string pendingByte_;     // odd byte of a UTF-16 unit split by a read
     bool pendingHighSurrogate_ = false;
+    // Where the '?' of characters the code page lacks stand, counted from
+    // the first decoded byte, for those not yet dropped from buffer_.
+    std::vector<std::uint64_t> unmappedAt_;
+    std::uint64_t unmappedDropped_ = 0;  // such '?' dropped from buffer_ before
+    std::uint64_t dropped_ = 0;          // bytes dropped from the front of buffer_
     std::string buffer_;          // decoded bytes; lines are views into it
     std::size_t pos_ = 0;         // start of the next line in buffer_
     std::size_t lineStart_ = 0;   // of the line last returned, in buffer_

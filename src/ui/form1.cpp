@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QTextDocument>
 #include <QValidator>
 
 #include <cmath>
@@ -77,6 +78,16 @@ public:
         return Acceptable;
     }
 };
+
+// A tooltip shows text that looks like markup as rich text; a value's
+// description is shown as it stands.
+QString plainToolTip(const QString& text)
+{
+    if (!Qt::mightBeRichText(text))
+        return text;
+    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped().replace(QLatin1Char('\n'), "<br>") +
+           QStringLiteral("</p>");
+}
 
 }  // namespace
 
@@ -418,6 +429,12 @@ void Form1::mnuConvert_Click()
         MessageBox::inform(this, app_.AppTitle, nothingToConvertNote(app_.CurrentFile));
         return;
     }
+    if (app_.Text2Unconvertible > 0) {
+        MessageBox::inform(this, app_.AppTitle,
+                           unconvertibleNote(app_.CurrentFile, app_.Text2Unconvertible,
+                                             app_.Text2FirstUnconvertibleLine));
+        return;
+    }
     if (MessageBox::ask(this, app_.AppTitle, convertQuestion(app_.CurrentFile)) == MessageBox::No)
         return;
     if (!writeConversion(app_.CurrentFile, Text2->bytes()))
@@ -451,6 +468,8 @@ void Form1::File1_Click()
     if (loaded.markerFound) {
         Text2->setBytes(std::move(loaded.regedit4));
         app_.Text2Source = app_.CurrentFile;
+        app_.Text2Unconvertible = loaded.unconvertible;
+        app_.Text2FirstUnconvertibleLine = loaded.firstUnconvertibleLine;
         caption += QLatin1Char('*');
     }
     setWindowTitle(caption);
@@ -483,6 +502,8 @@ void Form1::List2_Click()
         app_.QuoteState = *view.quoteState;
     if (view.text)
         Text1->setText(decode(*view.text));
+    if (view.toolTip)
+        Text1->setToolTip(plainToolTip(*view.toolTip));
     if (view.enabled)
         Text1->setEnabled(*view.enabled);
     if (view.failed)
@@ -499,12 +520,17 @@ void Form1::Command1_Click()
     if (applying_)
         return;
     const QString file = app_.CurrentFile;
+    const bool pending = app_.ConvertPending == 1 && app_.Text2Source == file;
+    // The apply would write the waiting text as the file's new content.
+    if (pending && app_.Text2Unconvertible > 0) {
+        tell(unconvertibleNote(file, app_.Text2Unconvertible, app_.Text2FirstUnconvertibleLine));
+        return;
+    }
     if (!canEncode(Text1->text(), app_.Codec)) {
         tell(unencodableValueNote(file));
         return;
     }
     applying_ = true;
-    const bool pending = app_.ConvertPending == 1 && app_.Text2Source == file;
     const EditResult result = applyValue(
         fileKindOf(file), file, pending ? &Text2->bytes() : nullptr, [] { QCoreApplication::processEvents(); },
         [this] {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace keyloom {
@@ -15,10 +16,12 @@ namespace {
 
 using test::linesOf;
 
-// A piece of text and the Windows-1252 bytes the reader makes of it.
+// A piece of text, the Windows-1252 bytes the reader makes of it, and how
+// many characters the code page lacks it holds.
 struct Piece {
     std::u16string text;
     std::string bytes;
+    std::uint64_t unmapped = 0;
 };
 
 const std::vector<Piece>& pieces()
@@ -27,11 +30,12 @@ const std::vector<Piece>& pieces()
         {u"\"InstallPath\"=\"C:\\\\Program Files\"", "\"InstallPath\"=\"C:\\\\Program Files\""},
         {u"M\u00FCller", "M\xFCller"},
         {u"\u20AC", "\x80"},
-        {u"\U0001F600", "?"},            // a surrogate pair is one character
-        {u"\u4E2D", "?"},
-        {u"\xD800" u"a", "?a"},           // a high surrogate without its partner
-        {u"\xDC00", "?"},                 // a low surrogate alone
-        {u"\xD800\xD800\xDC00", "??"},    // the second high surrogate pairs up
+        {u"\U0001F600", "?", 1},            // a surrogate pair is one character
+        {u"\u4E2D", "?", 1},
+        {u"\xD800" u"a", "?a", 1},           // a high surrogate without its partner
+        {u"\xDC00", "?", 1},                 // a low surrogate alone
+        {u"\xD800\xD800\xDC00", "??", 2},    // the second high surrogate pairs up
+        {u"?", "?"},
         {u"x", "x"},
         {u"abcdefghijklmnopqrstuvwxyz0123456789", "abcdefghijklmnopqrstuvwxyz0123456789"},
     };
@@ -41,6 +45,7 @@ const std::vector<Piece>& pieces()
 struct Document {
     std::string file;                 // bytes on disk
     std::vector<std::string> lines;   // as the reader delivers them
+    std::vector<std::uint64_t> unmapped;  // characters the code page lacks, line by line
 };
 
 // About `units` UTF-16 units of lines made of pieces, chosen by a fixed
@@ -51,7 +56,9 @@ Document makeDocument(std::size_t units, std::size_t padding, bool bigEndian, bo
     Document doc;
     // Only the little-endian mark stands for the export marker's "ÿþ".
     doc.lines = {std::string(bigEndian ? "" : "\xFF\xFE") + "Windows Registry Editor Version 5.00"};
+    doc.unmapped = {0};
     std::string line(padding, 'p');
+    std::uint64_t unmapped = 0;
     std::uint32_t state = 12345;
     while (text.size() < units) {
         state = state * 1103515245u + 12345u;
@@ -60,13 +67,17 @@ Document makeDocument(std::size_t units, std::size_t padding, bool bigEndian, bo
             // Line ends of all three kinds.
             text += pick == pieces().size() ? u"\r\n" : u"\n";
             doc.lines.push_back(line);
+            doc.unmapped.push_back(unmapped);
             line.clear();
+            unmapped = 0;
             continue;
         }
         text += pieces()[pick].text;
         line += pieces()[pick].bytes;
+        unmapped += pieces()[pick].unmapped;
     }
     doc.lines.push_back(line);
+    doc.unmapped.push_back(unmapped);
     doc.file = test::utf16(text, !bigEndian);
     if (oddByteAtEnd)
         doc.file.push_back('A');  // half a unit, which is dropped
@@ -94,6 +105,14 @@ TEST_P(Utf16Reading, SameLinesFromFileAndMemory)
     EXPECT_FALSE(file.failed());
     LineReader memory(LineReader::FromMemory{}, doc.file);
     EXPECT_EQ(linesOf(memory), doc.lines);
+    // Each line's characters that the code page lacks, wherever the read
+    // blocks end.
+    LineReader counted(dir.path("export.reg"));
+    std::vector<std::uint64_t> unmapped;
+    std::uint64_t before = 0;
+    for (std::string_view line; counted.next(line);)
+        unmapped.push_back(counted.unmapped() - std::exchange(before, counted.unmapped()));
+    EXPECT_EQ(unmapped, doc.unmapped);
 }
 
 // Every ASCII byte of a line maps to its own unit on disk, past surrogate

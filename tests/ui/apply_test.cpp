@@ -25,6 +25,7 @@ private slots:
     void pendingExportWrittenOnceThenCopied();
     void secondClickDuringApplyDoesNothing();
     void utf16OnDiskWithoutPendingTextIsRefused();
+    void pendingTextThatRegedit4CannotHoldIsNotWritten();
     void failedIniWriteKeepsButtonEnabled();
     void valueBoxRefusesLineBreaks();
 };
@@ -200,6 +201,27 @@ void ApplyTest::utf16OnDiskWithoutPendingTextIsRefused()
     QTest::mouseClick(form.Command1, Qt::LeftButton);
     QCOMPARE(test::readFile(file), bytes);
     QVERIFY(form.Command1->isEnabled());
+}
+
+void ApplyTest::pendingTextThatRegedit4CannotHoldIsNotWritten()
+{
+    QTemporaryDir dir;
+    const QByteArray bytes = test::utf16le(
+        QString::fromUtf8("Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"V\"=\"1\"\r\n\"W\"=\"Ω\"\r\n"));
+    const QString file = test::writeFile(dir, "e.reg", bytes);
+    AppModul app;
+    Form1 form(app);
+    test::clickFile(form, dir, "e.reg");
+    form.Text1->setText("2");
+    MessageBox::setNextAnswer(MessageBox::Yes);
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(MessageBox::lastQuestion(),
+             QString::fromUtf8("Die Datei 'e.reg' enthält 1 Zeichen, das im REGEDIT4-Format nicht darstellbar ist (in "
+                               "Zeile 5). Die Datei bleibt unverändert."));
+    QCOMPARE(test::readFile(file), bytes);
+    QVERIFY(!QFile::exists(dir.filePath("e.re_")));
+    QVERIFY(form.Command1->isEnabled());
+    QCOMPARE(app.ConvertPending, std::int16_t(1));
 }
 
 void ApplyTest::failedIniWriteKeepsButtonEnabled()

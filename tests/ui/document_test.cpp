@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QtTest>
 
 using namespace keyloom;
@@ -37,6 +39,8 @@ private slots:
     void encodingsShowUmlauts();
     void lookupOfLoneQuoteKeepsText();
     void longValuesAreNeverCutOnApply();
+    void valueBoxToolTipDecodesTheValue_data();
+    void valueBoxToolTipDecodesTheValue();
 };
 
 void DocumentTest::iniFileShowsFirstSectionKeyAndValue()
@@ -212,6 +216,49 @@ void DocumentTest::longValuesAreNeverCutOnApply()
     form.Text1->setText(form.Text1->text() + "x");
     form.Command1_Click();
     QCOMPARE(test::readFile(reg), QByteArray("[K]\r\n\"V\"=\"" + regLong + "x\"\r\n"));
+}
+
+void DocumentTest::valueBoxToolTipDecodesTheValue_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<QString>("toolTip");
+    const QByteArray regedit4 = "REGEDIT4\r\n\r\n[K]\r\n\"S\"=\"x\"\r\n\"D\"=dword:0000000a\r\n"
+                                "\"P\"=hex(2):25,50,\\\r\n  41,00\r\n\"M\"=hex(7):61,00,62,00,00\r\n\"B\"=hex:01,\\\r\n  02\r\n\"T\"=\"hex:01\"\r\n";
+    const QByteArray export5 = test::utf16le(QString::fromUtf8(
+        "Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"P\"=hex(2):25,00,50,00,\\\r\n  a9,03,00,00\r\n"));
+    QTest::newRow("string") << regedit4 << 0 << true << "";
+    QTest::newRow("dword_editable") << regedit4 << 1 << true << "REG_DWORD: 10 (0x0000000a)";
+    QTest::newRow("expand_sz_8_bit") << regedit4 << 2 << false << "REG_EXPAND_SZ: %PA";
+    QTest::newRow("binary") << regedit4 << 4 << false << "REG_BINARY: 2 Bytes";
+    QTest::newRow("string_looking_like_hex") << regedit4 << 5 << false << "";
+    QTest::newRow("expand_sz_utf16") << export5 << 0 << false << QString::fromUtf8("REG_EXPAND_SZ: %PΩ");
+}
+
+void DocumentTest::valueBoxToolTipDecodesTheValue()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, row);
+    QFETCH(bool, enabled);
+    QFETCH(QString, toolTip);
+    QTemporaryDir dir;
+    test::writeFile(dir, "v.reg", file);
+    test::writeFile(dir, "w.ini", "[A]\r\nk=v\r\n");
+    AppModul app;
+    Form1 form(app);
+    test::clickFile(form, dir, "v.reg");
+    test::clickRow(form.List2, row);
+    QCOMPARE(form.Text1->isEnabled(), enabled);
+    QCOMPARE(form.Text1->toolTip(), toolTip);
+    // A disabled box shows it too, on the mouse resting over it.
+    form.show();
+    QHelpEvent rest(QEvent::ToolTip, QPoint(5, 5), form.Text1->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(form.Text1, &rest);
+    QCOMPARE(QToolTip::text(), toolTip);
+    // An INI value says nothing more than its text.
+    test::clickFile(form, dir, "w.ini");
+    QCOMPARE(form.Text1->toolTip(), QString());
 }
 
 QTEST_MAIN(DocumentTest)

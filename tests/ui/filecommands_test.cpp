@@ -32,6 +32,7 @@ private slots:
     void convertAfterYes();
     void convertAfterNoChangesNothing();
     void convertOnlyTheFileTheTextWasMadeFrom();
+    void convertRefusedForCharactersRegedit4CannotHold();
     void spaceInsertionReloads_data();
     void spaceInsertionReloads();
     void spaceInsertionRefusesUtf16();
@@ -137,6 +138,26 @@ void FileCommandsTest::convertOnlyTheFileTheTextWasMadeFrom()
     form.mnuConvert->trigger();
     QCOMPARE(test::readFile(other), QByteArray("REGEDIT4\r\n[Mine]\r\n"));
     QVERIFY(MessageBox::lastQuestion().contains("nichts zu konvertieren"));
+}
+
+void FileCommandsTest::convertRefusedForCharactersRegedit4CannotHold()
+{
+    QTemporaryDir dir;
+    const QByteArray bytes = test::utf16le(QString::fromUtf8(
+        "Windows Registry Editor Version 5.00\r\n\r\n[K\\日本]\r\n\"V\"=\"Ω\"\r\n\"P\"=hex(2):41,00,00,00\r\n"));
+    const QString file = test::writeFile(dir, "hkcu.reg", bytes);
+    AppModul app;
+    app.AppTitle = "Quorrel Keyloom";
+    Form1 form(app);
+    test::clickFile(form, dir, "hkcu.reg");
+    MessageBox::setNextAnswer(MessageBox::Yes);
+    form.mnuConvert->trigger();
+    QCOMPARE(MessageBox::lastQuestion(),
+             QString::fromUtf8("Die Datei 'hkcu.reg' enthält 3 Zeichen, die im REGEDIT4-Format nicht darstellbar sind "
+                               "(erstes in Zeile 3). Die Datei bleibt unverändert."));
+    QCOMPARE(test::readFile(file), bytes);
+    QCOMPARE(form.windowTitle(), QString("Quorrel Keyloom - hkcu.reg*"));
+    QCOMPARE(app.ConvertPending, std::int16_t(1));
 }
 
 void FileCommandsTest::spaceInsertionReloads_data()
