@@ -155,6 +155,7 @@ struct Found {
     std::string key;
     std::string value;
     std::int16_t quoteState = kQuotesKept;
+    QString decoded;  // what the value box's tooltip says of it; empty for plain text
 };
 
 std::optional<Found> findValue(Document& doc, const QString& section, const QString& key)
@@ -167,7 +168,7 @@ std::optional<Found> findValue(Document& doc, const QString& section, const QStr
     const std::optional<std::string> keyBytes = doc.encode(key);
     if (!sectionBytes || !keyBytes)
         return missing();
-    Found found{*sectionBytes, *keyBytes, {}, kQuotesKept};
+    Found found{*sectionBytes, *keyBytes, {}, kQuotesKept, {}};
     // One pass over the file: the lookup itself tells whether the key is
     // there, except that the profile read gives an empty text for a missing
     // key and an empty value alike.
@@ -181,18 +182,31 @@ std::optional<Found> findValue(Document& doc, const QString& section, const QStr
     }
     found.value = *view.text;
     found.quoteState = view.quoteState.value_or(kQuotesKept);
+    found.decoded = view.toolTip.value_or(QString());
     return found;
 }
 
-int get(Document& doc, const QString& section, const QString& key)
+int get(Document& doc, const QString& section, const QString& key, bool decoded)
 {
     if (!doc.exists())
         return missingFile(doc);
     const std::optional<Found> found = findValue(doc, section, key);
     if (!found)
         return kMissing;
-    print(doc.decode(found->value));
+    print(decoded && !found->decoded.isEmpty() ? found->decoded : doc.decode(found->value));
     return kDone;
+}
+
+// The REGEDIT4 text of a UTF-16 export, when it can hold every character;
+// nothing otherwise (a message said so).
+std::optional<LoadResult> convertibleText(Document& doc)
+{
+    LoadResult loaded = loadFile(doc.path());
+    if (loaded.markerFound && loaded.unconvertible > 0) {
+        say(unconvertibleNote(doc.path(), loaded.unconvertible, loaded.firstUnconvertibleLine));
+        return std::nullopt;
+    }
+    return loaded;
 }
 
 int set(Document& doc, const QString& section, const QString& key, const QString& value)
@@ -225,8 +239,11 @@ int set(Document& doc, const QString& section, const QString& key, const QString
 
     // A UTF-16 export is written as the REGEDIT4 text the window would write.
     std::optional<LoadResult> loaded;
-    if (registry && isUtf16File(doc.path()))
-        loaded = loadFile(doc.path());
+    if (registry && isUtf16File(doc.path())) {
+        loaded = convertibleText(doc);
+        if (!loaded)
+            return kWriteFailed;
+    }
     const std::string* pending = loaded && loaded->markerFound ? &loaded->regedit4 : nullptr;
     const EditResult result = applyValue(doc.kind(), doc.path(), pending, {}, [&] {
         return EditedValue{found->section, found->section, found->key, *valueBytes, found->quoteState};
@@ -248,12 +265,14 @@ int convert(Document& doc)
 {
     if (!doc.exists())
         return missingFile(doc);
-    const LoadResult loaded = loadFile(doc.path());
-    if (!loaded.markerFound) {
+    const std::optional<LoadResult> loaded = convertibleText(doc);
+    if (!loaded)
+        return kWriteFailed;
+    if (!loaded->markerFound) {
         say(nothingToConvertNote(doc.path()));
         return kMissing;
     }
-    if (!writeConversion(doc.path(), loaded.regedit4)) {
+    if (!writeConversion(doc.path(), loaded->regedit4)) {
         say(QStringLiteral("Die Datei '%1' konnte nicht geschrieben werden. Die Datei bleibt unverändert.")
                 .arg(doc.path()));
         return kWriteFailed;
@@ -289,7 +308,7 @@ int run(QStringList args)
     if (command == QLatin1String("keys"))
         return keys(doc, args.at(1));
     if (command == QLatin1String("get"))
-        return get(doc, args.at(1), args.at(2));
+        return get(doc, args.at(1), args.at(2), decoded);
     if (command == QLatin1String("set"))
         return set(doc, args.at(1), args.at(2), args.at(3));
     return convert(doc);

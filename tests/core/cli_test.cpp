@@ -59,6 +59,7 @@ const S kIniBomLf = "\xEF\xBB\xBF[A]\nk=\"1\"\nl=2\n";
 const S kInf = "[Version]\r\nSignature=\"$Windows NT$\"\r\n[Files]\r\ndriver.sys\r\n";
 const S kReg = "REGEDIT4\r\n\r\n[HKEY_A\\B]\r\n\"V\"=\"1.0\"\r\n@=\"alt\"\r\n\"D\"=dword:0000000a\r\n";
 const S kUtf16 = test::utf16le(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_A]\r\n\"V\"=\"\u00E4\"\r\n");
+const S kUtf16Wide = test::utf16le(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_\u4E2D]\r\n\"V\"=\"1\"\r\n");
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, Cli,
@@ -80,6 +81,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "REGEDIT4\r\n\r\n[HKEY_A]\r\n\"V\"=\"\xF6\"\r\n\r\n"},
         CliCase{"convert", "a.reg", kUtf16, {"convert", "%F"}, 0, "",
                 "REGEDIT4\r\n\r\n[HKEY_A]\r\n\"V\"=\"\xE4\"\r\n\r\n"},
+        CliCase{"convert_refused_beyond_regedit4", "a.reg", kUtf16Wide, {"convert", "%F"}, 3, "", ""},
+        CliCase{"get_decoded_dword", "a.reg", kReg, {"get", "--decoded", "%F", "HKEY_A\\B", "D"}, 0,
+                "REG_DWORD: 10 (0x0000000a)\n", ""},
         CliCase{"missing_file", "", "", {"get", "%F", "A", "k"}, 1, "", ""},
         CliCase{"missing_section", "a.ini", kIniBomLf, {"keys", "%F", "B"}, 1, "", ""},
         CliCase{"missing_registry_key_not_added", "a.reg", kReg, {"set", "%F", "HKEY_A\\B", "W", "1"}, 1, "", ""},
