@@ -1,5 +1,6 @@
 #include "document/find.h"
 
+#include "app/commands.h"
 #include "document/lines.h"
 #include "document/textmatch.h"
 #include "platform/fileio.h"
@@ -128,6 +129,34 @@ std::optional<BlockRows::Row> BlockRows::feed(std::string_view line, bool contin
         return std::nullopt;
     ++count_;
     return Row{*entry, line.substr(eq + 1)};
+}
+
+// The value box's text for a key whose lookup finds this line, made from the
+// text after its "=": for a registry export less one pair of enclosing
+// quotes (nothing for a lone quote, which the lookup refuses); for an INI
+// file as the profile read gives it: up to a NUL, without the blanks around
+// it and one pair of enclosing quotes, cut to the read's buffer.
+std::optional<std::string> shownValue(FileKind kind, std::string_view raw)
+{
+    switch (kind) {
+    case FileKind::Registry: {
+        std::string text(raw);
+        std::int16_t quoteState = 0;
+        return unQuote(text, quoteState) ? std::optional(std::move(text)) : std::nullopt;
+    }
+    case FileKind::Ini: {
+        raw = raw.substr(0, raw.find('\0'));
+        const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+        while (!raw.empty() && blank(raw.front()))
+            raw.remove_prefix(1);
+        while (!raw.empty() && blank(raw.back()))
+            raw.remove_suffix(1);
+        if (raw.size() >= 2 && (raw.front() == '"' || raw.front() == '\'') && raw.back() == raw.front())
+            raw = raw.substr(1, raw.size() - 2);
+        return std::string(raw.substr(0, std::size_t(Commands::kProfileBufferSize - 1)));
+    }
+    }
+    return std::nullopt;
 }
 
 // How many rows the key list of the section with header line `header` holds
@@ -388,7 +417,8 @@ FindResult Walk::run(int firstBlock)
     std::int64_t textBytes = 0;
     std::string_view line;
     while (reader.next(line)) {
-        textBytes += static_cast<std::int64_t>(line.size()) + 1;
+        const LineEnding end = reader.ending();
+        textBytes += static_cast<std::int64_t>(line.size()) + (end == LineEnding::CrLf ? 2 : end != LineEnding::None);
         if (++lines % kLinesPerCheck == 0) {
             if (cancelled(control_))
                 return ending(FindStatus::Cancelled);
@@ -417,7 +447,11 @@ FindResult Walk::run(int firstBlock)
         if (!row)
             continue;
         const bool keyHit = query.keys && holds(row->entry);
-        const bool valueHit = !keyHit && query.values && row->value && holds(*row->value);
+        bool valueHit = false;
+        if (!keyHit && query.values && row->value && filter_.mayOccur(*row->value)) {
+            const std::optional<std::string> shown = shownValue(request_.kind, *row->value);
+            valueHit = shown && holds(*shown);
+        }
         if (!keyHit && !valueHit)
             continue;
         const int local = rows_.count() - 1;

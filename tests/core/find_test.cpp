@@ -121,7 +121,10 @@ TEST(FindLarge, RowsCountedAcrossReadBlocks)
         for (const int wanted : {0, 9362, 21845, 39999}) {
             FindRequest request{path, FileKind::Registry, TextCodec::Windows1252,
                                 FindQuery{"wert " + QString::number(wanted) + "\"", false, false, true, false}, {}};
-            EXPECT_EQ(findNext(request).status, FindStatus::NotFound) << name;  // the quote is not shown
+            FindControl control;
+            EXPECT_EQ(findNext(request, &control).status, FindStatus::NotFound) << name;  // the quote is not shown
+            control.cancel = true;
+            EXPECT_EQ(findNext(request, &control).status, FindStatus::Cancelled);
             request.query.text.chop(1);
             request.from = {wanted - 1, 0};
             const FindResult r = findNext(request);
