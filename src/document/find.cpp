@@ -368,8 +368,8 @@ private:
     // The value box shows the text for `entry` once the current section row
     // and that key are chosen.
     bool valueShows(std::string_view entry);
-    // The key list row of the current block's row `local`; none when the
-    // block adds no rows; nullopt result.cancelled when cancelled.
+    // The key list's row for the current block's row `local`: unset when the
+    // key list ends before this block, or when the search was cancelled.
     Offset keyRow(int local);
 
     const FindRequest& request_;
@@ -378,7 +378,7 @@ private:
     BlockRows rows_;
     Qt::CaseSensitivity cs_;
     int block_ = -1;
-    std::string section_;     // section list entry of the current block, where rows are looked at
+    std::string section_;  // section list entry of the current block, where rows are looked at
     std::optional<Offset> offset_;  // of the current block, once asked for
     // Value lookups made, by section and key: the lookup's answer depends on
     // nothing else.

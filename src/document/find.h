@@ -9,15 +9,16 @@
 // in the third header line of "[A]" is the row of the key list that shows
 // that line's key once the third "[A]" row is chosen.
 //
-// A value is looked for on the key's own line, in the part after its "="
-// that the value lookup shows, and it matches only when the value box would
-// show the text for that row too. In a section or key that occurs more than
-// once, where the lookup takes the value from another line, a row is found
-// where its own line holds the text and the box shows it.
+// A value is looked for on the key's own line, as the value box would show
+// it from there, and it matches only when the value lookup for that row
+// shows the text indeed. So in a section or key that occurs more than once,
+// where the lookup takes the value from another line, a row is found where
+// its own line holds the text and the box shows it.
 //
-// The file is read afresh in one streaming pass; memory stays flat however
-// large the file is. A found match costs a second pass up to it (and the
-// value lookup's own read for a value).
+// The file is read afresh, streaming; memory stays flat however large it
+// is. A search that finds nothing reads it once, as raw blocks. A match
+// costs a line walk up to it, a read up to its section row for the key
+// list's row, and for a value the value lookup's own read.
 
 #include "document/document.h"
 #include "platform/textcodec.h"
