@@ -141,6 +141,18 @@ TEST(FindLarge, RowsCountedAcrossReadBlocks)
     }
 }
 
+// A file that changed since the lists were filled is read as it is now.
+TEST(FindChanged, PositionBeyondTheFileOrFileGone)
+{
+    test::TempDir dir;
+    FindRequest request{dir.write("a.ini", "[A]\r\nk=v\r\n"), FileKind::Ini, TextCodec::Windows1252, FindQuery{"v"},
+                        {5, 3}};
+    EXPECT_EQ(findNext(request).status, FindStatus::NotFound);
+    request.path = dir.path("gone.ini");
+    request.from = {};
+    EXPECT_EQ(findNext(request).status, FindStatus::NotFound);
+}
+
 // The byte filter never passes over a place where the decoded text holds
 // the needle, for any case of any letter of either code page.
 TEST(NeedleFilter, NeverMissesWhatQStringFinds)
