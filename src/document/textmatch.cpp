@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -17,43 +16,24 @@ namespace {
 constexpr char32_t kReplacement = 0xFFFD;
 constexpr char32_t kLastCodePoint = 0x10FFFF;
 
-// Per character of the needle, every code point among `candidates` that
-// QString's comparison takes for it: itself, or with letter case ignored
-// every one with the same case folding.
-template <typename Candidates>
-std::vector<std::vector<char32_t>> sameCharacters(const std::vector<char32_t>& needle, Qt::CaseSensitivity cs,
-                                                  Candidates candidates)
-{
-    auto key = [cs](char32_t c) { return cs == Qt::CaseSensitive ? c : QChar::toCaseFolded(c); };
-    std::vector<char32_t> wanted;
-    for (const char32_t c : needle)
-        wanted.push_back(key(c));
-    std::vector<std::vector<char32_t>> found(needle.size());
-    candidates([&](char32_t d) {
-        const char32_t k = key(d);
-        for (std::size_t i = 0; i < wanted.size(); ++i) {
-            if (wanted[i] == k)
-                found[i].push_back(d);
-        }
-    });
-    return found;
-}
+// What QString compares of a character: itself, or with letter case ignored
+// its case folding.
+char32_t compared(char32_t c, Qt::CaseSensitivity cs) { return cs == Qt::CaseSensitive ? c : QChar::toCaseFolded(c); }
 
-// Every code point whose case folding is another one, with that one: apart
-// from a character and its folding, the only characters that can compare
-// equal to it without regard to case. Made once, on first use.
-const std::vector<std::pair<char32_t, char32_t>>& caseFoldings()
+// Every code point whose case folding is another one: apart from a
+// character and its folding, the only ones that can compare equal to it
+// without regard to case. Made once, on first use.
+const std::vector<char32_t>& foldedElsewhere()
 {
-    static const auto foldings = [] {
-        std::vector<std::pair<char32_t, char32_t>> list;
+    static const auto list = [] {
+        std::vector<char32_t> found;
         for (char32_t c = 0; c <= kLastCodePoint; ++c) {
-            const char32_t folded = QChar::toCaseFolded(c);
-            if (folded != c)
-                list.emplace_back(c, folded);
+            if (QChar::toCaseFolded(c) != c)
+                found.push_back(c);
         }
-        return list;
+        return found;
     }();
-    return foldings;
+    return list;
 }
 
 // The needle's characters, or nothing when it is empty or spans a line end,
@@ -70,14 +50,10 @@ std::vector<char32_t> charactersOf(const QString& needle)
 std::vector<std::vector<unsigned char>> windows1252Bytes(const std::vector<char32_t>& needle, Qt::CaseSensitivity cs)
 {
     std::vector<std::vector<unsigned char>> bytes(needle.size());
-    const auto same = sameCharacters(needle, cs, [](auto each) {
-        for (int b = 0; b < 256; ++b)
-            each(fromWindows1252(static_cast<unsigned char>(b)));
-    });
-    for (std::size_t i = 0; i < needle.size(); ++i) {
-        for (int b = 0; b < 256; ++b) {
-            const char32_t shown = fromWindows1252(static_cast<unsigned char>(b));
-            if (std::find(same[i].begin(), same[i].end(), shown) != same[i].end())
+    for (int b = 0; b < 256; ++b) {
+        const char32_t shown = compared(fromWindows1252(static_cast<unsigned char>(b)), cs);
+        for (std::size_t i = 0; i < needle.size(); ++i) {
+            if (compared(needle[i], cs) == shown)
                 bytes[i].push_back(static_cast<unsigned char>(b));
         }
     }
@@ -107,23 +83,18 @@ NeedleFilter NeedleFilter::forText(const QString& needle, TextCodec codec, Qt::C
     }
     // UTF-8: any code point may be the other case of a needle character
     // (the Kelvin sign is a "k"); bytes that are no UTF-8 show as U+FFFD.
-    const auto same = sameCharacters(chars, cs, [&](auto each) {
-        for (const char32_t c : chars) {
-            each(c);
-            each(QChar::toCaseFolded(c));
-        }
-        if (cs == Qt::CaseInsensitive) {
-            for (const auto& [c, folded] : caseFoldings())
-                each(c);
-        }
-    });
     for (std::size_t i = 0; i < chars.size(); ++i) {
-        forms[i].wild = chars[i] == kReplacement;
-        for (const char32_t c : same[i])
-            forms[i].forms.push_back(QString::fromUcs4(&c, 1).toUtf8().toStdString());
-        // A character may have been offered more than once.
+        const char32_t c = chars[i];
+        std::vector<char32_t> same = {c, QChar::toCaseFolded(c)};
+        if (cs == Qt::CaseInsensitive)
+            same.insert(same.end(), foldedElsewhere().begin(), foldedElsewhere().end());
+        for (const char32_t d : same) {
+            if (compared(d, cs) == compared(c, cs))
+                forms[i].forms.push_back(QString::fromUcs4(&d, 1).toUtf8().toStdString());
+        }
         std::sort(forms[i].forms.begin(), forms[i].forms.end());
         forms[i].forms.erase(std::unique(forms[i].forms.begin(), forms[i].forms.end()), forms[i].forms.end());
+        forms[i].wild = c == kReplacement;
     }
     return fromChars(forms);
 }
