@@ -9,6 +9,7 @@
 #include "bench/generator.h"
 
 #include "document/document.h"
+#include "document/find.h"
 #include "edit/apply.h"
 #include "filecommands/spacing.h"
 #include "platform/profile.h"
@@ -232,6 +233,21 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
                        QFile f(small);
                        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
                            f.write("; Kasse\r\n[Kasse]\r\nName=Laden\r\nPort=COM1\r\n");
+                   }});
+    // A search over the whole file for a text it does not hold, and one for
+    // the last section's own name, which only the last header line holds.
+    for (const auto& [id, file] : {std::pair{"find-reg", reg}, std::pair{"find-utf16", wide}}) {
+        ops.push_back({id, "find, text that does not occur", file, Baseline::Scan, 1.5, [file] {
+                           const FindRequest request{file, FileKind::Registry, TextCodec::Windows1252,
+                                                     FindQuery{QStringLiteral("Nicht vorhanden")}, {}};
+                           return findNext(request).status == FindStatus::NotFound;
+                       }});
+    }
+    ops.push_back({"find-last", "find, name of the last section", reg, Baseline::Scan, 0, [reg, files] {
+                       const std::string& name = files.lastRegSection;
+                       const QString guid = QString::fromStdString(name.substr(name.rfind('\\') + 1));
+                       const FindRequest request{reg, FileKind::Registry, TextCodec::Windows1252, FindQuery{guid}, {}};
+                       return findNext(request).status == FindStatus::Found;
                    }});
     if (window) {
         // The entries are made beforehand, as the load makes them; the old

@@ -9,6 +9,8 @@
 #include "platform/drives.h"
 #include "platform/editor.h"
 #include "ui/bytelistmodel.h"
+#include "ui/finddialog.h"
+#include "ui/findrunner.h"
 #include "ui/messagebox.h"
 #include "ui/navigation.h"
 
@@ -26,6 +28,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTextDocument>
 #include <QValidator>
@@ -126,6 +129,7 @@ Form1::Form1(AppModul& app, QWidget* parent) : QWidget(parent), app_(app)
     createControls();
     placeControls();
     connectHandlers();
+    createFind();
 }
 
 Form1::~Form1() = default;
@@ -558,6 +562,72 @@ QString Form1::EnQuote(QString& text)
     enQuote(bytes);
     text = decode(bytes);
     return text;
+}
+
+void Form1::createFind()
+{
+    findDialog = new FindDialog(this);
+    finder_ = new FindRunner(this);
+    connect(findDialog, &FindDialog::findRequested, this, &Form1::startFind);
+    connect(finder_, &FindRunner::finished, this, &Form1::showFindResult);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this), &QShortcut::activated, this, &Form1::showFind);
+    connect(new QShortcut(QKeySequence(Qt::Key_F3), this), &QShortcut::activated, this, &Form1::findAgain);
+}
+
+void Form1::showFind()
+{
+    findDialog->show();
+    findDialog->raise();
+    findDialog->activateWindow();
+    findDialog->textBox->setFocus();
+    findDialog->textBox->selectAll();
+}
+
+void Form1::findAgain()
+{
+    if (lastQuery_)
+        startFind(*lastQuery_);
+    else
+        showFind();
+}
+
+Form1::FindPlace Form1::findPlace() const
+{
+    return {app_.CurrentFile, {List1->currentIndex().isValid() ? List1->currentIndex().row() : -1,
+                               List2->currentIndex().isValid() ? List2->currentIndex().row() : -1}};
+}
+
+void Form1::startFind(const FindQuery& query)
+{
+    if (finder_->busy())
+        return;
+    lastQuery_ = query;
+    findStart_ = findPlace();
+    const FindPosition from =
+        lastMatch_ && lastMatch_->first == findStart_ ? lastMatch_->second : findStart_.rows;
+    finder_->start({app_.CurrentFile, fileKindOf(app_.CurrentFile), app_.Codec, query, from});
+}
+
+void Form1::showFindResult(const FindResult& result)
+{
+    // The user chose something else meanwhile: the answer belongs elsewhere.
+    if (findPlace() != findStart_)
+        return;
+    if (result.status != FindStatus::Found || result.at.section >= sections_->rowCount()) {
+        QWidget* parent = findDialog->isVisible() ? static_cast<QWidget*>(findDialog) : this;
+        MessageBox::inform(parent, app_.AppTitle, QStringLiteral("'%1' wurde nicht gefunden.").arg(lastQuery_->text));
+        return;
+    }
+    findDialog->hide();
+    activateWindow();
+    List1->setCurrentIndex(sections_->index(result.at.section));
+    if (result.at.key >= 0 && result.at.key < keys_->rowCount()) {
+        List2->setCurrentIndex(keys_->index(result.at.key));
+        List2->setFocus();
+    } else {
+        List1->setFocus();
+    }
+    lastMatch_.emplace(findPlace(), result.at);
 }
 
 }  // namespace keyloom

@@ -4,10 +4,12 @@
 // through the controls' own signals, so a click runs the whole chain.
 
 #include "app/appmodul.h"
+#include "document/find.h"
 #include "layout/layout.h"
 
 #include <QHash>
 #include <QWidget>
+#include <optional>
 #include <string>
 
 class QLabel;
@@ -22,6 +24,8 @@ namespace keyloom {
 class ByteListModel;
 class DriveList;
 class FileList;
+class FindDialog;
+class FindRunner;
 class FolderList;
 
 // The hidden buffer for the REGEDIT4 text of a UTF-16 export: bytes only,
@@ -110,6 +114,13 @@ public:
     // The panes' geometry in twips, as the layout keeps it.
     const layout::Panes& panes() const { return panes_; }
 
+    // Finding text, beside the controls above: Ctrl+F opens the dialog, F3
+    // searches again; a match is selected through List1 and List2 as clicks
+    // would select it.
+    FindDialog* findDialog = nullptr;
+    void showFind();
+    void findAgain();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -131,6 +142,17 @@ private:
     QString decode(const std::string& bytes) const;
     std::string encode(const QString& text) const;
 
+    void createFind();
+    void startFind(const FindQuery& query);
+    void showFindResult(const FindResult& result);
+    // The file and the rows of List1 and List2 as they stand.
+    struct FindPlace {
+        QString file;
+        FindPosition rows;
+        bool operator==(const FindPlace&) const = default;
+    };
+    FindPlace findPlace() const;
+
     AppModul& app_;
     ByteListModel* sections_ = nullptr;
     ByteListModel* keys_ = nullptr;
@@ -140,6 +162,13 @@ private:
     float dragStartX_ = 0;
     bool applying_ = false;
     QHash<QString, QString> driveFolders_;
+    FindRunner* finder_ = nullptr;
+    std::optional<FindQuery> lastQuery_;
+    FindPlace findStart_;  // where the running search started
+    // What the last match selected and where it stood: after a section name
+    // List1_Click selects the first key itself, and the next search goes on
+    // from the name, so that this key is not passed over.
+    std::optional<std::pair<FindPlace, FindPosition>> lastMatch_;
 };
 
 // Places `window` centred across the screen and at 42.5 % of its height.
