@@ -44,27 +44,43 @@ private:
 };
 
 constexpr std::array<std::string_view, 16> kVendors = {
-    "Microsoft", "Adobe",   "Google", "Mozilla", "Intel",     "NVIDIA Corporation", "Realtek", "Oracle",
-    "Python",    "7-Zip",   "Wow6432Node", "Policies", "VideoLAN", "Quorrel", "Logitech", "Classes"};
+    "Microsoft", "Adobe",       "Google",   "Mozilla",  "Intel",   "NVIDIA Corporation", "Realtek", "Oracle", "Python",
+    "7-Zip",     "Wow6432Node", "Policies", "VideoLAN", "Quorrel", "Logitech",           "Classes"};
 
 constexpr std::array<std::string_view, 40> kKeyNames = {
-    "Windows",     "CurrentVersion", "Explorer",   "Shell Extensions", "Approved",  "Uninstall", "Run",
-    "Installer",   "Products",       "Features",   "Components",       "Settings",  "Options",   "Preferences",
-    "Drivers",     "Parameters",     "Services",   "Enum",             "Control",   "Class",     "Interface",
-    "TypeLib",     "Capabilities",   "DefaultIcon", "shell",           "open",      "command",   "InprocServer32",
-    "ProgID",      "Version",        "Security",   "Recent",           "History",   "Cache",     "Profiles",
-    "Devices",     "Audio",          "Display",    "Network",          "Fonts"};
+    "Windows",   "CurrentVersion", "Explorer",     "Shell Extensions",
+    "Approved",  "Uninstall",      "Run",          "Installer",
+    "Products",  "Features",       "Components",   "Settings",
+    "Options",   "Preferences",    "Drivers",      "Parameters",
+    "Services",  "Enum",           "Control",      "Class",
+    "Interface", "TypeLib",        "Capabilities", "DefaultIcon",
+    "shell",     "open",           "command",      "InprocServer32",
+    "ProgID",    "Version",        "Security",     "Recent",
+    "History",   "Cache",          "Profiles",     "Devices",
+    "Audio",     "Display",        "Network",      "Fonts"};
 
 constexpr std::array<std::string_view, 24> kValueNames = {
-    "DisplayName", "DisplayVersion", "Publisher", "InstallLocation", "UninstallString", "Path",
-    "Version",     "Language",       "Enabled",   "Flags",           "Timestamp",       "LastUsed",
-    "MRUList",     "WindowPlacement", "Icon",     "Description",     "ThreadingModel",  "AppID",
-    "Order",       "Mode",           "Size",      "Count",           "InstallDate",     "HelpLink"};
+    "DisplayName", "DisplayVersion", "Publisher",   "InstallLocation", "UninstallString",
+    "Path",        "Version",        "Language",    "Enabled",         "Flags",
+    "Timestamp",   "LastUsed",       "MRUList",     "WindowPlacement", "Icon",
+    "Description", "ThreadingModel", "AppID",       "Order",           "Mode",
+    "Size",        "Count",          "InstallDate", "HelpLink"};
 
 // Some Windows-1252 text, so that bytes above 0x7F occur.
-constexpr std::array<std::string_view, 12> kWords = {
-    "Settings", "M\xFCller GmbH", "Caf\xE9", "Gr\xF6\xDF" "e", "Fran\xE7" "ais", "Preis in \x80",
-    "Display",  "Network",        "Update",  "Service",     "Printer",          "Default"};
+constexpr std::array<std::string_view, 12> kWords = {"Settings",
+                                                     "M\xFCller GmbH",
+                                                     "Caf\xE9",
+                                                     "Gr\xF6\xDF"
+                                                     "e",
+                                                     "Fran\xE7"
+                                                     "ais",
+                                                     "Preis in \x80",
+                                                     "Display",
+                                                     "Network",
+                                                     "Update",
+                                                     "Service",
+                                                     "Printer",
+                                                     "Default"};
 
 std::string hexByte(unsigned value)
 {
@@ -85,11 +101,11 @@ std::string guid(Random& random)
 // Characters beyond Windows-1252: Greek, Cyrillic, Polish, Japanese and a
 // character outside the Basic Multilingual Plane (a surrogate pair).
 constexpr std::array<std::u16string_view, 6> kWideWords = {u"\u0395\u03BB\u03BB\u03AC\u03B4\u03B1",
-                                                          u"\u041F\u0440\u0438\u043D\u0442\u0435\u0440",
-                                                          u"\u0141\u00F3d\u017A",
-                                                          u"\u65E5\u672C\u8A9E",
-                                                          u"Dru\u010Dba",
-                                                          u"\U0001F5A8 Drucker"};
+                                                           u"\u041F\u0440\u0438\u043D\u0442\u0435\u0440",
+                                                           u"\u0141\u00F3d\u017A",
+                                                           u"\u65E5\u672C\u8A9E",
+                                                           u"Dru\u010Dba",
+                                                           u"\U0001F5A8 Drucker"};
 
 // Buffered output of one file; the UTF-16 form re-encodes each line.
 class Output {
@@ -265,7 +281,7 @@ bool generateRegistry(const GeneratedFiles& files, std::uint64_t bytes, Random& 
     };
     both("");
     static constexpr std::array<std::string_view, 3> kHives = {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER",
-                                                              "HKEY_CLASSES_ROOT"};
+                                                               "HKEY_CLASSES_ROOT"};
     std::vector<std::string> path = {"HKEY_LOCAL_MACHINE", "SOFTWARE"};
     for (bool last = false; !last;) {
         last = reg.written() >= bytes;
@@ -281,7 +297,8 @@ bool generateRegistry(const GeneratedFiles& files, std::uint64_t bytes, Random& 
             else if (random.chance(15))
                 path.push_back(guid(random));
             else
-                path.push_back(std::string(random.pick(kKeyNames)) + (random.chance(50) ? std::to_string(random.below(1000)) : ""));
+                path.push_back(std::string(random.pick(kKeyNames)) +
+                               (random.chance(50) ? std::to_string(random.below(1000)) : ""));
         }
         // The last key gets a name no other key has.
         if (last)
@@ -421,7 +438,8 @@ GeneratedFiles generateFiles(const QString& folder, std::uint64_t bytes, std::ui
     QFile manifest(QDir(folder).filePath(QStringLiteral("manifest.txt")));
     if (!manifest.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return files;
-    for (const std::string* name : {&files.lastRegSection, &files.lastRegValue, &files.lastIniSection, &files.lastIniKey})
+    for (const std::string* name :
+         {&files.lastRegSection, &files.lastRegValue, &files.lastIniSection, &files.lastIniKey})
         manifest.write((*name + "\n").c_str());
     files.ok = manifest.flush();
     return files;

@@ -13,10 +13,10 @@ namespace keyloom::bench {
 // Where the files went and the names the benchmarks look up: the last section
 // of each file and the last key in it.
 struct GeneratedFiles {
-    QString regedit4;  // export.reg, CR LF, Windows-1252 bytes above 0x7F
-    QString utf16;     // export-utf16.reg, twice the size of export.reg
-    QString utf16Wide; // export-utf16-wide.reg, as large, beyond what REGEDIT4 can hold
-    QString ini;       // profile.ini
+    QString regedit4;            // export.reg, CR LF, Windows-1252 bytes above 0x7F
+    QString utf16;               // export-utf16.reg, twice the size of export.reg
+    QString utf16Wide;           // export-utf16-wide.reg, as large, beyond what REGEDIT4 can hold
+    QString ini;                 // profile.ini
     std::string lastRegSection;  // key path without the brackets
     std::string lastRegValue;    // value name without its quotes
     std::string lastIniSection;

@@ -29,8 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 return line.compare(0, key.size() + 1, key + "=") == 0;
             if (key == "@" && line[0] == '@')
                 return true;
-            return line.size() > key.size() + 2 && line.compare(1, key.size(), key) == 0 &&
-                   line[key.size() + 2] == '=';
+            return line.size() > key.size() + 2 && line.compare(1, key.size(), key) == 0 && line[key.size() + 2] == '=';
         });
         FUZZ_CHECK(fromALine);
     }

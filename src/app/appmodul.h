@@ -10,8 +10,8 @@
 namespace keyloom {
 
 // Values of QuoteState.
-constexpr std::int16_t kQuotesKept = 0;       // the value shown is as the file holds it
-constexpr std::int16_t kQuotesRemoved = 2;    // the lookup took a pair of enclosing quotes off
+constexpr std::int16_t kQuotesKept = 0;        // the value shown is as the file holds it
+constexpr std::int16_t kQuotesRemoved = 2;     // the lookup took a pair of enclosing quotes off
 constexpr std::int16_t kStartUpSelection = 3;  // start-up is selecting the file of the command line
 
 struct AppModul {

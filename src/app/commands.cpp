@@ -73,8 +73,7 @@ std::string upperAscii(std::string_view text)
 
 }  // namespace
 
-std::string ReadProfileValue(std::string_view section, std::string_view key, const QString& file,
-                             std::string_view def)
+std::string ReadProfileValue(std::string_view section, std::string_view key, const QString& file, std::string_view def)
 {
     std::string buffer(kProfileBufferSize, ' ');
     const std::int64_t n = GetPrivateProfileStringA(upperAscii(section), upperAscii(key), "", buffer.data(),

@@ -23,31 +23,27 @@ namespace {
 
 enum Exit { kDone = 0, kMissing = 1, kUsage = 2, kWriteFailed = 3 };
 
-const char kUsageText[] =
-    "Aufruf: keyloom BEFEHL DATEI [ABSCHNITT [SCHLÜSSEL [WERT]]]\n"
-    "\n"
-    "Befehle:\n"
-    "  sections DATEI                    die Abschnitte, einer je Zeile\n"
-    "      keyloom sections setup.inf\n"
-    "  keys DATEI ABSCHNITT              die Schlüssel eines Abschnitts\n"
-    "      keyloom keys kasse.ini Drucker\n"
-    "  get DATEI ABSCHNITT SCHLÜSSEL     der Wert eines Schlüssels\n"
-    "      keyloom get kasse.ini Drucker Port\n"
-    "  get --decoded DATEI ABSCHNITT SCHLÜSSEL\n"
-    "                                    ein hex- oder dword-Wert entschlüsselt\n"
-    "      keyloom get --decoded lager.reg 'HKEY_CURRENT_USER\\Software\\Lager' Pfad\n"
-    "  set DATEI ABSCHNITT SCHLÜSSEL WERT  den Wert schreiben\n"
-    "      keyloom set kasse.ini Drucker Port COM2\n"
-    "  convert DATEI                     einen UTF-16-Export als REGEDIT4-Text schreiben\n"
-    "      keyloom convert lager.reg\n"
-    "\n"
-    "Exit-Status: 0 erledigt, 1 Datei, Abschnitt oder Schlüssel fehlt,\n"
-    "2 falscher Aufruf oder abgelehnter Wert, 3 Schreiben fehlgeschlagen.\n";
+const char kUsageText[] = "Aufruf: keyloom BEFEHL DATEI [ABSCHNITT [SCHLÜSSEL [WERT]]]\n"
+                          "\n"
+                          "Befehle:\n"
+                          "  sections DATEI                    die Abschnitte, einer je Zeile\n"
+                          "      keyloom sections setup.inf\n"
+                          "  keys DATEI ABSCHNITT              die Schlüssel eines Abschnitts\n"
+                          "      keyloom keys kasse.ini Drucker\n"
+                          "  get DATEI ABSCHNITT SCHLÜSSEL     der Wert eines Schlüssels\n"
+                          "      keyloom get kasse.ini Drucker Port\n"
+                          "  get --decoded DATEI ABSCHNITT SCHLÜSSEL\n"
+                          "                                    ein hex- oder dword-Wert entschlüsselt\n"
+                          "      keyloom get --decoded lager.reg 'HKEY_CURRENT_USER\\Software\\Lager' Pfad\n"
+                          "  set DATEI ABSCHNITT SCHLÜSSEL WERT  den Wert schreiben\n"
+                          "      keyloom set kasse.ini Drucker Port COM2\n"
+                          "  convert DATEI                     einen UTF-16-Export als REGEDIT4-Text schreiben\n"
+                          "      keyloom convert lager.reg\n"
+                          "\n"
+                          "Exit-Status: 0 erledigt, 1 Datei, Abschnitt oder Schlüssel fehlt,\n"
+                          "2 falscher Aufruf oder abgelehnter Wert, 3 Schreiben fehlgeschlagen.\n";
 
-void say(const QString& message)
-{
-    std::fputs(("keyloom: " + message + "\n").toUtf8().constData(), stderr);
-}
+void say(const QString& message) { std::fputs(("keyloom: " + message + "\n").toUtf8().constData(), stderr); }
 
 void print(const QString& line)
 {

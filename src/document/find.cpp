@@ -1,9 +1,9 @@
 #include "document/find.h"
 
 #include "app/commands.h"
-#include "platform/lines.h"
 #include "document/textmatch.h"
 #include "platform/fileio.h"
+#include "platform/lines.h"
 
 #include <algorithm>
 #include <cstring>
@@ -216,8 +216,7 @@ class RawScan {
 public:
     RawScan(const FindRequest& request, const NeedleFilter& textFilter, int fromBlock, FindControl* control)
         : request_(request), textFilter_(textFilter), fromBlock_(fromBlock), control_(control)
-    {
-    }
+    {}
     Prescan run();
 
 private:
@@ -289,8 +288,7 @@ Prescan RawScan::run()
     if (!file_.open(request_.path))
         return result;
     // The encoding as the line reader tells it from the first bytes.
-    while (read() && buffer_.size() < 3) {
-    }
+    while (read() && buffer_.size() < 3) {}
     const std::string_view head(buffer_.data(), std::min<std::size_t>(buffer_.size(), 3));
     NeedleFilter wide;
     const NeedleFilter* filter = &textFilter_;
@@ -354,8 +352,7 @@ public:
     Walk(const FindRequest& request, const NeedleFilter& filter, FindControl* control)
         : request_(request), filter_(filter), control_(control), rows_(request.kind),
           cs_(request.query.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive)
-    {
-    }
+    {}
     // Walks from the file's start; rows of section rows before `firstBlock`
     // are not looked at.
     FindResult run(int firstBlock);
@@ -378,7 +375,7 @@ private:
     BlockRows rows_;
     Qt::CaseSensitivity cs_;
     int block_ = -1;
-    std::string section_;  // section list entry of the current block, where rows are looked at
+    std::string section_;           // section list entry of the current block, where rows are looked at
     std::optional<Offset> offset_;  // of the current block, once asked for
     // Value lookups made, by section and key: the lookup's answer depends on
     // nothing else.

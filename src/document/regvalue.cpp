@@ -61,10 +61,7 @@ QString typeName(std::uint32_t type)
     return QStringLiteral("hex(%1)").arg(type, 0, 16);
 }
 
-QString byteCount(std::size_t n)
-{
-    return n == 1 ? QStringLiteral("1 Byte") : QStringLiteral("%1 Bytes").arg(n);
-}
+QString byteCount(std::size_t n) { return n == 1 ? QStringLiteral("1 Byte") : QStringLiteral("%1 Bytes").arg(n); }
 
 std::uint64_t littleEndian(std::string_view bytes)
 {
@@ -84,8 +81,8 @@ bool stringsOf(std::string_view bytes, bool utf16Data, QStringList& strings)
     const std::size_t step = utf16Data ? 2 : 1;
     for (std::size_t i = 0; i < bytes.size(); i += step) {
         const auto low = static_cast<unsigned char>(bytes[i]);
-        const char16_t unit = utf16Data ? char16_t(low | static_cast<unsigned char>(bytes[i + 1]) << 8)
-                                        : fromWindows1252(low);
+        const char16_t unit =
+            utf16Data ? char16_t(low | static_cast<unsigned char>(bytes[i + 1]) << 8) : fromWindows1252(low);
         if (unit == 0) {
             strings.append(current);
             current.clear();

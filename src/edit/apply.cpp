@@ -43,15 +43,14 @@ EditResult applyRegistryValue(const QString& currentFile, const std::string* pen
 }
 
 EditResult applyValue(FileKind kind, const QString& file, const std::string* pendingText,
-                      const std::function<void()>& processEvents,
-                      const std::function<EditedValue()>& readControls)
+                      const std::function<void()>& processEvents, const std::function<EditedValue()>& readControls)
 {
     switch (kind) {
     case FileKind::Ini: {
         const EditedValue edited = readControls ? readControls() : EditedValue{};
         const ProfileWrite write = Commands::WriteProfileValue(edited.label, edited.key, edited.value, file);
         EditResult result;
-        result.status = write.written             ? EditStatus::Done
+        result.status = write.written               ? EditStatus::Done
                         : write.wholeCopy.isEmpty() ? EditStatus::Refused
                                                     : EditStatus::WriteFailed;
         result.backup = write.wholeCopy;

@@ -11,9 +11,9 @@ namespace keyloom {
 namespace {
 
 enum class Rewrite {
-    Done,        // every line of the backup reached the file
-    Untouched,   // the backup could not be read, was UTF-16, or the file could not be opened: nothing written
-    Failed,      // reading or writing failed part-way; the file is partial
+    Done,       // every line of the backup reached the file
+    Untouched,  // the backup could not be read, was UTF-16, or the file could not be opened: nothing written
+    Failed,     // reading or writing failed part-way; the file is partial
 };
 
 Rewrite rewriteFromBackup(const QString& backup, const QString& file, const LineRule& rule)

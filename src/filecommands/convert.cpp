@@ -20,8 +20,8 @@ bool writeConversion(const QString& file, std::string_view text)
         return false;
     const auto size = static_cast<qint64>(text.size());
     // Without commit() the temporary file is discarded on destruction.
-    if (fileFaultHit(FileOp::Write) || out.write(text.data(), size) != size || fileFaultHit(FileOp::Write)
-        || out.write("\r\n", 2) != 2 || out.error() != QFileDevice::NoError)
+    if (fileFaultHit(FileOp::Write) || out.write(text.data(), size) != size || fileFaultHit(FileOp::Write) ||
+        out.write("\r\n", 2) != 2 || out.error() != QFileDevice::NoError)
         return false;
     return !fileFaultHit(FileOp::Rename) && out.commit();
 }

@@ -118,8 +118,7 @@ bool getBack(const Window& window, Panes& panes, LayoutState& state)
     panes.List2.left = panes.Picture1.left + kBarToList2;
     if (!setLength(panes.List2.width, window.width - panes.List2.left - kList2RightMargin))
         return false;
-    if (!setLength(panes.List1.width,
-                   window.width - panes.List2.width - panes.File1.width - kList1WidthReserve))
+    if (!setLength(panes.List1.width, window.width - panes.List2.width - panes.File1.width - kList1WidthReserve))
         return false;
     panes.Text1.width = panes.List1.width;
     panes.Command1.width = panes.List1.width;
@@ -151,9 +150,6 @@ void splitterMouseMove(int buttons, float x, const Window& window, Panes& panes,
         state.SplitterLeft = *left;
 }
 
-BarColour splitterMouseUp()
-{
-    return BarColour::ButtonFace;
-}
+BarColour splitterMouseUp() { return BarColour::ButtonFace; }
 
 }  // namespace keyloom::layout

@@ -12,18 +12,17 @@ namespace {
 bool isBrowsable(const QStorageInfo& volume)
 {
     static const QStringList pseudoTypes = {
-        "proc", "sysfs", "devtmpfs", "devpts", "cgroup", "cgroup2", "securityfs", "pstore", "debugfs",
-        "tracefs", "configfs", "fusectl", "mqueue", "hugetlbfs", "bpf", "autofs", "binfmt_misc",
-        "rpc_pipefs", "nsfs", "efivarfs", "ramfs", "selinuxfs", "squashfs"};
+        "proc",        "sysfs",      "devtmpfs", "devpts",   "cgroup", "cgroup2",   "securityfs", "pstore",
+        "debugfs",     "tracefs",    "configfs", "fusectl",  "mqueue", "hugetlbfs", "bpf",        "autofs",
+        "binfmt_misc", "rpc_pipefs", "nsfs",     "efivarfs", "ramfs",  "selinuxfs", "squashfs"};
     static const QStringList systemAreas = {"/proc", "/sys", "/dev", "/run", "/boot", "/snap"};
     if (!volume.isValid() || !volume.isReady())
         return false;
     if (pseudoTypes.contains(QString::fromLatin1(volume.fileSystemType())))
         return false;
     const QString root = volume.rootPath();
-    return std::none_of(systemAreas.begin(), systemAreas.end(), [&](const QString& area) {
-        return root == area || root.startsWith(area + '/');
-    });
+    return std::none_of(systemAreas.begin(), systemAreas.end(),
+                        [&](const QString& area) { return root == area || root.startsWith(area + '/'); });
 }
 
 }  // namespace

@@ -26,8 +26,14 @@ int sysOpen(const QString& path, int flags, int mode)
 }
 int sysStat(const QString& path, stat_t* st) { return ::_wstat64(reinterpret_cast<const wchar_t*>(path.utf16()), st); }
 int sysFstat(int fd, stat_t* st) { return ::_fstat64(fd, st); }
-ssize_t sysRead(int fd, void* buffer, std::size_t size) { return ::_read(fd, buffer, unsigned(std::min<std::size_t>(size, 1u << 30))); }
-ssize_t sysWrite(int fd, const void* buffer, std::size_t size) { return ::_write(fd, buffer, unsigned(std::min<std::size_t>(size, 1u << 30))); }
+ssize_t sysRead(int fd, void* buffer, std::size_t size)
+{
+    return ::_read(fd, buffer, unsigned(std::min<std::size_t>(size, 1u << 30)));
+}
+ssize_t sysWrite(int fd, const void* buffer, std::size_t size)
+{
+    return ::_write(fd, buffer, unsigned(std::min<std::size_t>(size, 1u << 30)));
+}
 int sysClose(int fd) { return ::_close(fd); }
 int sysUnlink(const QString& path) { return ::_wunlink(reinterpret_cast<const wchar_t*>(path.utf16())); }
 bool isRegularMode(const stat_t& st) { return (st.st_mode & _S_IFMT) == _S_IFREG; }
@@ -70,7 +76,7 @@ int openRegular(const QString& path, int flags)
     const int fd = sysOpen(path, flags | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0)
         return -1;
-    stat_t st {};
+    stat_t st{};
     if (sysFstat(fd, &st) != 0 || !isRegularMode(st)) {
         sysClose(fd);
         return -1;
@@ -165,7 +171,7 @@ bool OutputFile::create(const QString& path, const QString& model)
         return false;
     fd_ = fd;
 #ifndef _WIN32
-    stat_t st {};
+    stat_t st{};
     if (sysStat(model, &st) == 0) {
         // Only a group the user belongs to can be set; in the user's own
         // group the model's group bits would reach other people, so they go.
@@ -221,7 +227,7 @@ bool isReplaceableByRename(const QString& path)
     Q_UNUSED(path);
     return true;
 #else
-    stat_t st {};
+    stat_t st{};
     if (sysStat(path, &st) != 0)
         return true;
     const QString target = QFileInfo(path).canonicalFilePath();
@@ -233,7 +239,7 @@ bool isReplaceableByRename(const QString& path)
 
 bool isRegularFile(const QString& path)
 {
-    stat_t st {};
+    stat_t st{};
     return !path.isEmpty() && sysStat(path, &st) == 0 && isRegularMode(st);
 }
 
@@ -267,10 +273,10 @@ bool isSameFile(const QString& a, const QString& b)
     const QString ca = QFileInfo(a).canonicalFilePath();
     return !ca.isEmpty() && ca.compare(QFileInfo(b).canonicalFilePath(), Qt::CaseInsensitive) == 0;
 #else
-    stat_t sa {};
-    stat_t sb {};
-    return !a.isEmpty() && !b.isEmpty() && sysStat(a, &sa) == 0 && sysStat(b, &sb) == 0 && sa.st_dev == sb.st_dev
-           && sa.st_ino == sb.st_ino;
+    stat_t sa{};
+    stat_t sb{};
+    return !a.isEmpty() && !b.isEmpty() && sysStat(a, &sa) == 0 && sysStat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
 #endif
 }
 

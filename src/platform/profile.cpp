@@ -5,8 +5,8 @@
 #include "platform/textcodec.h"
 
 #include <QDateTime>
-#include <QFileInfo>
 #include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QTemporaryFile>
 
@@ -238,8 +238,7 @@ Splice planWrite(const QString& path, std::int64_t fileSize, std::string_view se
             }
             splice.keepUntil = lines.offsetAt(valueAt);
             // The old value runs to the end of the line's last piece.
-            while (lines.partial() && lines.next(line)) {
-            }
+            while (lines.partial() && lines.next(line)) {}
             if (lines.failed())
                 return splice;
             splice.status = Splice::Change;
@@ -443,8 +442,8 @@ ProfileWrite writeProfileString(std::string_view section, std::string_view key, 
 {
     ProfileWrite result;
     auto breaksLine = [](std::string_view s) { return s.find_first_of("\r\n") != npos; };
-    if (file.isEmpty() || breaksLine(section) || breaksLine(key) || breaksLine(value) ||
-        section.find('\0') != npos || key.find('\0') != npos || trim(key).empty())
+    if (file.isEmpty() || breaksLine(section) || breaksLine(key) || breaksLine(value) || section.find('\0') != npos ||
+        key.find('\0') != npos || trim(key).empty())
         return result;
 
     const QFileInfo info(file);

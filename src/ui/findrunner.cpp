@@ -43,7 +43,8 @@ void FindRunner::start(FindRequest request)
     // for the thread, so the object outlives every answer it can be sent.
     worker_ = std::thread([this, control = control_, request = std::move(request)] {
         const FindResult result = findNext(request, control.get());
-        QMetaObject::invokeMethod(this, [this, result] { done(result); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, result] { done(result); }, Qt::QueuedConnection);
     });
     timer_->start();
 }

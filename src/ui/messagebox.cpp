@@ -21,8 +21,8 @@ int ask(QWidget* parent, const QString& caption, const QString& text)
         nextAnswer.reset();
         return answer;
     }
-    const auto pressed = QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No,
-                                               QMessageBox::Yes);
+    const auto pressed =
+        QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     return pressed == QMessageBox::No ? No : Yes;
 }
 

@@ -33,9 +33,8 @@ QString findFolder(const QString& path)
     for (const QString& part : parts) {
         if (!dir.exists(part)) {
             const QStringList same = dir.entryList({}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)
-                                         .filter(QRegularExpression(
-                                             '^' + QRegularExpression::escape(part) + '$',
-                                             QRegularExpression::CaseInsensitiveOption));
+                                         .filter(QRegularExpression('^' + QRegularExpression::escape(part) + '$',
+                                                                    QRegularExpression::CaseInsensitiveOption));
             if (same.size() != 1)
                 return {};
             if (!dir.cd(same.first()))
@@ -105,7 +104,7 @@ void FolderList::fill()
     clear();
     const QIcon open = QFileIconProvider().icon(QFileIconProvider::Folder);
     QStringList chain;
-    for (QDir dir(path_);; ) {
+    for (QDir dir(path_);;) {
         chain.prepend(dir.absolutePath());
         if (!dir.cdUp())
             break;

@@ -19,7 +19,8 @@ using S = std::string;
 
 EditResult apply(const QString& file, ApplyValues values, const std::string* pending = nullptr)
 {
-    return applyRegistryValue(file, pending, [] {}, [&] { return values; });
+    return applyRegistryValue(
+        file, pending, [] {}, [&] { return values; });
 }
 
 struct RewriteCase {
@@ -27,7 +28,7 @@ struct RewriteCase {
     std::string before;
     std::string section;
     std::string key;
-    std::string text;       // as the value box holds it
+    std::string text;  // as the value box holds it
     std::int16_t quoteState;
     std::string after;
 };
@@ -69,12 +70,14 @@ INSTANTIATE_TEST_SUITE_P(
                     "n", 2, S("[K]\r\n\"@\"=\"a\"\r\n@ =\"b\"\r\n@=\"n\"\r\n")},
         RewriteCase{"blanks_around_equals_untouched", S("[K]\r\n\"a\" = \"1\"\r\n"), "K", "a", "2", 2,
                     S("[K]\r\n\"a\" = \"1\"\r\n")},
-        RewriteCase{"other_sections_untouched", S("[K]\r\n\"a\"=1\r\n[k]\r\n\"a\"=1\r\n[L]\r\n\"a\"=1\r\n[K] \r\n\"a\"=1\r\n"),
-                    "K", "a", "2", 0, S("[K]\r\n\"a\"=2\r\n[k]\r\n\"a\"=1\r\n[L]\r\n\"a\"=1\r\n[K] \r\n\"a\"=1\r\n")},
+        RewriteCase{"other_sections_untouched",
+                    S("[K]\r\n\"a\"=1\r\n[k]\r\n\"a\"=1\r\n[L]\r\n\"a\"=1\r\n[K] \r\n\"a\"=1\r\n"), "K", "a", "2", 0,
+                    S("[K]\r\n\"a\"=2\r\n[k]\r\n\"a\"=1\r\n[L]\r\n\"a\"=1\r\n[K] \r\n\"a\"=1\r\n")},
         RewriteCase{"every_match_of_every_occurrence",
                     S("\"a\"=0\r\n[K]\r\n\"a\"=1\r\n\"a\"=2\r\n[L]\r\n[K]\r\n\"a\"=3\r\n"), "K", "a", "9", 0,
                     S("\"a\"=0\r\n[K]\r\n\"a\"=9\r\n\"a\"=9\r\n[L]\r\n[K]\r\n\"a\"=9\r\n")},
-        RewriteCase{"missing_key_rewrites_unchanged", S("[K]\r\n\"a\"=1\r\n"), "K", "b", "2", 0, S("[K]\r\n\"a\"=1\r\n")},
+        RewriteCase{"missing_key_rewrites_unchanged", S("[K]\r\n\"a\"=1\r\n"), "K", "b", "2", 0,
+                    S("[K]\r\n\"a\"=1\r\n")},
         RewriteCase{"no_key_selected", S("[K]\r\n\"a\"=1\r\n"), "K", "", "2", 0, S("[K]\r\n\"a\"=1\r\n")},
         RewriteCase{"last_line_gets_ending", S("[K]\r\n\"a\"=1"), "K", "a", "2", 0, S("[K]\r\n\"a\"=2\r\n")},
         RewriteCase{"lone_cr_becomes_crlf", S("[K]\r\"a\"=1\r"), "K", "a", "2", 0, S("[K]\r\n\"a\"=2\r\n")},
@@ -117,7 +120,8 @@ TEST(Apply, EventsAroundTheRewriteAndControlsReadOnce)
 TEST(Apply, PendingTextRewrittenWithOneExtraEmptyLine)
 {
     test::TempDir dir;
-    const QString file = dir.write("t.reg", utf16le(u"Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"a\"=\"1\"\r\n"));
+    const QString file =
+        dir.write("t.reg", utf16le(u"Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"a\"=\"1\"\r\n"));
     const LoadResult load = loadFile(file);
     ASSERT_EQ(load.regedit4, "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"1\"\r\n");
     const EditResult r = apply(file, {"K", "a", "\"2\""}, &load.regedit4);
@@ -133,10 +137,12 @@ TEST(Apply, Utf16FileWithoutPendingTextRefused)
     for (const std::string& bytes : {utf16le(u"Windows\r\n[K]\r\n\"a\"=1\r\n"), S("\xFE\xFF\0[\0K\0]", 8)}) {
         const QString file = dir.write("t.reg", bytes);
         bool readControls = false;
-        const EditResult r = applyRegistryValue(file, nullptr, [] {}, [&] {
-            readControls = true;
-            return ApplyValues{"K", "a", "2"};
-        });
+        const EditResult r = applyRegistryValue(
+            file, nullptr, [] {},
+            [&] {
+                readControls = true;
+                return ApplyValues{"K", "a", "2"};
+            });
         EXPECT_EQ(r.status, EditStatus::Refused);
         EXPECT_FALSE(readControls);
         EXPECT_EQ(test::readAll(file), bytes);
@@ -149,8 +155,8 @@ TEST(Apply, LineBreakInAnyValueRefused)
     test::TempDir dir;
     const std::string before = "[K]\r\n\"a\"=1\r\n";
     const QString file = dir.write("t.reg", before);
-    for (const ApplyValues& values : {ApplyValues{"K", "a", "1\r\n[X]"}, ApplyValues{"K", "a\n", "1"},
-                                      ApplyValues{"K\r", "a", "1"}}) {
+    for (const ApplyValues& values :
+         {ApplyValues{"K", "a", "1\r\n[X]"}, ApplyValues{"K", "a\n", "1"}, ApplyValues{"K\r", "a", "1"}}) {
         EXPECT_EQ(apply(file, values).status, EditStatus::Refused);
         EXPECT_EQ(test::readAll(file), before);
         EXPECT_FALSE(QFile::exists(dir.path("t.re_")));

@@ -66,19 +66,21 @@ TEST_P(TakenBackupName, BothCommandsEndBeforeWriting)
               "Die Datei 'x.re_' ist bereits vorhanden. Bitte umbenennen oder verschieben und dann erneut versuchen.");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, TakenBackupName,
-    testing::Values(TakenCase{"unrelated_file", [](const test::TempDir& d, const QString& b) {
-                                  d.write(QFileInfo(b).fileName(), kCompressed);
-                              }},
-                    TakenCase{"link_to_other_file",
-                              [](const test::TempDir& d, const QString& b) {
-                                  d.write("other.dat", kCompressed);
-                                  QFile::link(d.path("other.dat"), b);
-                              }},
-                    TakenCase{"dangling_link",
-                              [](const test::TempDir& d, const QString& b) { QFile::link(d.path("nowhere"), b); }}),
-    [](const testing::TestParamInfo<TakenCase>& info) { return S(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, TakenBackupName,
+                         testing::Values(TakenCase{"unrelated_file",
+                                                   [](const test::TempDir& d, const QString& b) {
+                                                       d.write(QFileInfo(b).fileName(), kCompressed);
+                                                   }},
+                                         TakenCase{"link_to_other_file",
+                                                   [](const test::TempDir& d, const QString& b) {
+                                                       d.write("other.dat", kCompressed);
+                                                       QFile::link(d.path("other.dat"), b);
+                                                   }},
+                                         TakenCase{"dangling_link",
+                                                   [](const test::TempDir& d, const QString& b) {
+                                                       QFile::link(d.path("nowhere"), b);
+                                                   }}),
+                         [](const testing::TestParamInfo<TakenCase>& info) { return S(info.param.name); });
 
 class BackupMode : public testing::TestWithParam<int> {};
 

@@ -12,12 +12,12 @@ using S = std::string;
 
 struct CliCase {
     const char* name;
-    const char* file;          // written from `before` unless empty
+    const char* file;  // written from `before` unless empty
     S before;
-    QStringList args;          // "%F" stands for the file's path
+    QStringList args;  // "%F" stands for the file's path
     int exit;
-    S out;                     // standard output, UTF-8
-    S after;                   // the file afterwards; empty: as before
+    S out;    // standard output, UTF-8
+    S after;  // the file afterwards; empty: as before
 };
 
 void PrintTo(const CliCase& c, std::ostream* os) { *os << c.name; }
@@ -54,7 +54,9 @@ TEST_P(Cli, CommandGivesOutputStatusAndFile)
     }
 }
 
-const S kIni1252 = "; Gr\xFC\xDF" "e\r\n[Kasse]\r\nName = M\xFC" "ller\r\nPort=COM1\r\n";
+const S kIni1252 = "; Gr\xFC\xDF"
+                   "e\r\n[Kasse]\r\nName = M\xFC"
+                   "ller\r\nPort=COM1\r\n";
 const S kIniBomLf = "\xEF\xBB\xBF[A]\nk=\"1\"\nl=2\n";
 const S kInf = "[Version]\r\nSignature=\"$Windows NT$\"\r\n[Files]\r\ndriver.sys\r\n";
 const S kReg = "REGEDIT4\r\n\r\n[HKEY_A\\B]\r\n\"V\"=\"1.0\"\r\n@=\"alt\"\r\n\"D\"=dword:0000000a\r\n";
@@ -71,19 +73,46 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"get_inf", "a.inf", kInf, {"get", "%F", "Version", "Signature"}, 0, "$Windows NT$\n", ""},
         CliCase{"get_registry_default", "a.reg", kReg, {"get", "%F", "HKEY_A\\B", "@"}, 0, "alt\n", ""},
         CliCase{"get_utf16_export", "a.reg", kUtf16, {"get", "%F", "HKEY_A", "V"}, 0, "ä\n", ""},
-        CliCase{"set_windows1252", "a.ini", kIni1252, {"set", "%F", "Kasse", "Port", "Wär"}, 0, "",
-                "; Gr\xFC\xDF" "e\r\n[Kasse]\r\nName = M\xFC" "ller\r\nPort=W\xE4r\r\n"},
-        CliCase{"set_adds_ini_key", "a.ini", kIniBomLf, {"set", "%F", "A", "neu", "x"}, 0, "",
+        CliCase{"set_windows1252",
+                "a.ini",
+                kIni1252,
+                {"set", "%F", "Kasse", "Port", "Wär"},
+                0,
+                "",
+                "; Gr\xFC\xDF"
+                "e\r\n[Kasse]\r\nName = M\xFC"
+                "ller\r\nPort=W\xE4r\r\n"},
+        CliCase{"set_adds_ini_key",
+                "a.ini",
+                kIniBomLf,
+                {"set", "%F", "A", "neu", "x"},
+                0,
+                "",
                 "\xEF\xBB\xBF[A]\nk=\"1\"\nl=2\nneu=x\n"},
-        CliCase{"set_registry_quoted_again", "a.reg", kReg, {"set", "%F", "HKEY_A\\B", "V", "2.0"}, 0, "",
+        CliCase{"set_registry_quoted_again",
+                "a.reg",
+                kReg,
+                {"set", "%F", "HKEY_A\\B", "V", "2.0"},
+                0,
+                "",
                 "REGEDIT4\r\n\r\n[HKEY_A\\B]\r\n\"V\"=\"2.0\"\r\n@=\"alt\"\r\n\"D\"=dword:0000000a\r\n"},
-        CliCase{"set_utf16_export_as_regedit4", "a.reg", kUtf16, {"set", "%F", "HKEY_A", "V", "ö"}, 0, "",
+        CliCase{"set_utf16_export_as_regedit4",
+                "a.reg",
+                kUtf16,
+                {"set", "%F", "HKEY_A", "V", "ö"},
+                0,
+                "",
                 "REGEDIT4\r\n\r\n[HKEY_A]\r\n\"V\"=\"\xF6\"\r\n\r\n"},
-        CliCase{"convert", "a.reg", kUtf16, {"convert", "%F"}, 0, "",
-                "REGEDIT4\r\n\r\n[HKEY_A]\r\n\"V\"=\"\xE4\"\r\n\r\n"},
+        CliCase{
+            "convert", "a.reg", kUtf16, {"convert", "%F"}, 0, "", "REGEDIT4\r\n\r\n[HKEY_A]\r\n\"V\"=\"\xE4\"\r\n\r\n"},
         CliCase{"convert_refused_beyond_regedit4", "a.reg", kUtf16Wide, {"convert", "%F"}, 3, "", ""},
-        CliCase{"get_decoded_dword", "a.reg", kReg, {"get", "--decoded", "%F", "HKEY_A\\B", "D"}, 0,
-                "REG_DWORD: 10 (0x0000000a)\n", ""},
+        CliCase{"get_decoded_dword",
+                "a.reg",
+                kReg,
+                {"get", "--decoded", "%F", "HKEY_A\\B", "D"},
+                0,
+                "REG_DWORD: 10 (0x0000000a)\n",
+                ""},
         CliCase{"missing_file", "", "", {"get", "%F", "A", "k"}, 1, "", ""},
         CliCase{"missing_section", "a.ini", kIniBomLf, {"keys", "%F", "B"}, 1, "", ""},
         CliCase{"missing_registry_key_not_added", "a.reg", kReg, {"set", "%F", "HKEY_A\\B", "W", "1"}, 1, "", ""},

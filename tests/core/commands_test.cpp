@@ -110,9 +110,9 @@ TEST(Placement, CenteredAcrossAndHighUp)
         int top, left;
     };
     const Case cases[] = {
-        {15360, 11520, 7715, 5130, 2331, 3823},   // 1024 x 768
-        {15360, 11520, 7715, 11000, 0, 3823},     // taller than 85 % of the screen
-        {15360, 11520, 16000, 5130, 2331, 0},     // wider than the screen
+        {15360, 11520, 7715, 5130, 2331, 3823},  // 1024 x 768
+        {15360, 11520, 7715, 11000, 0, 3823},    // taller than 85 % of the screen
+        {15360, 11520, 16000, 5130, 2331, 0},    // wider than the screen
     };
     for (const auto& c : cases) {
         const auto p = CenterPosition(c.sw, c.sh, c.ww, c.wh);

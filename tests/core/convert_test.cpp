@@ -1,5 +1,5 @@
-#include "filecommands/convert.h"
 #include "file_size_limit.h"
+#include "filecommands/convert.h"
 #include "test_util.h"
 
 #include <QDir>

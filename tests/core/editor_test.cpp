@@ -21,9 +21,10 @@ class FakeNotepad : public testing::Test {
 protected:
     void SetUp() override
     {
-        const QString script = bin_.write("NOTEPAD", "#!/bin/sh\n"
-                                                     "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > \"$KEYLOOM_ARGV_OUT.tmp\"\n"
-                                                     "mv \"$KEYLOOM_ARGV_OUT.tmp\" \"$KEYLOOM_ARGV_OUT\"\n");
+        const QString script =
+            bin_.write("NOTEPAD", "#!/bin/sh\n"
+                                  "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > \"$KEYLOOM_ARGV_OUT.tmp\"\n"
+                                  "mv \"$KEYLOOM_ARGV_OUT.tmp\" \"$KEYLOOM_ARGV_OUT\"\n");
         QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         oldPath_ = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(bin_.path("")) + ":/usr/bin:/bin");
@@ -61,8 +62,9 @@ protected:
 
 TEST_F(FakeNotepad, OddFileNamesArriveAsOneArgument)
 {
-    const char* names[] = {"a b.ini", "it's \"quoted\".ini", "x;touch PWNED;.ini", "$(touch PWNED).ini",
-                           "`touch PWNED`.ini", "-rf.ini", "--help.ini", "a\tb &|<>*?.ini", "  lead.ini"};
+    const char* names[] = {
+        "a b.ini", "it's \"quoted\".ini", "x;touch PWNED;.ini", "$(touch PWNED).ini", "`touch PWNED`.ini",
+        "-rf.ini", "--help.ini",          "a\tb &|<>*?.ini",    "  lead.ini"};
     for (const char* name : names) {
         SCOPED_TRACE(name);
         const QString path = files_.write(QString::fromUtf8(name), "[S]\r\n");

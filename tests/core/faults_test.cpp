@@ -23,8 +23,8 @@ namespace {
 
 using S = std::string;
 
-const FileOp kOps[] = {FileOp::OpenRead, FileOp::Read,   FileOp::OpenWrite, FileOp::Write,
-                       FileOp::Close,    FileOp::Copy,   FileOp::Rename,    FileOp::Remove};
+const FileOp kOps[] = {FileOp::OpenRead, FileOp::Read, FileOp::OpenWrite, FileOp::Write,
+                       FileOp::Close,    FileOp::Copy, FileOp::Rename,    FileOp::Remove};
 
 const char* nameOf(FileOp op)
 {
@@ -106,8 +106,7 @@ TEST(Faults, ApplyKeepsTheOldContentWhole)
                                               }
                                               ++failed;
                                               EXPECT_TRUE(file == before || backup == before);
-                                              if (status == EditStatus::BackupFailed ||
-                                                  status == EditStatus::Refused) {
+                                              if (status == EditStatus::BackupFailed || status == EditStatus::Refused) {
                                                   // Whole: no backup left to block the next try.
                                                   EXPECT_TRUE(file == before);
                                                   EXPECT_EQ(backup, "<missing>");
@@ -132,21 +131,20 @@ TEST(Faults, ApplyFromPendingTextKeepsFileOrPendingBackup)
     }
     const S pending = "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"1\"\r\n";
     EditResult result{};
-    const int tried = forEachFailurePoint([&](const test::TempDir& dir) { dir.write("t.reg", utf16); },
-                                          [&](const test::TempDir& dir) {
-                                              result = applyRegistryValue(dir.path("t.reg"), &pending, {}, [] {
-                                                  return ApplyValues{"K", "a", "\"2\""};
-                                              });
-                                          },
-                                          [&](const test::TempDir& dir) {
-                                              const S file = test::readAll(dir.path("t.reg"));
-                                              const S backup = test::readAll(dir.path("t.re_"));
-                                              EXPECT_NE(result.status, EditStatus::Done);
-                                              EXPECT_TRUE(file == utf16 || backup == pending + "\r\n");
-                                              if (result.status == EditStatus::BackupFailed) {
-                                                  EXPECT_TRUE(file == utf16);
-                                              }
-                                          });
+    const int tried = forEachFailurePoint(
+        [&](const test::TempDir& dir) { dir.write("t.reg", utf16); },
+        [&](const test::TempDir& dir) {
+            result = applyRegistryValue(dir.path("t.reg"), &pending, {}, [] { return ApplyValues{"K", "a", "\"2\""}; });
+        },
+        [&](const test::TempDir& dir) {
+            const S file = test::readAll(dir.path("t.reg"));
+            const S backup = test::readAll(dir.path("t.re_"));
+            EXPECT_NE(result.status, EditStatus::Done);
+            EXPECT_TRUE(file == utf16 || backup == pending + "\r\n");
+            if (result.status == EditStatus::BackupFailed) {
+                EXPECT_TRUE(file == utf16);
+            }
+        });
     EXPECT_GT(tried, 5);
 }
 
@@ -160,27 +158,27 @@ TEST(Faults, SpacingKeepsTheOldContentWhole)
     }
     EditStatus status{};
     int failed = 0;
-    const int tried = forEachFailurePoint(
-        [&](const test::TempDir& dir) { dir.write("t.ini", before); },
-        [&](const test::TempDir& dir) { status = insertSpaces(dir.path("t.ini")).status; },
-        [&](const test::TempDir& dir) {
-            const S file = test::readAll(dir.path("t.ini"));
-            const S backup = test::readAll(dir.path("t.in_"));
-            if (status == EditStatus::Done) {
-                EXPECT_TRUE(file == after);
-                EXPECT_EQ(backup, "<missing>");
-                return;
-            }
-            ++failed;
-            EXPECT_TRUE(file == before || backup == before);
-            if (status == EditStatus::BackupFailed || status == EditStatus::Refused) {
-                EXPECT_TRUE(file == before);
-                EXPECT_EQ(backup, "<missing>");
-            }
-            if (status == EditStatus::WriteFailed || status == EditStatus::DeleteFailed) {
-                EXPECT_TRUE(backup == before);
-            }
-        });
+    const int tried =
+        forEachFailurePoint([&](const test::TempDir& dir) { dir.write("t.ini", before); },
+                            [&](const test::TempDir& dir) { status = insertSpaces(dir.path("t.ini")).status; },
+                            [&](const test::TempDir& dir) {
+                                const S file = test::readAll(dir.path("t.ini"));
+                                const S backup = test::readAll(dir.path("t.in_"));
+                                if (status == EditStatus::Done) {
+                                    EXPECT_TRUE(file == after);
+                                    EXPECT_EQ(backup, "<missing>");
+                                    return;
+                                }
+                                ++failed;
+                                EXPECT_TRUE(file == before || backup == before);
+                                if (status == EditStatus::BackupFailed || status == EditStatus::Refused) {
+                                    EXPECT_TRUE(file == before);
+                                    EXPECT_EQ(backup, "<missing>");
+                                }
+                                if (status == EditStatus::WriteFailed || status == EditStatus::DeleteFailed) {
+                                    EXPECT_TRUE(backup == before);
+                                }
+                            });
     EXPECT_GT(failed, 10);
     EXPECT_GE(tried, failed);
 }
@@ -189,15 +187,14 @@ TEST(Faults, ConversionLeavesTheFileWholeAndNoTemporary)
 {
     const S before("\xFF\xFEW\0i\0n\0\r\0\n\0", 12);
     bool written = true;
-    const int tried = forEachFailurePoint([&](const test::TempDir& dir) { dir.write("t.reg", before); },
-                                          [&](const test::TempDir& dir) {
-                                              written = writeConversion(dir.path("t.reg"), "REGEDIT4\r\n");
-                                          },
-                                          [&](const test::TempDir& dir) {
-                                              EXPECT_FALSE(written);
-                                              EXPECT_EQ(test::readAll(dir.path("t.reg")), before);
-                                              EXPECT_EQ(entries(dir.path("")), QStringList{"t.reg"});
-                                          });
+    const int tried = forEachFailurePoint(
+        [&](const test::TempDir& dir) { dir.write("t.reg", before); },
+        [&](const test::TempDir& dir) { written = writeConversion(dir.path("t.reg"), "REGEDIT4\r\n"); },
+        [&](const test::TempDir& dir) {
+            EXPECT_FALSE(written);
+            EXPECT_EQ(test::readAll(dir.path("t.reg")), before);
+            EXPECT_EQ(entries(dir.path("")), QStringList{"t.reg"});
+        });
     EXPECT_GE(tried, 4);
 }
 
@@ -231,8 +228,7 @@ TEST_P(FaultsProfile, WriteLeavesTheFileWholeAndNoTemporary)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, FaultsProfile,
-                         testing::Values(ProfileCase{"changed_key", "S3", "k3"},
-                                         ProfileCase{"new_key", "S3", "fresh"},
+                         testing::Values(ProfileCase{"changed_key", "S3", "k3"}, ProfileCase{"new_key", "S3", "fresh"},
                                          ProfileCase{"new_section", "T", "fresh"}),
                          [](const testing::TestParamInfo<ProfileCase>& info) { return S(info.param.name); });
 
@@ -260,8 +256,8 @@ class FullDisk : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (::geteuid() != 0 || ::mount("tmpfs", QFile::encodeName(dir_.path("")).constData(), "tmpfs", 0,
-                                         "size=64k") != 0)
+        if (::geteuid() != 0 ||
+            ::mount("tmpfs", QFile::encodeName(dir_.path("")).constData(), "tmpfs", 0, "size=64k") != 0)
             GTEST_SKIP() << "no small file system can be mounted here";
         mounted_ = true;
     }
@@ -282,7 +278,11 @@ TEST_F(FullDisk, EveryCommandLeavesAFileThatFitsOnlyOnceWhole)
         reg += "\"a\"=\"" + S(60, 'x') + "\"\r\n";
     const QString regFile = dir_.write("t.reg", reg);
     ASSERT_EQ(test::readAll(regFile), reg);
-    EXPECT_EQ(applyRegistryValue(regFile, nullptr, {}, [] { return ApplyValues{"K", "a", "1"}; }).status,
+    EXPECT_EQ(applyRegistryValue(regFile, nullptr, {},
+                                 [] {
+                                     return ApplyValues{"K", "a", "1"};
+                                 })
+                  .status,
               EditStatus::BackupFailed);
     EXPECT_TRUE(test::readAll(regFile) == reg);
     QFile::remove(dir_.path("t.re_"));

@@ -12,9 +12,9 @@ namespace {
 
 TEST(FileCommands, RegistryNameDecidesTheMenu)
 {
-    const std::pair<const char*, bool> cases[] = {
-        {"a.reg", true}, {"TEST.REG", true}, {"x.Reg", true}, {"werte.reg.ini", false},
-        {"a.ini", false}, {"a.inf", false},  {"reg", false},  {"areg", false}};
+    const std::pair<const char*, bool> cases[] = {{"a.reg", true},          {"TEST.REG", true}, {"x.Reg", true},
+                                                  {"werte.reg.ini", false}, {"a.ini", false},   {"a.inf", false},
+                                                  {"reg", false},           {"areg", false}};
     for (const auto& [name, registry] : cases)
         EXPECT_EQ(isRegistryName(name), registry) << name;
 }

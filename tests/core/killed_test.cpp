@@ -77,8 +77,7 @@ TEST(Killed, OldContentWholeInFileOrBackup)
         QFile::remove(backup);
         dir.write("big.reg", before);
         QProcess driver;
-        driver.start(KEYLOOM_APPLY_DRIVER,
-                     {file, "HKEY_CURRENT_USER\\Software\\Demo\\Key17", "Name", "\"new\""});
+        driver.start(KEYLOOM_APPLY_DRIVER, {file, "HKEY_CURRENT_USER\\Software\\Demo\\Key17", "Name", "\"new\""});
         ASSERT_TRUE(driver.waitForStarted());
         QElapsedTimer timer;
         timer.start();

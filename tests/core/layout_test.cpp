@@ -161,10 +161,8 @@ TEST_P(LayoutScenario, EndsWithTheseLengths)
 }
 
 // The lengths that stay as they were at the first show when the bar does not move.
-const std::vector<Length> kBarUnmoved = {{AT(Picture1, left), 4900},
-                                         {AT(List2, left), 4980},
-                                         {AT(List2, width), 2535},
-                                         {AT(List1, width), 2365}};
+const std::vector<Length> kBarUnmoved = {
+    {AT(Picture1, left), 4900}, {AT(List2, left), 4980}, {AT(List2, width), 2535}, {AT(List1, width), 2365}};
 
 INSTANTIATE_TEST_SUITE_P(
     Layout, LayoutScenario,
@@ -178,7 +176,10 @@ INSTANTIATE_TEST_SUITE_P(
                   {AT(Text1, width), 1955},
                   {AT(Command1, width), 1955},
                   {AT(Label1, width), 6560}},
-                 4860, 0, 6810, 5490},
+                 4860,
+                 0,
+                 6810,
+                 5490},
         // The size change to the minimum raises a nested layout at 6810 x 4000,
         // whose own height change raises one at 6810 x 5490.
         Scenario{"small_window_enlarged_to_minimum",
@@ -194,7 +195,10 @@ INSTANTIATE_TEST_SUITE_P(
                   {AT(List2, left), 4570},
                   {AT(List2, width), 2040},
                   {AT(List1, width), 1955}},
-                 4860, 0, 6810, 5490},
+                 4860,
+                 0,
+                 6810,
+                 5490},
         // Every negative width or height is refused and keeps the old value;
         // tops may go negative.
         Scenario{"minimized_size_change_refused",
@@ -210,7 +214,10 @@ INSTANTIATE_TEST_SUITE_P(
                   {AT(Picture1, left), 4490},
                   {AT(List2, left), 4570},
                   {AT(List2, width), 2535}},
-                 4860, 0, 2400, 540},
+                 4860,
+                 0,
+                 2400,
+                 540},
         Scenario{"restored_after_minimize",
                  {resize(2400, 540, Minimized), resize(7715, 5490)},
                  {{AT(Picture1, left), 4900},
@@ -221,8 +228,12 @@ INSTANTIATE_TEST_SUITE_P(
                   {AT(Command1, top), 4320},
                   {AT(Text1, top), 3940},
                   {AT(Label1, width), 7465}},
-                 4860, 0, 7715, 5490},
-        Scenario{"drag_by_500", {press(60), move(1, 560)},
+                 4860,
+                 0,
+                 7715,
+                 5490},
+        Scenario{"drag_by_500",
+                 {press(60), move(1, 560)},
                  {{AT(Picture1, left), 5400},
                   {AT(Picture1, top), 420},
                   {AT(List2, left), 5480},
@@ -230,30 +241,58 @@ INSTANTIATE_TEST_SUITE_P(
                   {AT(List1, width), 2865},
                   {AT(Text1, width), 2865},
                   {AT(Command1, width), 2865}},
-                 5400, 0, 7715, 5490},
-        Scenario{"drag_keeps_press_point", {press(60), move(1, 560), move(1, 560)},
-                 {{AT(Picture1, left), 5900}, {AT(List2, left), 5980}, {AT(List2, width), 1535}, {AT(List1, width), 3365}},
-                 5900, 0, 7715, 5490},
-        Scenario{"drag_stops_at_left_limit", {press(60), move(1, -1000)},
-                 {{AT(Picture1, left), 4490}, {AT(List2, left), 4570}, {AT(List2, width), 2945}, {AT(List1, width), 1955}},
-                 4490, 0, 7715, 5490},
-        Scenario{"drag_stops_at_right_limit", {press(60), move(1, 2160)},
-                 {{AT(Picture1, left), 6560}, {AT(List2, left), 6640}, {AT(List2, width), 875}, {AT(List1, width), 4025}},
-                 6560, 0, 7715, 5490},
+                 5400,
+                 0,
+                 7715,
+                 5490},
+        Scenario{
+            "drag_keeps_press_point",
+            {press(60), move(1, 560), move(1, 560)},
+            {{AT(Picture1, left), 5900}, {AT(List2, left), 5980}, {AT(List2, width), 1535}, {AT(List1, width), 3365}},
+            5900,
+            0,
+            7715,
+            5490},
+        Scenario{
+            "drag_stops_at_left_limit",
+            {press(60), move(1, -1000)},
+            {{AT(Picture1, left), 4490}, {AT(List2, left), 4570}, {AT(List2, width), 2945}, {AT(List1, width), 1955}},
+            4490,
+            0,
+            7715,
+            5490},
+        Scenario{
+            "drag_stops_at_right_limit",
+            {press(60), move(1, 2160)},
+            {{AT(Picture1, left), 6560}, {AT(List2, left), 6640}, {AT(List2, width), 875}, {AT(List1, width), 4025}},
+            6560,
+            0,
+            7715,
+            5490},
         Scenario{"move_without_button", {press(60), move(0, 560)}, kBarUnmoved, 4860, 0, 7715, 5490},
         Scenario{"move_with_right_button", {press(60), move(2, 560)}, kBarUnmoved, 4860, 0, 7715, 5490},
         Scenario{"move_with_left_and_right", {press(60), move(3, 560)}, kBarUnmoved, 4860, 0, 7715, 5490},
         Scenario{"move_with_middle_button", {press(60), move(4, 560)}, kBarUnmoved, 4860, 0, 7715, 5490},
         Scenario{"move_with_left_and_middle", {press(60), move(5, 560)}, kBarUnmoved, 4860, 0, 7715, 5490},
-        Scenario{"move_to_no_position", {press(60), move(1, std::numeric_limits<float>::quiet_NaN())},
-                 kBarUnmoved, 4860, 0, 7715, 5490},
-        Scenario{"tie_rounds_down_to_even", {press(0), move(1, -39.5f)},
+        Scenario{"move_to_no_position",
+                 {press(60), move(1, std::numeric_limits<float>::quiet_NaN())},
+                 kBarUnmoved,
+                 4860,
+                 0,
+                 7715,
+                 5490},
+        Scenario{"tie_rounds_down_to_even",
+                 {press(0), move(1, -39.5f)},
                  {{AT(Picture1, left), 4860.5f},
                   {AT(List2, left), 4940.5f},
                   {AT(List2, width), 2574.5f},
                   {AT(List1, width), 2325.5f}},
-                 4860, 0, 7715, 5490},
-        Scenario{"tie_rounds_up_to_even", {press(0), move(1, -38.5f)}, {{AT(Picture1, left), 4861.5f}}, 4862, 0, 7715, 5490},
+                 4860,
+                 0,
+                 7715,
+                 5490},
+        Scenario{
+            "tie_rounds_up_to_even", {press(0), move(1, -38.5f)}, {{AT(Picture1, left), 4861.5f}}, 4862, 0, 7715, 5490},
         Scenario{"maximized",
                  {resize(15360, 11520, Maximized)},
                  {{AT(Picture1, left), 12545},
@@ -261,7 +300,10 @@ INSTANTIATE_TEST_SUITE_P(
                   {AT(List2, width), 2535},
                   {AT(List2, height), 10590},
                   {AT(List1, width), 10010}},
-                 4860, 1, 15360, 11520},
+                 4860,
+                 1,
+                 15360,
+                 11520},
         Scenario{"maximize_restore_returns_to_load_position",
                  {resize(15360, 11520, Maximized), resize(7715, 5490)},
                  {{AT(Picture1, left), 4860},
@@ -270,11 +312,18 @@ INSTANTIATE_TEST_SUITE_P(
                   {AT(List1, width), 2325},
                   {AT(Text1, width), 2325},
                   {AT(Command1, width), 2325}},
-                 4860, 0, 7715, 5490},
-        Scenario{"drag_while_maximized_then_restore",
-                 {resize(15360, 11520, Maximized), press(60), move(1, -6485), resize(7715, 5490)},
-                 {{AT(Picture1, left), 6000}, {AT(List2, left), 6080}, {AT(List2, width), 1435}, {AT(List1, width), 3465}},
-                 6000, 0, 7715, 5490},
+                 4860,
+                 0,
+                 7715,
+                 5490},
+        Scenario{
+            "drag_while_maximized_then_restore",
+            {resize(15360, 11520, Maximized), press(60), move(1, -6485), resize(7715, 5490)},
+            {{AT(Picture1, left), 6000}, {AT(List2, left), 6080}, {AT(List2, width), 1435}, {AT(List1, width), 3465}},
+            6000,
+            0,
+            7715,
+            5490},
         // The bar was dragged to 14000 with List2 1080 wide. Putting it back
         // would make List2 negative, so the restore keeps List2's width and the
         // flag stays set.
@@ -286,7 +335,10 @@ INSTANTIATE_TEST_SUITE_P(
                   {AT(List1, width), 3820},
                   {AT(Text1, width), 3820},
                   {AT(Command1, width), 3820}},
-                 14000, 1, 7715, 5490},
+                 14000,
+                 1,
+                 7715,
+                 5490},
         Scenario{"bar_put_back_once_window_is_wide_enough",
                  {resize(15360, 11520, Maximized), press(60), move(1, 1515), resize(7715, 5490), resize(14500, 5490)},
                  {{AT(Picture1, left), 14000},
@@ -294,23 +346,29 @@ INSTANTIATE_TEST_SUITE_P(
                   {AT(List2, width), 220},
                   {AT(List1, width), 11465},
                   {AT(Label1, width), 14250}},
-                 14000, 0, 14500, 5490},
+                 14000,
+                 0,
+                 14500,
+                 5490},
         // A bar position beyond the 16-bit range is not remembered; the drag
         // still moves the bar.
         Scenario{"drag_beyond_16_bit_range",
                  {resize(60000, 40000, Maximized), press(60), move(1, -40)},
                  {{AT(Picture1, left), 57085}, {AT(List2, left), 57165}, {AT(List2, width), 2635}},
-                 4860, 1, 60000, 40000},
+                 4860,
+                 1,
+                 60000,
+                 40000},
         Scenario{"restore_after_drag_beyond_16_bit_range",
                  {resize(60000, 40000, Maximized), press(60), move(1, -40), resize(7715, 5490)},
                  {{AT(Picture1, left), 4860}, {AT(List2, left), 4940}, {AT(List2, width), 2575}},
-                 4860, 0, 7715, 5490}),
+                 4860,
+                 0,
+                 7715,
+                 5490}),
     [](const testing::TestParamInfo<Scenario>& info) { return std::string(info.param.name); });
 
-TEST(Layout, ReleaseRestoresBarColour)
-{
-    EXPECT_EQ(splitterMouseUp(), BarColour::ButtonFace);
-}
+TEST(Layout, ReleaseRestoresBarColour) { EXPECT_EQ(splitterMouseUp(), BarColour::ButtonFace); }
 
 struct RoundCase {
     const char* name;
@@ -322,18 +380,14 @@ void PrintTo(const RoundCase& c, std::ostream* os) { *os << c.name; }
 
 class RoundToInt16 : public testing::TestWithParam<RoundCase> {};
 
-TEST_P(RoundToInt16, NearestTiesToEven)
-{
-    EXPECT_EQ(roundToInt16(GetParam().value), GetParam().expected);
-}
+TEST_P(RoundToInt16, NearestTiesToEven) { EXPECT_EQ(roundToInt16(GetParam().value), GetParam().expected); }
 
 INSTANTIATE_TEST_SUITE_P(
     Layout, RoundToInt16,
     testing::Values(RoundCase{"tie_4860_5_down", 4860.5f, 4860}, RoundCase{"tie_4861_5_up", 4861.5f, 4862},
                     RoundCase{"below_half", 4860.25f, 4860}, RoundCase{"above_half", 4860.75f, 4861},
                     RoundCase{"negative_tie", -1.5f, -2}, RoundCase{"largest", 32767.25f, 32767},
-                    RoundCase{"tie_past_largest", 32767.5f, std::nullopt},
-                    RoundCase{"smallest_tie", -32768.5f, -32768},
+                    RoundCase{"tie_past_largest", 32767.5f, std::nullopt}, RoundCase{"smallest_tie", -32768.5f, -32768},
                     RoundCase{"below_smallest", -32768.75f, std::nullopt},
                     RoundCase{"not_a_number", std::numeric_limits<float>::quiet_NaN(), std::nullopt},
                     RoundCase{"infinite", std::numeric_limits<float>::infinity(), std::nullopt}),

@@ -155,8 +155,12 @@ INSTANTIATE_TEST_SUITE_P(
     Encodings, LineWrite,
     testing::Values(WriteCase{"crlf", Encoding::Bytes, LineEnding::CrLf, {"a", ""}, "a\r\n\r\n"},
                     WriteCase{"lf", Encoding::Bytes, LineEnding::Lf, {"a", "b"}, "a\nb\n"},
-                    WriteCase{"utf8_bom", Encoding::Utf8Bom, LineEnding::CrLf, {"[\xC3\xA4]"}, "\xEF\xBB\xBF[\xC3\xA4]\r\n"},
-                    WriteCase{"utf16le", Encoding::Utf16LE, LineEnding::CrLf, {"\xFF\xFEW\x80"},
+                    WriteCase{
+                        "utf8_bom", Encoding::Utf8Bom, LineEnding::CrLf, {"[\xC3\xA4]"}, "\xEF\xBB\xBF[\xC3\xA4]\r\n"},
+                    WriteCase{"utf16le",
+                              Encoding::Utf16LE,
+                              LineEnding::CrLf,
+                              {"\xFF\xFEW\x80"},
                               std::string("\xFF\xFEW\0\xAC\x20\r\0\n\0", 10)}),
     [](const testing::TestParamInfo<WriteCase>& info) { return std::string(info.param.name); });
 

@@ -76,11 +76,14 @@ INSTANTIATE_TEST_SUITE_P(
         PieceCase{"one_byte_over", k16 + "g\r\n", {{k16, true, None}, {"g", false, CrLf}}},
         PieceCase{"one_byte_over_unterminated", k16 + "g", {{k16, true, None}, {"g", false, None}}},
         PieceCase{"twice_the_bound", k16 + k16 + "\n", {{k16, true, None}, {k16, false, Lf}}},
-        PieceCase{"crlf_right_after_a_piece", k16 + k16 + "\r\n" + "a\r",
+        PieceCase{"crlf_right_after_a_piece",
+                  k16 + k16 + "\r\n" + "a\r",
                   {{k16, true, None}, {k16, false, CrLf}, {"a", false, Cr}}},
-        PieceCase{"cr_then_lf_after_the_bound", k16 + "x\r\n\r\n",
+        PieceCase{"cr_then_lf_after_the_bound",
+                  k16 + "x\r\n\r\n",
                   {{k16, true, None}, {"x", false, CrLf}, {"", false, CrLf}}},
-        PieceCase{"short_lines_around", "a\r\n" + k16 + k16 + "zz\rb",
+        PieceCase{"short_lines_around",
+                  "a\r\n" + k16 + k16 + "zz\rb",
                   {{"a", false, CrLf}, {k16, true, None}, {k16, true, None}, {"zz", false, Cr}, {"b", false, None}}},
         PieceCase{"utf8_bom_not_counted", "\xEF\xBB\xBF" + k16 + "\r\n", {{k16, false, CrLf}}}),
     [](const testing::TestParamInfo<PieceCase>& info) { return S(info.param.name); });
@@ -178,8 +181,7 @@ TEST(LongLine, FirstLineInPiecesDecidesTheEnding)
     test::TempDir dir;
     const S big = longLine("\"x\"=", kMax + 3);
     const QString reg = dir.write("t.reg", big + "\n[K]\n\"a\"=1\r\n");
-    EXPECT_EQ(applyRegistryValue(reg, nullptr, {}, [] { return ApplyValues{"K", "a", "2"}; }).status,
-              EditStatus::Done);
+    EXPECT_EQ(applyRegistryValue(reg, nullptr, {}, [] { return ApplyValues{"K", "a", "2"}; }).status, EditStatus::Done);
     EXPECT_TRUE(test::readAll(reg) == big + "\n[K]\n\"a\"=2\n");
     const QString ini = dir.write("t.ini", big + "\r\n[K]\n");
     EXPECT_EQ(insertSpaces(ini).status, EditStatus::Done);

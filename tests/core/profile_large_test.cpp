@@ -66,11 +66,10 @@ TEST_P(ProfileLarge, ReadAndWriteLastKey)
     EXPECT_EQ(GetPrivateProfileStringA("LAST", "ADDED", "-", buffer, sizeof buffer, file), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Endings, ProfileLarge,
-    testing::Values(LargeCase{"crlf", {"\r\n"}}, LargeCase{"lf", {"\n"}}, LargeCase{"cr", {"\r"}},
-                    LargeCase{"mixed", {"\r\n", "\n", "\r", "\r\n", "\r"}}),
-    [](const testing::TestParamInfo<LargeCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Endings, ProfileLarge,
+                         testing::Values(LargeCase{"crlf", {"\r\n"}}, LargeCase{"lf", {"\n"}}, LargeCase{"cr", {"\r"}},
+                                         LargeCase{"mixed", {"\r\n", "\n", "\r", "\r\n", "\r"}}),
+                         [](const testing::TestParamInfo<LargeCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace keyloom

@@ -54,8 +54,18 @@ INSTANTIATE_TEST_SUITE_P(
     Lookup, ProfileRead,
     testing::Values(
         ReadCase{"ascii_letter_case", "[Main]\r\nKey=1\r\n", "MAIN", "KEY", "1"},
-        ReadCase{"umlauts_utf8", "[\xC3\xBC" "ber]\r\nSchl\xC3\xBCssel=ja\r\n", "\xC3\x9C" "BER", "SCHL\xC3\x9CSSEL", "ja"},
-        ReadCase{"umlauts_windows1252", "[\xFC" "ber]\r\nSchl\xFCssel=ja\r\n", "\xDC" "BER", "SCHL\xDCSSEL", "ja"},
+        ReadCase{"umlauts_utf8",
+                 "[\xC3\xBC"
+                 "ber]\r\nSchl\xC3\xBCssel=ja\r\n",
+                 "\xC3\x9C"
+                 "BER",
+                 "SCHL\xC3\x9CSSEL", "ja"},
+        ReadCase{"umlauts_windows1252",
+                 "[\xFC"
+                 "ber]\r\nSchl\xFCssel=ja\r\n",
+                 "\xDC"
+                 "BER",
+                 "SCHL\xDCSSEL", "ja"},
         ReadCase{"utf8_name_finds_windows1252_key", "[A]\r\nSchl\xFCssel=ja\r\n", "A", "SCHL\xC3\x9CSSEL", "ja"},
         ReadCase{"umlaut_is_not_its_base_letter", "[A]\r\nSchl\xFCssel=ja\r\n", "A", "SCHLUSSEL", "<def>"},
         ReadCase{"key_with_trailing_blank", "[Main]\r\nKey = 1\r\n", "Main", "KEY ", "1"},
@@ -164,8 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "new", "; c\r\n[Main]\r\nKey =  new\r\nOther = 1\r\n"},
         WriteCase{"value_loses_leading_blanks", "[A]\r\nk=1\r\n", "A", "k", " \t2 ", "[A]\r\nk=2 \r\n"},
         WriteCase{"empty_value", "[A]\r\nk = 1\r\n", "A", "k", "", "[A]\r\nk = \r\n"},
-        WriteCase{"hash_and_semicolon_keys", "[A]\r\n;k=1\r\n#k=1\r\n", "A", "#k", "2",
-                  "[A]\r\n;k=1\r\n#k=2\r\n"},
+        WriteCase{"hash_and_semicolon_keys", "[A]\r\n;k=1\r\n#k=1\r\n", "A", "#k", "2", "[A]\r\n;k=1\r\n#k=2\r\n"},
         WriteCase{"mixed_line_ends_kept", "[A]\nk=1\r\nx=2\ry=3", "A", "x", "9", "[A]\nk=1\r\nx=9\ry=3"},
         WriteCase{"last_line_stays_open", "[A]\nk=1\r\nx=2\ry=3", "A", "y", "7", "[A]\nk=1\r\nx=2\ry=7"},
         WriteCase{"first_key_first_section", "[A]\r\nk=1\r\nk=2\r\n[A]\r\nk=3\r\n", "a", "K", "9",
@@ -201,8 +210,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "\xEF\xBB\xBF[A]\r\nk=\xC3\xA4\r\n"},
         WriteCase{"utf8_bom_top_key", "\xEF\xBB\xBF[A]\n", "", "n", "v", "\xEF\xBB\xBFn=v\n[A]\n"},
         WriteCase{"utf8_bom_new_section", "\xEF\xBB\xBF", "A", "n", "v", "\xEF\xBB\xBF[A]\r\nn=v\r\n"},
-        WriteCase{"utf16le_value_other_lines_raw", test::utf16(u"[A]\r\nk=1\r\n;\U0001F600\u4E2D\r\n"), "A", "k", "\xE4\x80",
-                  test::utf16(u"[A]\r\nk=\u00E4\u20AC\r\n;\U0001F600\u4E2D\r\n")},
+        WriteCase{"utf16le_value_other_lines_raw", test::utf16(u"[A]\r\nk=1\r\n;\U0001F600\u4E2D\r\n"), "A", "k",
+                  "\xE4\x80", test::utf16(u"[A]\r\nk=\u00E4\u20AC\r\n;\U0001F600\u4E2D\r\n")},
         WriteCase{"utf16le_key_name_kept_raw", test::utf16(u"[A]\r\nk\U0001F600 = 1\r\n"), "A", "K?", "2",
                   test::utf16(u"[A]\r\nk\U0001F600 = 2\r\n")},
         WriteCase{"utf16le_new_key", test::utf16(u"[A]\r\n;\u4E2D\r\n\r\n[B]"), "A", "n", "\xFC",
@@ -367,9 +376,7 @@ TEST(ProfileWrite, LargeFileAcrossBlocks)
         while (text.size() < (3u << 20) / (wide ? 2 : 1))
             text += u"x" + std::u16string(997, u'y') + u"=1\r\n";
         text += u"k=old\r\n[B]\r\n";
-        auto bytesOf = [&](const std::u16string& t) {
-            return wide ? test::utf16(t) : S(t.begin(), t.end());
-        };
+        auto bytesOf = [&](const std::u16string& t) { return wide ? test::utf16(t) : S(t.begin(), t.end()); };
         std::u16string expected = text;
         expected.replace(expected.find(u"k=old"), 5, u"k=new");
 
@@ -410,14 +417,14 @@ TEST_P(ProfileRoundTrip, WriteThenRead)
 
 INSTANTIATE_TEST_SUITE_P(
     Encodings, ProfileRoundTrip,
-    testing::Values(RoundTripCase{"bytes_existing", "[A]\nk=1\nx=0\n", "A", "x", "a b", "a b"},
-                    RoundTripCase{"bytes_new_key", "[A]\nk=1\n", "A", "n ", "v", "v"},
-                    RoundTripCase{"windows1252_umlauts", "[\xC4]\r\nk=1\r\n", "\xE4", "\xFC", "\xF6", "\xF6"},
-                    RoundTripCase{"utf8_bom_umlauts", "\xEF\xBB\xBF[\xC3\x84]\r\nk=1\r\n", "\xC3\xA4", "\xC3\xBC",
-                                  "\xC3\xB6", "\xC3\xB6"},
-                    RoundTripCase{"utf16le_new_section", test::utf16(u"[A]\r\nk=1\r\n"), "\xC4", "n", "\x80\xFF", "\x80\xFF"},
-                    RoundTripCase{"utf16be_existing", test::utf16(u"[A]\r\nk=1\r\nx=\U0001F600\r\n", false), "A", "x", "?",
-                                  "?"}),
+    testing::Values(
+        RoundTripCase{"bytes_existing", "[A]\nk=1\nx=0\n", "A", "x", "a b", "a b"},
+        RoundTripCase{"bytes_new_key", "[A]\nk=1\n", "A", "n ", "v", "v"},
+        RoundTripCase{"windows1252_umlauts", "[\xC4]\r\nk=1\r\n", "\xE4", "\xFC", "\xF6", "\xF6"},
+        RoundTripCase{"utf8_bom_umlauts", "\xEF\xBB\xBF[\xC3\x84]\r\nk=1\r\n", "\xC3\xA4", "\xC3\xBC", "\xC3\xB6",
+                      "\xC3\xB6"},
+        RoundTripCase{"utf16le_new_section", test::utf16(u"[A]\r\nk=1\r\n"), "\xC4", "n", "\x80\xFF", "\x80\xFF"},
+        RoundTripCase{"utf16be_existing", test::utf16(u"[A]\r\nk=1\r\nx=\U0001F600\r\n", false), "A", "x", "?", "?"}),
     [](const testing::TestParamInfo<RoundTripCase>& info) { return S(info.param.name); });
 
 TEST(WriteProfileValue, ReportsFailure)

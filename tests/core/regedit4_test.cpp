@@ -70,7 +70,8 @@ std::vector<Value> valuesOf(std::u16string_view text, bool units)
     return values;
 }
 
-const std::u16string kExportHead = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Demo]\r\n";
+const std::u16string kExportHead =
+    u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Demo]\r\n";
 const std::string kRegedit4Head = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Demo]\r\n";
 
 struct ConversionCase {
@@ -118,7 +119,8 @@ INSTANTIATE_TEST_SUITE_P(
                        u"\"Bin\"=hex:01,02,\\\r\n  03\r\n\"Num\"=dword:0000002a\r\n\"Big\"=hex(b):2a,00,00,00,00,00,00,"
                        u"00\r\n\"Raw\"=hex(0):41,00\r\n\"Text\"=\"Grüße\"\r\n",
                        "\"Bin\"=hex:01,02,\\\r\n  03\r\n\"Num\"=dword:0000002a\r\n\"Big\"=hex(b):2a,00,00,00,00,00,00,"
-                       "00\r\n\"Raw\"=hex(0):41,00\r\n\"Text\"=\"Gr\xFC\xDF" "e\"\r\n"},
+                       "00\r\n\"Raw\"=hex(0):41,00\r\n\"Text\"=\"Gr\xFC\xDF"
+                       "e\"\r\n"},
         ConversionCase{"key_path_outside_code_page", u"[HKEY_CURRENT_USER\\Software\\日本]\r\n\"a\"=\"1\"\r\n",
                        "[HKEY_CURRENT_USER\\Software\\??]\r\n\"a\"=\"1\"\r\n", 2, 4},
         ConversionCase{"expand_sz_data_outside_code_page", u"\"P\"=hex(2):41,00,\\\r\n  a9,03,00,00\r\n",
@@ -127,8 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
                        u"\"x\"=\"1\"\r\n\"m\"=hex(7):3d,d8,00,de,00,00,00,00\r\n\"\U0001F600\"=\"x\"\r\n",
                        "\"x\"=\"1\"\r\n\"m\"=hex(7):3d,d8,00,de,00,00,00,00\r\n\"?\"=\"x\"\r\n", 2, 5},
         ConversionCase{"odd_byte_count", u"\"o\"=hex(2):41,00,42\r\n", "\"o\"=hex(2):41,00,42\r\n", 1, 4},
-        ConversionCase{"lone_surrogate", u"\"s\"=hex(1):00,d8,41,00,00,00\r\n", "\"s\"=hex(1):00,d8,41,00,00,00\r\n",
-                       1, 4},
+        ConversionCase{"lone_surrogate", u"\"s\"=hex(1):00,d8,41,00,00,00\r\n", "\"s\"=hex(1):00,d8,41,00,00,00\r\n", 1,
+                       4},
         ConversionCase{"half_pair_then_not_hex", u"\"h\"=hex(1):3d,d8,\\\r\n  4g,00\r\n",
                        "\"h\"=hex(1):3d,d8,\\\r\n  4g,00\r\n", 1, 4},
         ConversionCase{"digit_pair_not_hex_on_second_line", u"\"n\"=hex(7):41,00,\\\r\n  4g,00\r\n",

@@ -85,8 +85,8 @@ INSTANTIATE_TEST_SUITE_P(
         ChangeCase{"lone_quote_now", [](const QString& p) { replaceWith(p, "[K]\r\n\"a\"=\"\r\n"); }, false, true},
         ChangeCase{"now_utf16", [](const QString& p) { replaceWith(p, S("\xFF\xFE[\0K\0]\0\r\0\n\0", 12)); }, false,
                    false},
-        ChangeCase{"now_binary", [](const QString& p) { replaceWith(p, "\0\x01\xFF\r\r\n[K]\n\"a\"=\"x"s); },
-                   false, false}),
+        ChangeCase{"now_binary", [](const QString& p) { replaceWith(p, "\0\x01\xFF\r\r\n[K]\n\"a\"=\"x"s); }, false,
+                   false}),
     [](const testing::TestParamInfo<ChangeCase>& info) { return S(info.param.name); });
 
 // Another program acts while the apply lets the window process events, right
@@ -116,7 +116,9 @@ TEST_P(ChangedDuringApply, NothingLost)
                 c.change(file, backup);
             first = false;
         },
-        [] { return ApplyValues{"K", "a", "\"2\""}; });
+        [] {
+            return ApplyValues{"K", "a", "\"2\""};
+        });
     EXPECT_EQ(r.status, c.status);
     EXPECT_EQ(test::readAll(file), c.file);
 }
@@ -125,26 +127,25 @@ const S kApplied = "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"2\"\r\n\"b\"=dword:00000002\r
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ChangedDuringApply,
-    testing::Values(
-        DuringApplyCase{"backup_deleted", [](const QString&, const QString& b) { QFile::remove(b); },
-                        EditStatus::Refused, kExport},
-        DuringApplyCase{"backup_replaced_by_fifo",
-                        [](const QString&, const QString& b) {
-                            QFile::remove(b);
-                            ::mkfifo(QFile::encodeName(b).constData(), 0666);
-                        },
-                        EditStatus::Refused, kExport},
-        DuringApplyCase{"backup_now_utf16",
-                        [](const QString&, const QString& b) { replaceWith(b, S("\xFF\xFE[\0K\0]\0", 8)); },
-                        EditStatus::Refused, kExport},
-        DuringApplyCase{"file_deleted", [](const QString& f, const QString&) { QFile::remove(f); },
-                        EditStatus::Done, kApplied},
-        DuringApplyCase{"file_replaced_by_folder",
-                        [](const QString& f, const QString&) {
-                            QFile::remove(f);
-                            QDir().mkdir(f);
-                        },
-                        EditStatus::WriteFailed, "<missing>"}),
+    testing::Values(DuringApplyCase{"backup_deleted", [](const QString&, const QString& b) { QFile::remove(b); },
+                                    EditStatus::Refused, kExport},
+                    DuringApplyCase{"backup_replaced_by_fifo",
+                                    [](const QString&, const QString& b) {
+                                        QFile::remove(b);
+                                        ::mkfifo(QFile::encodeName(b).constData(), 0666);
+                                    },
+                                    EditStatus::Refused, kExport},
+                    DuringApplyCase{"backup_now_utf16",
+                                    [](const QString&, const QString& b) { replaceWith(b, S("\xFF\xFE[\0K\0]\0", 8)); },
+                                    EditStatus::Refused, kExport},
+                    DuringApplyCase{"file_deleted", [](const QString& f, const QString&) { QFile::remove(f); },
+                                    EditStatus::Done, kApplied},
+                    DuringApplyCase{"file_replaced_by_folder",
+                                    [](const QString& f, const QString&) {
+                                        QFile::remove(f);
+                                        QDir().mkdir(f);
+                                    },
+                                    EditStatus::WriteFailed, "<missing>"}),
     [](const testing::TestParamInfo<DuringApplyCase>& info) { return S(info.param.name); });
 
 TEST(ChangedDuringApply, BackupKeptWhenTheFileCannotBeWritten)
@@ -157,7 +158,9 @@ TEST(ChangedDuringApply, BackupKeptWhenTheFileCannotBeWritten)
             QFile::remove(file);
             QDir().mkdir(file);
         },
-        [] { return ApplyValues{"K", "a", "\"2\""}; });
+        [] {
+            return ApplyValues{"K", "a", "\"2\""};
+        });
     EXPECT_EQ(r.status, EditStatus::WriteFailed);
     EXPECT_EQ(test::readAll(dir.path("t.re_")), kExport);
 }

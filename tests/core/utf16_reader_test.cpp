@@ -30,11 +30,13 @@ const std::vector<Piece>& pieces()
         {u"\"InstallPath\"=\"C:\\\\Program Files\"", "\"InstallPath\"=\"C:\\\\Program Files\""},
         {u"M\u00FCller", "M\xFCller"},
         {u"\u20AC", "\x80"},
-        {u"\U0001F600", "?", 1},            // a surrogate pair is one character
+        {u"\U0001F600", "?", 1},  // a surrogate pair is one character
         {u"\u4E2D", "?", 1},
-        {u"\xD800" u"a", "?a", 1},           // a high surrogate without its partner
-        {u"\xDC00", "?", 1},                 // a low surrogate alone
-        {u"\xD800\xD800\xDC00", "??", 2},    // the second high surrogate pairs up
+        {u"\xD800"
+         u"a",
+         "?a", 1},                         // a high surrogate without its partner
+        {u"\xDC00", "?", 1},               // a low surrogate alone
+        {u"\xD800\xD800\xDC00", "??", 2},  // the second high surrogate pairs up
         {u"?", "?"},
         {u"x", "x"},
         {u"abcdefghijklmnopqrstuvwxyz0123456789", "abcdefghijklmnopqrstuvwxyz0123456789"},
@@ -43,8 +45,8 @@ const std::vector<Piece>& pieces()
 }
 
 struct Document {
-    std::string file;                 // bytes on disk
-    std::vector<std::string> lines;   // as the reader delivers them
+    std::string file;                     // bytes on disk
+    std::vector<std::string> lines;       // as the reader delivers them
     std::vector<std::uint64_t> unmapped;  // characters the code page lacks, line by line
 };
 
@@ -144,17 +146,17 @@ TEST_P(Utf16Reading, OffsetsPointAtTheUnitsOnDisk)
     EXPECT_EQ(at, std::int64_t(doc.file.size() & ~std::size_t(1)));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Mixes, Utf16Reading,
-    testing::Values(Utf16Case{"short", 200, 0, false, false}, Utf16Case{"short_odd_byte", 200, 3, false, true},
-                    Utf16Case{"three_blocks", 1600000, 0, false, false},
-                    Utf16Case{"three_blocks_shift1", 1600000, 1, false, false},
-                    Utf16Case{"three_blocks_shift2", 1600000, 2, false, false},
-                    Utf16Case{"three_blocks_shift7", 1600000, 7, false, true},
-                    Utf16Case{"three_blocks_shift15", 1600000, 15, false, false},
-                    Utf16Case{"big_endian_short", 200, 0, true, false},
-                    Utf16Case{"big_endian_three_blocks", 1600000, 5, true, true}),
-    [](const testing::TestParamInfo<Utf16Case>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Mixes, Utf16Reading,
+                         testing::Values(Utf16Case{"short", 200, 0, false, false},
+                                         Utf16Case{"short_odd_byte", 200, 3, false, true},
+                                         Utf16Case{"three_blocks", 1600000, 0, false, false},
+                                         Utf16Case{"three_blocks_shift1", 1600000, 1, false, false},
+                                         Utf16Case{"three_blocks_shift2", 1600000, 2, false, false},
+                                         Utf16Case{"three_blocks_shift7", 1600000, 7, false, true},
+                                         Utf16Case{"three_blocks_shift15", 1600000, 15, false, false},
+                                         Utf16Case{"big_endian_short", 200, 0, true, false},
+                                         Utf16Case{"big_endian_three_blocks", 1600000, 5, true, true}),
+                         [](const testing::TestParamInfo<Utf16Case>& info) { return std::string(info.param.name); });
 
 // A surrogate pair whose halves lie in two read blocks is still one character.
 TEST(Utf16Reading, PairSplitBetweenBlocks)
@@ -167,8 +169,8 @@ TEST(Utf16Reading, PairSplitBetweenBlocks)
         const std::string file = test::utf16le(text);
         test::TempDir dir;
         LineReader reader(dir.write("pair.reg", file));
-        EXPECT_EQ(linesOf(reader), std::vector<std::string>{"\xFF\xFE" + std::string(firstBlockUnits - 2 + shift, 'a') +
-                                                            "?\xE4z"})
+        EXPECT_EQ(linesOf(reader),
+                  std::vector<std::string>{"\xFF\xFE" + std::string(firstBlockUnits - 2 + shift, 'a') + "?\xE4z"})
             << "shift " << shift;
     }
 }

@@ -39,18 +39,20 @@ void ApplyTest::registryRows_data()
     QTest::addColumn<QByteArray>("after");
     const QByteArray head = "REGEDIT4\r\n\r\n[HKEY_A]\r\n";
     QTest::newRow("quoted") << head + "\"Version\"=\"1.0\"\r\n" << 0 << 0 << "2.0" << head + "\"Version\"=\"2.0\"\r\n";
-    QTest::newRow("dword") << head + "\"Count\"=dword:0000000a\r\n" << 0 << 0 << "dword:0000000b"
-                           << head + "\"Count\"=dword:0000000b\r\n";
-    QTest::newRow("default") << head + "\"@\"=\"x\"\r\n@=\"alt\"\r\n" << 0 << 1 << "neu"
-                             << head + "\"@\"=\"x\"\r\n@=\"neu\"\r\n";
-    QTest::newRow("backslashes") << head + "\"Pfad\"=\"C:\\\\Temp\"\r\n" << 0 << 0 << "D:\\\\Neu"
-                                 << head + "\"Pfad\"=\"D:\\\\Neu\"\r\n";
+    QTest::newRow("dword") << head + "\"Count\"=dword:0000000a\r\n"
+                           << 0 << 0 << "dword:0000000b" << head + "\"Count\"=dword:0000000b\r\n";
+    QTest::newRow("default") << head + "\"@\"=\"x\"\r\n@=\"alt\"\r\n"
+                             << 0 << 1 << "neu" << head + "\"@\"=\"x\"\r\n@=\"neu\"\r\n";
+    QTest::newRow("backslashes") << head + "\"Pfad\"=\"C:\\\\Temp\"\r\n"
+                                 << 0 << 0 << "D:\\\\Neu" << head + "\"Pfad\"=\"D:\\\\Neu\"\r\n";
     QTest::newRow("typed quotes") << head + "\"Name\"=\"x\"\r\n" << 0 << 0 << "\"y\"" << head + "\"Name\"=\"y\"\r\n";
     QTest::newRow("emptied") << head + "\"E\"=\"x\"\r\n" << 0 << 0 << "" << head + "\"E\"=\"\"\r\n";
     QTest::newRow("no line end, other section, twice")
-        << QByteArray("[HKEY_B]\r\n\"V\"=\"b\"\r\n[HKEY_A]\r\n\"V\"=\"1\"\r\n[hkey_a]\r\n\"V\"=\"c\"\r\n[HKEY_A]\r\n\"V\"=\"2\"")
+        << QByteArray("[HKEY_B]\r\n\"V\"=\"b\"\r\n[HKEY_A]\r\n\"V\"=\"1\"\r\n[hkey_a]\r\n\"V\"=\"c\"\r\n[HKEY_A]"
+                      "\r\n\"V\"=\"2\"")
         << 1 << 0 << "9"
-        << QByteArray("[HKEY_B]\r\n\"V\"=\"b\"\r\n[HKEY_A]\r\n\"V\"=\"9\"\r\n[hkey_a]\r\n\"V\"=\"c\"\r\n[HKEY_A]\r\n\"V\"=\"9\"\r\n");
+        << QByteArray("[HKEY_B]\r\n\"V\"=\"b\"\r\n[HKEY_A]\r\n\"V\"=\"9\"\r\n[hkey_a]\r\n\"V\"=\"c\"\r\n[HKEY_A]"
+                      "\r\n\"V\"=\"9\"\r\n");
     QTest::newRow("lf file stays lf") << QByteArray("[HKEY_A]\n\"V\"=\"1\"\n") << 0 << 0 << "2"
                                       << QByteArray("[HKEY_A]\n\"V\"=\"2\"\n");
 }
@@ -87,8 +89,12 @@ void ApplyTest::valueInTheFilesEncoding_data()
     const QString wr = QString::fromUtf8("Wär");
     QTest::newRow("utf-8") << "a.ini" << QByteArray("; Grüße\r\n[Main]\r\nKey = alt\r\n") << wr
                            << QByteArray("; Grüße\r\n[Main]\r\nKey = Wär\r\n");
-    QTest::newRow("windows-1252") << "a.ini" << QByteArray("; Gr\xFC\xDF" "e\r\n[Main]\r\nKey = alt\r\n") << wr
-                                  << QByteArray("; Gr\xFC\xDF" "e\r\n[Main]\r\nKey = W\xE4r\r\n");
+    QTest::newRow("windows-1252") << "a.ini"
+                                  << QByteArray("; Gr\xFC\xDF"
+                                                "e\r\n[Main]\r\nKey = alt\r\n")
+                                  << wr
+                                  << QByteArray("; Gr\xFC\xDF"
+                                                "e\r\n[Main]\r\nKey = W\xE4r\r\n");
     // Windows programs read plain ASCII files in their 8-bit code page.
     QTest::newRow("ascii ini") << "a.ini" << QByteArray("[Main]\r\nKey = alt\r\n") << wr
                                << QByteArray("[Main]\r\nKey = W\xE4r\r\n");
@@ -148,8 +154,8 @@ void ApplyTest::takenBackupNameIsTold()
 void ApplyTest::pendingExportWrittenOnceThenCopied()
 {
     QTemporaryDir dir;
-    const QString file =
-        test::writeFile(dir, "e.reg", test::utf16le("Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"V\"=\"1\"\r\n"));
+    const QString file = test::writeFile(
+        dir, "e.reg", test::utf16le("Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"V\"=\"1\"\r\n"));
     AppModul app;
     Form1 form(app);
     test::clickFile(form, dir, "e.reg");

@@ -4,11 +4,11 @@
 #include "ui/navigation.h"
 #include "ui_test_util.h"
 
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
-#include <QHelpEvent>
 #include <QToolTip>
 #include <QtTest>
 
@@ -46,7 +46,9 @@ private slots:
 void DocumentTest::iniFileShowsFirstSectionKeyAndValue()
 {
     QTemporaryDir dir;
-    test::writeFile(dir, "setup.ini", "; c\r\n[Main]\r\nKey1=abc\r\n; note\r\n  Indented=1\r\nKey2 = x\r\n\r\n[B]\r\nz=1\r\n[Main]\r\nKey3=3\r\n");
+    test::writeFile(
+        dir, "setup.ini",
+        "; c\r\n[Main]\r\nKey1=abc\r\n; note\r\n  Indented=1\r\nKey2 = x\r\n\r\n[B]\r\nz=1\r\n[Main]\r\nKey3=3\r\n");
     AppModul app;
     app.AppTitle = "Quorrel Keyloom";
     Form1 form(app);
@@ -111,8 +113,8 @@ void DocumentTest::utf16ExportWaitsInText2()
     test::clickFile(form, dir, "e.reg");
     QCOMPARE(app.ConvertPending, std::int16_t(1));
     QCOMPARE(form.windowTitle(), QString("Quorrel Keyloom - e.reg*"));
-    QCOMPARE(QByteArray::fromStdString(form.Text2->bytes()),
-             QByteArray("REGEDIT4\r\n\r\n[HKEY_A\\Gr\xF6\xDF" "e]\r\n\"Wert\"=\"\xE4\"\r\n"));
+    QCOMPARE(QByteArray::fromStdString(form.Text2->bytes()), QByteArray("REGEDIT4\r\n\r\n[HKEY_A\\Gr\xF6\xDF"
+                                                                        "e]\r\n\"Wert\"=\"\xE4\"\r\n"));
     QCOMPARE(entries(form.List1), QStringList({QString::fromUtf8("HKEY_A\\Größe")}));
     QCOMPARE(form.Text1->text(), QString::fromUtf8("ä"));
     QVERIFY(!form.Text2->isVisible());
@@ -224,8 +226,10 @@ void DocumentTest::valueBoxToolTipDecodesTheValue_data()
     QTest::addColumn<int>("row");
     QTest::addColumn<bool>("enabled");
     QTest::addColumn<QString>("toolTip");
-    const QByteArray regedit4 = "REGEDIT4\r\n\r\n[K]\r\n\"S\"=\"x\"\r\n\"D\"=dword:0000000a\r\n"
-                                "\"P\"=hex(2):25,50,\\\r\n  41,00\r\n\"M\"=hex(7):61,00,62,00,00\r\n\"B\"=hex:01,\\\r\n  02\r\n\"T\"=\"hex:01\"\r\n";
+    const QByteArray regedit4 =
+        "REGEDIT4\r\n\r\n[K]\r\n\"S\"=\"x\"\r\n\"D\"=dword:0000000a\r\n"
+        "\"P\"=hex(2):25,50,\\\r\n  41,00\r\n\"M\"=hex(7):61,00,62,00,00\r\n\"B\"=hex:01,\\\r\n  "
+        "02\r\n\"T\"=\"hex:01\"\r\n";
     const QByteArray export5 = test::utf16le(QString::fromUtf8(
         "Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"P\"=hex(2):25,00,50,00,\\\r\n  a9,03,00,00\r\n"));
     QTest::newRow("string") << regedit4 << 0 << true << "";

@@ -14,10 +14,7 @@ using namespace keyloom;
 
 namespace {
 
-void rightClick(Form1& form)
-{
-    QTest::mouseClick(form.File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
-}
+void rightClick(Form1& form) { QTest::mouseClick(form.File1->viewport(), Qt::RightButton, {}, QPoint(5, 5)); }
 
 }  // namespace
 
@@ -94,7 +91,8 @@ void FileCommandsTest::rightClickWithoutSelectionShowsNothing()
 void FileCommandsTest::convertAfterYes()
 {
     QTemporaryDir dir;
-    const QString file = test::writeFile(dir, "e.reg", test::utf16le("Windows Registry Editor Version 5.00\r\n[K]\r\n\"V\"=\"1\"\r\n"));
+    const QString file =
+        test::writeFile(dir, "e.reg", test::utf16le("Windows Registry Editor Version 5.00\r\n[K]\r\n\"V\"=\"1\"\r\n"));
     AppModul app;
     app.AppTitle = "Quorrel Keyloom";
     Form1 form(app);
@@ -166,7 +164,8 @@ void FileCommandsTest::spaceInsertionReloads_data()
     QTest::addColumn<QByteArray>("after");
     QTest::addColumn<QString>("firstSection");
     QTest::newRow("inf") << QByteArray("[Version]\r\nA=1\r\n; c\r\n[B]\r\n\r\n[C]\r\n   \r\n[D]\r\n [E]")
-                         << QByteArray("[Version]\r\nA=1\r\n; c\r\n\r\n[B]\r\n\r\n[C]\r\n   \r\n\r\n[D]\r\n [E]\r\n") << "Version";
+                         << QByteArray("[Version]\r\nA=1\r\n; c\r\n\r\n[B]\r\n\r\n[C]\r\n   \r\n\r\n[D]\r\n [E]\r\n")
+                         << "Version";
     QTest::newRow("lf") << QByteArray("[A]\nx=1\n[B]\n") << QByteArray("[A]\nx=1\n\n[B]\n") << "A";
 }
 

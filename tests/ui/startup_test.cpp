@@ -86,7 +86,7 @@ void StartupTest::initialState()
             w = w->nextInFocusChain();
         order << w;
     }
-    const QList<QWidget*> expected = {form.Drive1, form.Dir1, form.File1, form.List1,
+    const QList<QWidget*> expected = {form.Drive1,   form.Dir1,  form.File1, form.List1,
                                       form.Command1, form.Text1, form.List2};
     QCOMPARE(order, expected);
     for (QWidget* control : expected)
@@ -120,16 +120,34 @@ void StartupTest::secondCopyEndsAtOnce()
 
 void StartupTest::commandLine_data()
 {
-    QTest::addColumn<QString>("argument");   // "%1" stands for the temporary folder
-    QTest::addColumn<QString>("selected");   // file name selected in File1, "" for none
+    QTest::addColumn<QString>("argument");  // "%1" stands for the temporary folder
+    QTest::addColumn<QString>("selected");  // file name selected in File1, "" for none
     QTest::addColumn<QString>("caption");
-    QTest::addColumn<QString>("listFolder"); // folder the file list shows, "%1" as above
-    QTest::newRow("no argument") << "" << "" << "Quorrel Keyloom" << "";
-    QTest::newRow("existing file") << "%1/Setup.ini" << "Setup.ini" << "Quorrel Keyloom - Setup.ini" << "%1";
-    QTest::newRow("missing file, folder exists") << "%1/none.ini" << "" << "Quorrel Keyloom - None.ini" << "%1";
-    QTest::newRow("other letter case") << "%1/setup.ini" << "Setup.ini" << "Quorrel Keyloom - Setup.ini" << "%1";
-    QTest::newRow("folder") << "%1/Sub" << "" << "Quorrel Keyloom - Sub" << "%1";
-    QTest::newRow("quoted") << "\"%1/Setup.ini\"" << "" << "Quorrel Keyloom - Setup.ini\"" << "";
+    QTest::addColumn<QString>("listFolder");  // folder the file list shows, "%1" as above
+    QTest::newRow("no argument") << ""
+                                 << ""
+                                 << "Quorrel Keyloom"
+                                 << "";
+    QTest::newRow("existing file") << "%1/Setup.ini"
+                                   << "Setup.ini"
+                                   << "Quorrel Keyloom - Setup.ini"
+                                   << "%1";
+    QTest::newRow("missing file, folder exists") << "%1/none.ini"
+                                                 << ""
+                                                 << "Quorrel Keyloom - None.ini"
+                                                 << "%1";
+    QTest::newRow("other letter case") << "%1/setup.ini"
+                                       << "Setup.ini"
+                                       << "Quorrel Keyloom - Setup.ini"
+                                       << "%1";
+    QTest::newRow("folder") << "%1/Sub"
+                            << ""
+                            << "Quorrel Keyloom - Sub"
+                            << "%1";
+    QTest::newRow("quoted") << "\"%1/Setup.ini\""
+                            << ""
+                            << "Quorrel Keyloom - Setup.ini\""
+                            << "";
 }
 
 void StartupTest::commandLine()

@@ -7,8 +7,8 @@
 #include "ui/form1.h"
 #include "ui/startup.h"
 
-#include "ui/navigation.h"
 #include "common/utf16.h"
+#include "ui/navigation.h"
 
 #include <QFile>
 #include <QListView>
@@ -47,8 +47,8 @@ inline void clickRow(QListView* view, int row) { view->setCurrentIndex(view->mod
 // `text` as an UTF-16LE file with its byte-order mark.
 inline QByteArray utf16le(const QString& text)
 {
-    return QByteArray::fromStdString(utf16(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                                               std::size_t(text.size()))));
+    return QByteArray::fromStdString(
+        utf16(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size()))));
 }
 
 // A started editor: its state, its lock and its window.
