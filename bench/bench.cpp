@@ -21,8 +21,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QListView>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -87,10 +87,9 @@ std::function<bool()> baselineOf(Baseline kind, const QString& file)
 }
 
 // Entries like a whole machine's export has: long key paths, all different.
-std::vector<std::string> manySections(std::size_t count)
+NameList manySections(std::size_t count)
 {
-    std::vector<std::string> entries;
-    entries.reserve(count);
+    NameList entries;
     for (std::size_t i = 0; i < count; ++i)
         entries.push_back("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\Component" + std::to_string(i) +
                           "\\InprocServer32");
@@ -143,7 +142,11 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
     std::vector<Operation> ops;
     // The loads keep their result for the check, which frees it untimed.
     auto loaded = std::make_shared<LoadResult>();
-    ops.push_back({"load-reg", "load (sections)", reg, Baseline::Scan, 2.5,
+    ops.push_back({"load-reg",
+                   "load (sections)",
+                   reg,
+                   Baseline::Scan,
+                   2.5,
                    [reg, loaded] {
                        *loaded = loadFile(reg);
                        return true;
@@ -155,7 +158,11 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
                        *loaded = {};
                        return ok;
                    }});
-    ops.push_back({"load-utf16", "load (sections + REGEDIT4 text)", wide, Baseline::Scan, 2.0,
+    ops.push_back({"load-utf16",
+                   "load (sections + REGEDIT4 text)",
+                   wide,
+                   Baseline::Scan,
+                   2.0,
                    [wide, loaded] {
                        *loaded = loadFile(wide);
                        return true;
@@ -169,7 +176,11 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
                        return ok;
                    }});
     const QString beyond = files.utf16Wide;
-    ops.push_back({"load-utf16-wide", "load, UTF-16 beyond Windows-1252", beyond, Baseline::Scan, 2.0,
+    ops.push_back({"load-utf16-wide",
+                   "load, UTF-16 beyond Windows-1252",
+                   beyond,
+                   Baseline::Scan,
+                   2.0,
                    [beyond, loaded] {
                        *loaded = loadFile(beyond);
                        return true;
@@ -190,8 +201,8 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
                    }});
     ops.push_back({"profile-read", "profile read, last key", ini, Baseline::Scan, 1.3, [ini, files] {
                        char buffer[2048];
-                       const std::int64_t n = GetPrivateProfileStringA(files.lastIniSection, files.lastIniKey,
-                                                                       "<none>", buffer, sizeof buffer, ini);
+                       const std::int64_t n = GetPrivateProfileStringA(files.lastIniSection, files.lastIniKey, "<none>",
+                                                                       buffer, sizeof buffer, ini);
                        return n > 0 && std::string_view(buffer) != "<none>";
                    }});
     ops.push_back({"apply", "registry apply, last value", reg, Baseline::Rewrite, 1.3,
@@ -202,7 +213,8 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
                        return r.status == EditStatus::Done;
                    },
                    [reg, files, nextValue] {
-                       const RegistryLookup now = lookupRegistryValue(reg, files.lastRegSection, files.lastRegValue, "");
+                       const RegistryLookup now =
+                           lookupRegistryValue(reg, files.lastRegSection, files.lastRegValue, "");
                        *nextValue = now.text == "bench A" ? "\"bench B\"" : "\"bench A\"";
                    }});
     ops.push_back({"space", "space insertion", ini, Baseline::Rewrite, 1.3,
@@ -227,7 +239,11 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
     ops.push_back({"cli-get", "keyloom get, last value", reg, Baseline::Scan, 1.3,
                    [reg, files, keyloomGet] { return keyloomGet(reg, files.lastRegSection, files.lastRegValue); }});
     const QString small = QFileInfo(ini).dir().filePath(QStringLiteral("small.ini"));
-    ops.push_back({"cli-get-small", "keyloom get, small INI file", {}, Baseline::None, 0.05,
+    ops.push_back({"cli-get-small",
+                   "keyloom get, small INI file",
+                   {},
+                   Baseline::None,
+                   0.05,
                    [small, keyloomGet] { return keyloomGet(small, "Kasse", "Port"); },
                    [small] {
                        QFile f(small);
@@ -238,8 +254,11 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
     // the last section's own name, which only the last header line holds.
     for (const auto& [id, file] : {std::pair{"find-reg", reg}, std::pair{"find-utf16", wide}}) {
         ops.push_back({id, "find, text that does not occur", file, Baseline::Scan, 1.5, [file] {
-                           const FindRequest request{file, FileKind::Registry, TextCodec::Windows1252,
-                                                     FindQuery{QStringLiteral("Nicht vorhanden")}, {}};
+                           const FindRequest request{file,
+                                                     FileKind::Registry,
+                                                     TextCodec::Windows1252,
+                                                     FindQuery{QStringLiteral("Nicht vorhanden")},
+                                                     {}};
                            return findNext(request).status == FindStatus::NotFound;
                        }});
     }
@@ -252,8 +271,12 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
     if (window) {
         // The entries are made beforehand, as the load makes them; the old
         // ones are freed inside the timed part, as a new load frees them.
-        auto entries = std::make_shared<std::vector<std::string>>();
-        ops.push_back({"fill", "section list, 1,000,000 entries", {}, Baseline::None, 0.2,
+        auto entries = std::make_shared<NameList>();
+        ops.push_back({"fill",
+                       "section list, 1,000,000 entries",
+                       {},
+                       Baseline::None,
+                       0.2,
                        [window, entries] {
                            window->sections->setEntries(std::move(*entries), TextCodec::Utf8);
                            QApplication::processEvents();
@@ -261,7 +284,8 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
                            return window->sections->rowCount() == 1000000;
                        },
                        [entries] { *entries = manySections(1000000); }});
-        for (const auto& [id, file, target] : {std::tuple{"click-reg", reg, 5.0}, std::tuple{"click-utf16", wide, 0.0}}) {
+        for (const auto& [id, file, target] :
+             {std::tuple{"click-reg", reg, 5.0}, std::tuple{"click-utf16", wide, 0.0}}) {
             const int row = window->rowOf(file);
             ops.push_back({id, "whole click to first value", file, Baseline::Scan, target,
                            [window, row] { return window->click(row); }, [window] { window->unselect(); },
@@ -293,8 +317,9 @@ void printTable(const std::vector<Row>& rows, int runs)
     std::printf("|---|---|---:|---|---:|---:|---:|---|\n");
     for (const Row& row : rows) {
         const Operation& op = *row.op;
-        const std::string file =
-            op.file.isEmpty() ? std::string("—") : QFileInfo(op.file).fileName().toStdString() + " (" + sizeOf(op.file) + ")";
+        const std::string file = op.file.isEmpty()
+                                     ? std::string("—")
+                                     : QFileInfo(op.file).fileName().toStdString() + " (" + sizeOf(op.file) + ")";
         std::string base = "—", baseTime = "—", ratio = "—", target = "—", met = "—";
         if (op.baseline != Baseline::None) {
             base = op.baseline == Baseline::Scan ? "scan" : "rewrite";
@@ -403,7 +428,8 @@ int runOne(const Options& options, int argc, char** argv)
     std::vector<Operation> ops = operations(files, window.get());
     for (const auto& [kind, file] : {std::pair{"reg", files.regedit4}, std::pair{"utf16", files.utf16},
                                      std::pair{"wide", files.utf16Wide}, std::pair{"ini", files.ini}}) {
-        ops.push_back({std::string("scan-") + kind, "baseline scan", file, Baseline::None, 0, baselineOf(Baseline::Scan, file)});
+        ops.push_back(
+            {std::string("scan-") + kind, "baseline scan", file, Baseline::None, 0, baselineOf(Baseline::Scan, file)});
         ops.push_back({std::string("rewrite-") + kind, "baseline rewrite", file, Baseline::None, 0,
                        baselineOf(Baseline::Rewrite, file)});
     }

@@ -4,6 +4,7 @@
 #include "app/commands.h"
 #include "document/regvalue.h"
 #include "platform/lines.h"
+#include "platform/memory.h"
 
 #include <QFileInfo>
 
@@ -15,7 +16,8 @@ namespace keyloom {
 
 namespace {
 
-constexpr std::string_view kMarker("\xFF\xFE" "Windows");
+constexpr std::string_view kMarker("\xFF\xFE"
+                                   "Windows");
 constexpr std::string_view kCrLf("\r\n");
 
 std::string headerOf(std::string_view section)
@@ -193,6 +195,17 @@ void finishList(std::string& text, const TextList& list, Unheld& unheld, std::st
     text += kCrLf;
 }
 
+// Count of lines that start before byte `offset` of the file.
+std::uint64_t linesBefore(const QString& path, std::int64_t offset)
+{
+    LineReader reader(path);
+    std::uint64_t count = 0;
+    std::string_view line;
+    while (reader.next(line) && reader.lineOffset() < offset)
+        count += reader.continuation() ? 0 : 1;
+    return count;
+}
+
 }  // namespace
 
 FileKind fileKindOf(const QString& path)
@@ -216,8 +229,25 @@ LoadResult loadFile(const QString& path)
     Unheld inLists;
     TextList list;
     std::string recoded;
+    // Until a marker line only header and marker lines matter, and the UTF-8
+    // test of every byte: the lines in between are passed over whole. Their
+    // count is then unknown, and file lines are counted from the marker line
+    // until the end tells whether a line number is needed at all.
+    bool linesPassed = false;
+    std::int64_t markerOffset = -1;  // of the first marker line, when lines were passed
+    const LineReader::Passed testUtf8 = [&](std::string_view bytes) {
+        linesPassed = true;
+        if (text != Utf8Scan::Invalid) {
+            const Utf8Scan piece = scanUtf8Piece(bytes, true, utf8Carry);
+            if (piece != Utf8Scan::Ascii)
+                text = piece;
+        }
+    };
+    const LineReader::Passed countOnly = [&](std::string_view) { linesPassed = true; };
     std::string_view line;
-    while (reader.next(line)) {
+    while (result.regedit4.empty()
+               ? reader.nextStartingWith("[\xFF", line, text == Utf8Scan::Invalid ? countOnly : testUtf8)
+               : reader.next(line)) {
         // A line longer than the reader's bound arrives in pieces; only its
         // first piece is a line start. A header that long gives an entry of
         // its first piece, which names no section the listing can find.
@@ -225,7 +255,7 @@ LoadResult loadFile(const QString& path)
         if (lineStart)
             ++lineNumber;
         if (lineStart && !line.empty() && line.front() == '[' && line.size() >= 2)
-            result.sections.emplace_back(line.substr(1, line.size() - 2));
+            result.sections.push_back(line.substr(1, line.size() - 2));
         // Line ends are ASCII and never split a multi-byte sequence, so the
         // file is valid UTF-8 exactly when every line is.
         if (text != Utf8Scan::Invalid) {
@@ -259,8 +289,14 @@ LoadResult loadFile(const QString& path)
                 // The text that follows is at most the rest of the file (half
                 // of it for UTF-16): room for it at once spares copying a
                 // growing string of hundreds of megabytes again and again.
-                if (!result.markerFound)
+                if (!result.markerFound) {
+                    if (linesPassed) {
+                        markerOffset = reader.lineOffset();
+                        lineNumber = 1;
+                    }
                     result.regedit4.reserve(textCapacityFor(path, reader.encoding()));
+                    adviseHugePages(result.regedit4.data(), result.regedit4.capacity());
+                }
                 result.markerFound = true;
                 result.regedit4.assign("REGEDIT4\r\n");
                 list = {};
@@ -282,6 +318,8 @@ LoadResult loadFile(const QString& path)
             unheld.add(reader.unmapped() - unmappedBefore, firstUnmappedLine);
         result.unconvertible = unheld.count;
         result.firstUnconvertibleLine = unheld.firstLine;
+        if (unheld.firstLine != 0 && markerOffset >= 0)
+            result.firstUnconvertibleLine += linesBefore(path, markerOffset);
     }
     // A marker late in an 8-bit file leaves most of that room unused.
     if (result.regedit4.capacity() > 2 * result.regedit4.size() + 4096)
@@ -308,7 +346,8 @@ KeyListing listKeys(const QString& path, std::string_view section, FileKind kind
     // beyond its first piece: listed once the "=" shows, cut to that piece.
     std::optional<std::string> pending;
     std::string_view line;
-    while (reader.next(line)) {
+    // Outside the section only its next header can matter.
+    while (inSection || pending ? reader.next(line) : reader.nextStartingWith("[", line)) {
         if (reader.continuation()) {
             if (pending && line.find('=') != std::string_view::npos) {
                 result.keys.push_back(std::move(*pending));
@@ -402,7 +441,8 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
     bool firstLine = true;
     bool joining = false;  // the hex value found goes on in the next piece or line
     std::string_view line;
-    while (reader.next(line)) {
+    // Outside the section only its next header can matter.
+    while (inSection || joining || firstLine ? reader.next(line) : reader.nextStartingWith("[", line)) {
         if (firstLine) {
             firstLine = false;
             const bool utf16 = reader.encoding() == Encoding::Utf16LE || reader.encoding() == Encoding::Utf16BE;
@@ -486,9 +526,8 @@ ValueView lookUpValue(FileKind kind, const QString& file, std::string_view secti
         if (lookup.found) {
             view.quoteState = lookup.quoteState;
             view.text = std::move(lookup.text);
-            view.toolTip = lookup.quoteState == kQuotesRemoved
-                               ? QString()
-                               : describeRegistryValue(lookup.whole, lookup.utf16Data);
+            view.toolTip =
+                lookup.quoteState == kQuotesRemoved ? QString() : describeRegistryValue(lookup.whole, lookup.utf16Data);
         }
         if (lookup.examined)
             view.enabled = lookup.enabled;

@@ -4,6 +4,7 @@
 // go with it. Every function reads the file afresh through LineReader, works
 // on bytes, never throws and never changes the file.
 
+#include "document/namelist.h"
 #include "platform/textcodec.h"
 
 #include <QString>
@@ -27,7 +28,7 @@ struct LoadResult {
     // One entry per line that begins with "[": the line less its first and
     // last byte ("[Name] ; note" gives "Name] ; not"), in file order. A line
     // longer than the line reader's bound gives the entry of its first piece.
-    std::vector<std::string> sections;
+    NameList sections;
     // Some line began with the export marker FF FE "Windows".
     bool markerFound = false;
     // "REGEDIT4" CR LF, then every line after the last marker line, each with
@@ -77,16 +78,16 @@ void enQuote(std::string& text);
 
 // What a registry value lookup did to the value box, in the order it did it.
 struct RegistryLookup {
-    bool failed = false;         // open or read failure, or a lone quote that unQuote refused
-    bool found = false;          // some line matched: text and quoteState are the last successful match
+    bool failed = false;  // open or read failure, or a lone quote that unQuote refused
+    bool found = false;   // some line matched: text and quoteState are the last successful match
     std::string text;
     std::int16_t quoteState = 0;
     // The matching line was longer than the line reader's bound: `text` is
     // its beginning only, and the box is disabled so that the cut value
     // cannot be written back.
     bool cut = false;
-    bool examined = false;       // some line of the section was examined: enabled is valid
-    bool enabled = true;         // false when the box's text began with "hex", or was cut, after the last examined line
+    bool examined = false;  // some line of the section was examined: enabled is valid
+    bool enabled = true;    // false when the box's text began with "hex", or was cut, after the last examined line
     // `text` with the continuation lines of a hex value joined to it (each
     // "\" at a line's end and the next line's leading blanks removed); the
     // same as `text` for every other value.

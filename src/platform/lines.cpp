@@ -60,8 +60,7 @@ LineReader::LineReader(const QString& path, std::size_t maxLine) : maxLine_(std:
 
 LineReader::LineReader(FromMemory, std::string_view bytes, std::size_t maxLine)
     : memory_(bytes), fromMemory_(true), opened_(true), maxLine_(std::max(maxLine, kMinMaxLine))
-{
-}
+{}
 
 void LineReader::decodeUtf16(const char* data, std::size_t size)
 {
@@ -265,6 +264,70 @@ bool LineReader::next(std::string_view& line)
     }
 }
 
+namespace {
+
+// The first byte in [p, end) that is `a` or `b`, or end.
+const char* findEither(const char* p, const char* end, char a, char b)
+{
+#if defined(__SSE2__)
+    const __m128i wantA = _mm_set1_epi8(a);
+    const __m128i wantB = _mm_set1_epi8(b);
+    for (; end - p >= 16; p += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, wantA), _mm_cmpeq_epi8(bytes, wantB)));
+        if (hits != 0)
+            return p + __builtin_ctz(static_cast<unsigned>(hits));
+    }
+#endif
+    for (; p != end; ++p) {
+        if (*p == a || *p == b)
+            return p;
+    }
+    return end;
+}
+
+}  // namespace
+
+bool LineReader::nextStartingWith(std::string_view firsts, std::string_view& line, const Passed& passed)
+{
+    // Whether pos_ is where a line starts: not inside a long line's pieces.
+    bool startHere = !partial_;
+    for (;;) {
+        const char* const base = buffer_.data();
+        const char* const end = base + buffer_.size();
+        const char* from = base + pos_;
+        while (from != end) {
+            const char* const hit =
+                firsts.size() == 1 ? static_cast<const char*>(std::memchr(from, firsts[0], std::size_t(end - from)))
+                                   : findEither(from, end, firsts[0], firsts[1]);
+            if (hit == nullptr || hit == end)
+                break;
+            // A line starts after a line end; the byte before the buffer's
+            // first one is gone, but startHere remembers what it was.
+            const bool lineStart = hit == base + pos_ ? startHere : hit[-1] == '\n' || hit[-1] == '\r';
+            if (lineStart) {
+                if (passed && hit != base + pos_)
+                    passed(std::string_view(base + pos_, std::size_t(hit - (base + pos_))));
+                pos_ = scanFrom_ = std::size_t(hit - base);
+                crKnown_ = lfKnown_ = false;
+                partial_ = false;
+                return next(line);
+            }
+            from = hit + 1;
+        }
+        if (pos_ < buffer_.size()) {
+            if (passed)
+                passed(std::string_view(base + pos_, buffer_.size() - pos_));
+            startHere = end[-1] == '\n' || end[-1] == '\r';
+            pos_ = scanFrom_ = buffer_.size();
+            crKnown_ = lfKnown_ = false;
+        }
+        partial_ = false;
+        if (eof_ || !fill())
+            return false;
+    }
+}
+
 std::int64_t LineReader::utf16Offset(std::int64_t decoded) const
 {
     // Each decoded byte was one unit after the two-byte mark, but a '?' for a
@@ -311,8 +374,9 @@ void appendEncoded(std::string& out, Encoding encoding, std::string_view text)
 
 std::string_view endingBytes(LineEnding ending)
 {
-    return ending == LineEnding::Lf ? std::string_view("\n") : ending == LineEnding::Cr ? std::string_view("\r")
-                                                                                        : std::string_view("\r\n");
+    return ending == LineEnding::Lf   ? std::string_view("\n")
+           : ending == LineEnding::Cr ? std::string_view("\r")
+                                      : std::string_view("\r\n");
 }
 
 void LineWriter::setEnding(LineEnding ending) { eol_ = endingBytes(ending); }
@@ -370,10 +434,7 @@ bool LineWriter::close()
     return ok_;
 }
 
-LineEnding writeEndingFor(LineEnding first)
-{
-    return first == LineEnding::Lf ? LineEnding::Lf : LineEnding::CrLf;
-}
+LineEnding writeEndingFor(LineEnding first) { return first == LineEnding::Lf ? LineEnding::Lf : LineEnding::CrLf; }
 
 bool isUtf16File(const QString& path)
 {

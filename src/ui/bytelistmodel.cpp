@@ -16,7 +16,7 @@ QVariant ByteListModel::data(const QModelIndex& index, int role) const
     return {};
 }
 
-void ByteListModel::setEntries(std::vector<std::string> entries, TextCodec codec)
+void ByteListModel::setEntries(NameList entries, TextCodec codec)
 {
     beginResetModel();
     entries_ = std::move(entries);
@@ -24,14 +24,14 @@ void ByteListModel::setEntries(std::vector<std::string> entries, TextCodec codec
     endResetModel();
 }
 
-void ByteListModel::append(std::string entry)
+void ByteListModel::setEntries(const std::vector<std::string>& entries, TextCodec codec)
 {
-    const int row = rowCount();
-    beginInsertRows({}, row, row);
-    entries_.push_back(std::move(entry));
-    endInsertRows();
+    NameList list;
+    for (const std::string& entry : entries)
+        list.push_back(entry);
+    setEntries(std::move(list), codec);
 }
 
-void ByteListModel::clear() { setEntries({}, codec_); }
+void ByteListModel::clear() { setEntries(NameList(), codec_); }
 
 }  // namespace keyloom

@@ -3,6 +3,7 @@
 // are decoded only when a view asks, so a million sections cost no more than
 // their bytes.
 
+#include "document/namelist.h"
 #include "platform/textcodec.h"
 
 #include <QAbstractListModel>
@@ -19,14 +20,14 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
-    void setEntries(std::vector<std::string> entries, TextCodec codec);
-    void append(std::string entry);
+    void setEntries(NameList entries, TextCodec codec);
+    void setEntries(const std::vector<std::string>& entries, TextCodec codec);
     void clear();
-    const std::string& raw(int row) const { return entries_.at(static_cast<std::size_t>(row)); }
+    std::string raw(int row) const { return entries_.at(static_cast<std::size_t>(row)); }
     TextCodec codec() const { return codec_; }
 
 private:
-    std::vector<std::string> entries_;
+    NameList entries_;
     TextCodec codec_ = TextCodec::Utf8;
 };
 

@@ -18,8 +18,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
-#include <QFileInfo>
 #include <QDir>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
@@ -181,9 +181,9 @@ void Form1::createControls()
     mnuDel = mnuPop->addAction(QStringLiteral("Löschen !"));
 
     const std::pair<QObject*, const char*> names[] = {
-        {Drive1, "Drive1"}, {Dir1, "Dir1"},     {File1, "File1"},       {List1, "List1"},
-        {List2, "List2"},   {Text1, "Text1"},   {Command1, "Command1"}, {Label1, "Label1"},
-        {Text2, "Text2"},   {Picture1, "Picture1"}, {mnuPop, "mnuPop"}, {mnuConvert, "mnuConvert"},
+        {Drive1, "Drive1"},     {Dir1, "Dir1"},         {File1, "File1"},       {List1, "List1"},
+        {List2, "List2"},       {Text1, "Text1"},       {Command1, "Command1"}, {Label1, "Label1"},
+        {Text2, "Text2"},       {Picture1, "Picture1"}, {mnuPop, "mnuPop"},     {mnuConvert, "mnuConvert"},
         {mnuSpace, "mnuSpace"}, {mnuDel, "mnuDel"}};
     for (const auto& [object, name] : names)
         object->setObjectName(QString::fromLatin1(name));
@@ -262,8 +262,8 @@ void Form1::Form_Load()
 void Form1::setBarColour(layout::BarColour colour)
 {
     QPalette palette = Picture1->palette();
-    palette.setColor(QPalette::Window, colour == layout::BarColour::Black ? QColor(Qt::black)
-                                                                          : palette.color(QPalette::Button));
+    palette.setColor(QPalette::Window,
+                     colour == layout::BarColour::Black ? QColor(Qt::black) : palette.color(QPalette::Button));
     Picture1->setPalette(palette);
 }
 
@@ -292,8 +292,8 @@ void Form1::runLayout(Step step)
 void Form1::applyPanes()
 {
     const std::pair<QWidget*, const layout::Box*> boxes[] = {
-        {Drive1, &panes_.Drive1}, {Dir1, &panes_.Dir1},         {File1, &panes_.File1},
-        {List1, &panes_.List1},   {List2, &panes_.List2},       {Text1, &panes_.Text1},
+        {Drive1, &panes_.Drive1},     {Dir1, &panes_.Dir1},     {File1, &panes_.File1},
+        {List1, &panes_.List1},       {List2, &panes_.List2},   {Text1, &panes_.Text1},
         {Command1, &panes_.Command1}, {Label1, &panes_.Label1}, {Picture1, &panes_.Picture1}};
     for (const auto& [widget, box] : boxes)
         place(widget, *box);
@@ -352,9 +352,9 @@ void CenterForm(QWidget& window)
         return;
     const QSize s = screen->geometry().size();
     const QRect frame = window.frameGeometry();
-    const auto place = Commands::CenterPosition(s.width() * double(kTwipsPerPixel), s.height() * double(kTwipsPerPixel),
-                                                frame.width() * double(kTwipsPerPixel),
-                                                frame.height() * double(kTwipsPerPixel));
+    const auto place =
+        Commands::CenterPosition(s.width() * double(kTwipsPerPixel), s.height() * double(kTwipsPerPixel),
+                                 frame.width() * double(kTwipsPerPixel), frame.height() * double(kTwipsPerPixel));
     window.move(px(place.left), px(place.top));
 }
 
@@ -434,9 +434,9 @@ void Form1::mnuConvert_Click()
         return;
     }
     if (app_.Text2Unconvertible > 0) {
-        MessageBox::inform(this, app_.AppTitle,
-                           unconvertibleNote(app_.CurrentFile, app_.Text2Unconvertible,
-                                             app_.Text2FirstUnconvertibleLine));
+        MessageBox::inform(
+            this, app_.AppTitle,
+            unconvertibleNote(app_.CurrentFile, app_.Text2Unconvertible, app_.Text2FirstUnconvertibleLine));
         return;
     }
     if (MessageBox::ask(this, app_.AppTitle, convertQuestion(app_.CurrentFile)) == MessageBox::No)
@@ -490,7 +490,7 @@ void Form1::List1_Click()
     Label1->setText(decode(label1Bytes_));
     keys_->clear();
     KeyListing listing = listKeys(app_.CurrentFile, label1Bytes_, fileKindOf(app_.CurrentFile));
-    keys_->setEntries(std::move(listing.keys), app_.Codec);
+    keys_->setEntries(listing.keys, app_.Codec);
     if (listing.failed)
         return;
     Command1->setEnabled(false);
@@ -593,8 +593,9 @@ void Form1::findAgain()
 
 Form1::FindPlace Form1::findPlace() const
 {
-    return {app_.CurrentFile, {List1->currentIndex().isValid() ? List1->currentIndex().row() : -1,
-                               List2->currentIndex().isValid() ? List2->currentIndex().row() : -1}};
+    return {app_.CurrentFile,
+            {List1->currentIndex().isValid() ? List1->currentIndex().row() : -1,
+             List2->currentIndex().isValid() ? List2->currentIndex().row() : -1}};
 }
 
 void Form1::startFind(const FindQuery& query)
@@ -603,8 +604,7 @@ void Form1::startFind(const FindQuery& query)
         return;
     lastQuery_ = query;
     findStart_ = findPlace();
-    const FindPosition from =
-        lastMatch_ && lastMatch_->first == findStart_ ? lastMatch_->second : findStart_.rows;
+    const FindPosition from = lastMatch_ && lastMatch_->first == findStart_ ? lastMatch_->second : findStart_.rows;
     finder_->start({app_.CurrentFile, fileKindOf(app_.CurrentFile), app_.Codec, query, from});
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 namespace keyloom {
@@ -74,6 +75,80 @@ TEST(LineReader, LinesAcrossBlockBoundaries)
     bytes = big + "\n" + bytes;
     expected.insert(expected.begin(), big.substr(0, big.size() - 1));
     EXPECT_EQ(readFile(bytes), expected);
+}
+
+// --- passing over lines ---------------------------------------------------------
+
+// What a reader delivered: each line or piece with where it lies, and the
+// bytes passed over. A line starting with one of `firsts` is followed by
+// `follow` more lines read with next(), as a listing reads its section.
+struct Walk {
+    std::vector<std::string> lines;
+    std::string passed;
+    bool operator==(const Walk&) const = default;
+};
+
+Walk walk(LineReader& reader, std::string_view firsts, bool skip, int follow = 2)
+{
+    Walk w;
+    int left = 0;
+    std::string_view line;
+    auto collect = [&](std::string_view bytes) { w.passed += bytes; };
+    while (skip && left == 0 ? reader.nextStartingWith(firsts, line, collect) : reader.next(line)) {
+        const bool starts = !reader.continuation() && !line.empty() && firsts.find(line[0]) != firsts.npos;
+        if (left == 0 && !starts) {
+            w.passed += line;
+            w.passed += reader.ending() == LineEnding::None ? "" : endingBytes(reader.ending());
+            continue;
+        }
+        w.lines.push_back(std::string(line) + (reader.partial() ? "~" : "") + "@" +
+                          std::to_string(reader.lineOffset()) + "-" + std::to_string(reader.endOffset()));
+        left = starts ? follow : left - 1;
+    }
+    return w;
+}
+
+TEST(LineReader, PassingOverLinesDeliversWhatNextWould)
+{
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string_view firsts = "[";
+        std::size_t maxLine = LineReader::kMaxLine;
+    };
+    const std::size_t block = kIoBlock;
+    std::vector<Case> cases = {
+        {"every_ending", "a\r\n[b]\rx\n[c\r\n\r\n[d]\n\n\r[e"},
+        {"bracket_inside_lines", "x[y\r\n [z]\n[w]=[v]\r\n"},
+        {"nothing_to_find", "a\r\nb\r\n"},
+        {"empty", ""},
+        {"piece_starting_with_bracket", S(16, 'a') + "[not]\n[yes]\nk\nl\n", "[", 16},
+        {"long_header_in_pieces", "[" + S(40, 'h') + "]\nk\n[after]\n", "[", 16},
+        {"utf8_mark", "\xEF\xBB\xBF[A]\nk=1\nm\n[B]"},
+        {"utf16le_marker", test::utf16le(u"\uFEFFWindows Registry\r\n\r\n[A]\r\n\"\u00e4\"=\"1\"\r\n[B]\r\n"), "[\xFF"},
+        {"utf16be", test::utf16be(u"\uFEFFx\r\n[A]\r\ny\r\n"), "[\xFF"},
+        {"two_firsts", "k\n\xFF\xFEWindows\n[A]\nv\n", "[\xFF"},
+    };
+    // A header right after each place a read block ends, after each kind of
+    // line end split there or not.
+    for (const char* ending : {"\r", "\n", "\r\n"}) {
+        for (std::size_t before = 0; before <= 3; ++before) {
+            const std::string filler(block - before - std::strlen(ending), 'f');
+            cases.push_back({"block_edge", filler + ending + "[B]\r\nk\r\nl\r\nm\r\n[" + S(block, 'c') + "\n[C]"});
+        }
+    }
+    cases.push_back({"bracket_at_block_start_inside_a_line", S(block, 'f') + "[no]\n[yes]\n"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        const QString path = dir.write("f.reg", c.bytes);
+        for (int follow : {0, 2}) {
+            LineReader reference(path, c.maxLine);
+            LineReader skipping(path, c.maxLine);
+            EXPECT_EQ(walk(skipping, c.firsts, true, follow), walk(reference, c.firsts, false, follow));
+            EXPECT_FALSE(skipping.failed());
+        }
+    }
 }
 
 TEST(LineReader, MissingFileYieldsNoLines)

@@ -1,0 +1,29 @@
+#pragma once
+// Room for large data that a load writes once from front to back and keeps:
+// the section names and the REGEDIT4 text of a registry export. Fresh memory
+// costs a page fault per 4 KiB page on first write, which on a virtual
+// machine can cost more than reading the file; where the system offers it,
+// such room is backed by huge pages instead.
+
+#include <cstddef>
+#include <memory>
+
+namespace keyloom {
+
+// Size and alignment of a huge page where the system has them.
+inline constexpr std::size_t kHugePage = std::size_t(2) << 20;
+
+// Asks the system to back the whole huge pages inside [data, data + size)
+// with huge pages; a hint only, and nothing happens where there are none.
+void adviseHugePages(void* data, std::size_t size);
+
+struct AlignedFree {
+    void operator()(char* p) const;
+};
+using LargeBlock = std::unique_ptr<char[], AlignedFree>;
+
+// `size` bytes (a multiple of kHugePage), aligned to kHugePage and advised as
+// huge pages; nothing is touched, so unwritten pages cost no memory.
+LargeBlock allocateLargeBlock(std::size_t size);
+
+}  // namespace keyloom
