@@ -1,6 +1,7 @@
 #include "document/namelist.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace keyloom {
@@ -31,6 +32,28 @@ std::size_t getCount(const char*& in)
     }
 }
 
+// Count of leading bytes that `a` and `b` share, eight at a time.
+std::size_t sharedPrefix(std::string_view a, std::string_view b)
+{
+    const std::size_t most = std::min(a.size(), b.size());
+    std::size_t i = 0;
+    for (; i + 8 <= most; i += 8) {
+        std::uint64_t x;
+        std::uint64_t y;
+        std::memcpy(&x, a.data() + i, 8);
+        std::memcpy(&y, b.data() + i, 8);
+        if (x != y) {
+            const std::uint64_t differ = x ^ y;
+            return i + std::size_t(std::endian::native == std::endian::little ? std::countr_zero(differ)
+                                                                              : std::countl_zero(differ)) /
+                           8;
+        }
+    }
+    while (i < most && a[i] == b[i])
+        ++i;
+    return i;
+}
+
 }  // namespace
 
 NameList::NameList(std::initializer_list<std::string_view> names)
@@ -42,10 +65,11 @@ NameList::NameList(std::initializer_list<std::string_view> names)
 char* NameList::room(std::size_t bytes)
 {
     if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < bytes) {
-        // Blocks grow fourfold up to huge-page size, so a list of a few keys
-        // takes a few KiB and a million sections take whole huge pages.
+        // A list of a few keys takes a few KiB and a large one whole huge
+        // pages, with few steps in between: each new small block is fresh
+        // memory, faulted in page by page.
         const std::size_t previous = blocks_.empty() ? 0 : blocks_.back().capacity;
-        std::size_t capacity = std::max(kFirstBlock, std::min(kHugePage, previous * 4));
+        std::size_t capacity = std::max(kFirstBlock, std::min(kHugePage, previous * 32));
         Block block;
         if (capacity == kHugePage || bytes > capacity) {
             capacity = std::max(capacity, (bytes + kHugePage - 1) / kHugePage * kHugePage);
@@ -62,12 +86,7 @@ char* NameList::room(std::size_t bytes)
 
 void NameList::push_back(std::string_view name)
 {
-    std::size_t shared = 0;
-    if (size_ % kGroup != 0) {
-        const std::size_t most = std::min(name.size(), last_.size());
-        shared = std::size_t(std::mismatch(name.begin(), name.begin() + std::ptrdiff_t(most), last_.begin()).first -
-                             name.begin());
-    }
+    const std::size_t shared = size_ % kGroup != 0 ? sharedPrefix(name, last_) : 0;
     const std::size_t rest = name.size() - shared;
     char* const start = room(2 * 10 + rest);
     char* out = putCount(start, shared);

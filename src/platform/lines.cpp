@@ -52,6 +52,65 @@ bool copyAsciiRun(const unsigned char* in, char* out)
 
 }  // namespace
 
+namespace {
+
+// The storage of the last buffer given up on this thread, for the next one:
+// the reads that follow one another (load, key listing, value lookup) then
+// write into memory that is mapped already instead of faulting in fresh
+// pages each time.
+struct SpareStorage {
+    std::unique_ptr<char[]> data;
+    std::size_t capacity = 0;
+};
+thread_local SpareStorage spareStorage;
+// Room for a read block behind a line in progress, so that one allocation
+// does for most files.
+constexpr std::size_t kFirstCapacity = 2 * kBlock + 64;
+constexpr std::size_t kSpareAtMost = 4 * kFirstCapacity;
+
+}  // namespace
+
+ByteBuffer::~ByteBuffer()
+{
+    if (data_ && capacity_ <= kSpareAtMost && capacity_ > spareStorage.capacity) {
+        spareStorage.data = std::move(data_);
+        spareStorage.capacity = capacity_;
+    }
+}
+
+void ByteBuffer::resize(std::size_t size)
+{
+    if (size > capacity_ && !data_ && spareStorage.capacity >= size) {
+        data_ = std::move(spareStorage.data);
+        capacity_ = spareStorage.capacity;
+        spareStorage.capacity = 0;
+    }
+    if (size > capacity_) {
+        const std::size_t capacity = std::max({size, 2 * capacity_, kFirstCapacity});
+        auto grown = std::make_unique_for_overwrite<char[]>(capacity);
+        if (size_ > 0)
+            std::memcpy(grown.get(), data_.get(), size_);
+        data_ = std::move(grown);
+        capacity_ = capacity;
+    }
+    size_ = size;
+}
+
+void ByteBuffer::append(std::string_view bytes)
+{
+    const std::size_t old = size_;
+    resize(old + bytes.size());
+    if (!bytes.empty())
+        std::memcpy(data_.get() + old, bytes.data(), bytes.size());
+}
+
+void ByteBuffer::eraseFront(std::size_t count)
+{
+    if (count < size_)
+        std::memmove(data_.get(), data_.get() + count, size_ - count);
+    size_ -= std::min(count, size_);
+}
+
 LineReader::LineReader(const QString& path, std::size_t maxLine) : maxLine_(std::max(maxLine, kMinMaxLine))
 {
     opened_ = file_.open(path);
@@ -124,10 +183,10 @@ void LineReader::detectEncoding()
         pos_ = scanFrom_ = 3;
     } else if (startsWith("\xFF\xFE") || startsWith("\xFE\xFF")) {
         encoding_ = buffer_[0] == '\xFF' ? Encoding::Utf16LE : Encoding::Utf16BE;
-        std::string raw = buffer_.substr(2);
+        const std::string raw(buffer_.data() + 2, buffer_.size() - 2);
         buffer_.clear();
         if (encoding_ == Encoding::Utf16LE)
-            buffer_ = "\xFF\xFE";  // the export marker's "ÿþ"
+            buffer_.append("\xFF\xFE");  // the export marker's "ÿþ"
         decodeUtf16(raw.data(), raw.size());
     }
 }
@@ -143,7 +202,7 @@ bool LineReader::fill()
         const auto gone = std::lower_bound(unmappedAt_.begin(), unmappedAt_.end(), dropped_);
         unmappedDropped_ += std::uint64_t(gone - unmappedAt_.begin());
         unmappedAt_.erase(unmappedAt_.begin(), gone);
-        buffer_.erase(0, pos_);
+        buffer_.eraseFront(pos_);
         base_ += std::int64_t(pos_);
         if (!folds_.empty() && folds_.front() <= base_) {
             const auto passed = std::upper_bound(folds_.begin(), folds_.end(), base_);

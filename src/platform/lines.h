@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,33 @@ enum class Encoding { Bytes, Utf8Bom, Utf16LE, Utf16BE };
 enum class LineEnding { None, CrLf, Cr, Lf };
 
 inline bool isUtf16(Encoding encoding) { return encoding == Encoding::Utf16LE || encoding == Encoding::Utf16BE; }
+
+// Bytes that grow at the end and are dropped from the front; unlike a
+// string's, new room is not filled before it is written.
+class ByteBuffer {
+public:
+    ByteBuffer() = default;
+    ByteBuffer(const ByteBuffer&) = delete;
+    ByteBuffer& operator=(const ByteBuffer&) = delete;
+    ~ByteBuffer();
+
+    // Never null, so that it can be searched when empty.
+    char* data() { return data_ ? data_.get() : none_; }
+    const char* data() const { return data_ ? data_.get() : none_; }
+    std::size_t size() const { return size_; }
+    char operator[](std::size_t i) const { return data_[i]; }
+    // New bytes are unset until written.
+    void resize(std::size_t size);
+    void append(std::string_view bytes);
+    void eraseFront(std::size_t count);
+    void clear() { size_ = 0; }
+
+private:
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+    char none_[1] = {};
+};
 
 class LineReader {
 public:
@@ -119,7 +147,7 @@ private:
     std::vector<std::uint64_t> unmappedAt_;
     std::uint64_t unmappedDropped_ = 0;  // such '?' dropped from buffer_ before
     std::uint64_t dropped_ = 0;          // bytes dropped from the front of buffer_
-    std::string buffer_;                 // decoded bytes; lines are views into it
+    ByteBuffer buffer_;                  // decoded bytes; lines are views into it
     std::size_t pos_ = 0;                // start of the next line in buffer_
     std::size_t lineStart_ = 0;          // of the line last returned, in buffer_
     std::int64_t base_ = 0;              // decoded bytes dropped from buffer_'s front
