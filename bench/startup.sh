@@ -5,12 +5,16 @@
 #   bench/startup.sh              7 launches of each, 100 MB export
 #   bench/startup.sh --runs N     launches of each file
 #   bench/startup.sh --size-mb N  size of the large export
-# Needs xvfb-run (xvfb) and xdotool.
+#   bench/startup.sh --profile F  instead: one launch on the large export
+#                                 under `perf record -g`, written to F, and
+#                                 the symbols that took most of it
+# Needs xvfb-run (xvfb) and xdotool (and perf for --profile).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build="$here/build-bench"
 runs=7
 size=100
+profileOut=
 
 # --- inside xvfb-run: measure(program, runs, file...) ----------------------
 
@@ -74,6 +78,29 @@ measure() {
     'BEGIN { printf "Ratio of the medians: %.2fx (target ≤ 1.6x); %d launches of each, alternating.\n", l / t, n }'
 }
 
+# One launch on `file` under perf record, until the title names it.
+profile() {
+  local program=$1 file=$2 out=$3
+  local name pattern pid child
+  name=$(basename "$file")
+  pattern="^Quorrel Keyloom - ${name//./\\.}\$"
+  perf record -F 4000 -g -o "$out" "$program" "$file" >/dev/null 2>&1 &
+  pid=$!
+  until xdotool search --name "$pattern" >/dev/null 2>&1; do
+    kill -0 "$pid" 2>/dev/null || { echo "bench/startup.sh: perf ended before the title named $name" >&2; return 1; }
+    pause 0.002
+  done
+  child=$(pgrep -P "$pid")
+  kill "$child"
+  wait "$pid" 2>/dev/null || true
+}
+
+if [ "${1:-}" = --profile-inside ]; then
+  shift
+  launch "$1" "$2" >/dev/null  # page cache and font cache warm
+  profile "$@"
+  exit
+fi
 if [ "${1:-}" = --measure ]; then
   shift
   measure "$@"
@@ -86,7 +113,8 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --runs) runs=$2; shift ;;
     --size-mb) size=$2; shift ;;
-    *) echo "usage: bench/startup.sh [--runs N] [--size-mb N]" >&2; exit 2 ;;
+    --profile) profileOut=$(realpath -m "$2"); shift ;;
+    *) echo "usage: bench/startup.sh [--runs N] [--size-mb N] [--profile FILE]" >&2; exit 2 ;;
   esac
   shift
 done
@@ -104,6 +132,15 @@ printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Quorrel]\r\n"Name"="Keyloo
 "$build/bench/keyloom_gen" "$data/gen" "$size"
 mv "$data/gen/export.reg" "$data/large/export.reg"
 rm -rf "$data/gen"
+
+if [ -n "$profileOut" ]; then
+  command -v perf >/dev/null || { echo "bench/startup.sh: perf is missing (apt-get install linux-perf)" >&2; exit 1; }
+  XDG_RUNTIME_DIR="$data/runtime" xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
+    "$0" --profile-inside "$build/quorrel-keyloom" "$data/large/export.reg" "$profileOut"
+  perf report -i "$profileOut" --no-children --sort dso,symbol -g none --percent-limit 1 --stdio 2>/dev/null |
+    grep -E '^ +[0-9]'
+  exit
+fi
 
 echo "## Start-up to the title naming the file"
 echo

@@ -307,6 +307,9 @@ LoadResult loadFile(const QString& path)
         if (inMarkerLine)
             unmappedBefore = reader.unmapped();
     }
+    // A file that ends inside a character is not UTF-8.
+    if (!utf8Carry.empty())
+        text = Utf8Scan::Invalid;
     // A list still open at the end lacks its last line.
     if (list.open) {
         list.broken = true;

@@ -225,6 +225,9 @@ TEST(LongLine, LoadJudgesUtf8AcrossPieces)
     EXPECT_EQ(loadFile(dir.write("bad.ini", bad)).codec, TextCodec::Windows1252);
     const S cutAtEnd = S(kMax + 1, 'a') + "\xC3";
     EXPECT_EQ(loadFile(dir.write("cut.ini", cutAtEnd)).codec, TextCodec::Windows1252);
+    // Cut at the end after valid UTF-8, in a long last line and in a short one.
+    EXPECT_EQ(loadFile(dir.write("cut2.ini", "\xC3\xA4\n" + cutAtEnd)).codec, TextCodec::Windows1252);
+    EXPECT_EQ(loadFile(dir.write("cut3.ini", "\xC3\xA4\nx\xC3")).codec, TextCodec::Windows1252);
 }
 
 TEST(LongLine, LoadKeepsLongLinesAfterTheMarkerAndDropsALongMarkerLine)

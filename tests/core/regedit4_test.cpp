@@ -140,6 +140,25 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- describing a value ----------------------------------------------------------
 
+TEST(Conversion, LineOfTheFirstRefusalCountsTheLinesBeforeTheMarker)
+{
+    // A list that cannot be read (an odd byte count) after a marker line:
+    // the first line of a UTF-16 export, or a later line of an 8-bit file,
+    // where the load passes over the lines before it.
+    const std::string list = "\xFF\xFEWindows\r\n[K]\r\n\"a\"=hex(2):41\r\n";
+    const std::vector<std::pair<std::string, std::uint64_t>> cases = {
+        {test::utf16le(u"Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"a\"=hex(2):41\r\n"), 4},
+        {"x\r\ny\r\n" + list, 5},
+        {"a\rb\nc\r\n\r\n" + std::string(3u << 20, 'l') + "\n" + list, 8},
+    };
+    test::TempDir dir;
+    for (const auto& [bytes, line] : cases) {
+        const LoadResult r = loadFile(dir.write("m.reg", bytes));
+        EXPECT_EQ(r.unconvertible, 1u);
+        EXPECT_EQ(r.firstUnconvertibleLine, line);
+    }
+}
+
 TEST(Describe, TypeAndDecodedData)
 {
     const std::tuple<std::string_view, bool, QString> cases[] = {
