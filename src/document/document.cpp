@@ -265,9 +265,14 @@ LoadResult loadFile(const QString& path)
         }
         if (!result.regedit4.empty() && !(inMarkerLine && !lineStart)) {
             const std::size_t at = result.regedit4.size();
-            result.regedit4 += line;
-            if (!reader.partial())
-                result.regedit4 += kCrLf;
+            // Most lines end in CR LF already and go in with it at once.
+            if (reader.ending() == LineEnding::CrLf) {
+                result.regedit4 += reader.withEnding();
+            } else {
+                result.regedit4 += line;
+                if (!reader.partial())
+                    result.regedit4 += kCrLf;
+            }
             if (lineStart && !list.open)
                 startList(line, at, lineNumber, list);
             // A list goes on while its lines end in "\". One whose lines

@@ -94,6 +94,9 @@ public:
     Encoding encoding() const { return encoding_; }
     // Ending of the line last returned by next(); None for a partial piece.
     LineEnding ending() const { return ending_; }
+    // The line last returned followed by its ending as read (decoded), valid
+    // as long as the line is.
+    std::string_view withEnding() const { return std::string_view(buffer_.data() + lineStart_, pos_ - lineStart_); }
     // The bytes last returned are maxLine bytes of a longer line whose rest
     // follows in the next calls. Normal lines are never partial.
     bool partial() const { return partial_; }

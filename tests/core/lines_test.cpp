@@ -95,10 +95,11 @@ Walk walk(LineReader& reader, std::string_view firsts, bool skip, int follow = 2
     std::string_view line;
     auto collect = [&](std::string_view bytes) { w.passed += bytes; };
     while (skip && left == 0 ? reader.nextStartingWith(firsts, line, collect) : reader.next(line)) {
+        const std::string_view ending = reader.ending() == LineEnding::None ? "" : endingBytes(reader.ending());
+        EXPECT_EQ(reader.withEnding(), std::string(line) + std::string(ending));
         const bool starts = !reader.continuation() && !line.empty() && firsts.find(line[0]) != firsts.npos;
         if (left == 0 && !starts) {
-            w.passed += line;
-            w.passed += reader.ending() == LineEnding::None ? "" : endingBytes(reader.ending());
+            w.passed += reader.withEnding();
             continue;
         }
         w.lines.push_back(std::string(line) + (reader.partial() ? "~" : "") + "@" +
