@@ -233,6 +233,7 @@ LoadResult loadFile(const QString& path)
     // test of every byte: the lines in between are passed over whole. Their
     // count is then unknown, and file lines are counted from the marker line
     // until the end tells whether a line number is needed at all.
+    std::optional<PrefaultAhead> prefault;  // stopped before the text can move
     bool linesPassed = false;
     std::int64_t markerOffset = -1;  // of the first marker line, when lines were passed
     const LineReader::Passed testUtf8 = [&](std::string_view bytes) {
@@ -301,6 +302,10 @@ LoadResult loadFile(const QString& path)
                     }
                     result.regedit4.reserve(textCapacityFor(path, reader.encoding()));
                     adviseHugePages(result.regedit4.data(), result.regedit4.capacity());
+                    // The text of a UTF-16 export is about as long as that
+                    // room: its pages are mapped in beside the decoding.
+                    if (isUtf16(reader.encoding()))
+                        prefault.emplace(result.regedit4.data(), result.regedit4.capacity());
                 }
                 result.markerFound = true;
                 result.regedit4.assign("REGEDIT4\r\n");
@@ -312,6 +317,7 @@ LoadResult loadFile(const QString& path)
         if (inMarkerLine)
             unmappedBefore = reader.unmapped();
     }
+    prefault.reset();
     // A file that ends inside a character is not UTF-8.
     if (!utf8Carry.empty())
         text = Utf8Scan::Invalid;

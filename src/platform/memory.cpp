@@ -1,5 +1,6 @@
 #include "platform/memory.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 
@@ -31,5 +32,29 @@ LargeBlock allocateLargeBlock(std::size_t size)
     adviseHugePages(block.get(), size);
     return block;
 }
+
+PrefaultAhead::PrefaultAhead(void* data, std::size_t size)
+{
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+    constexpr std::uintptr_t kPage = 4096;
+    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + kPage - 1) & ~(kPage - 1);
+    const auto end = reinterpret_cast<std::uintptr_t>(data) + size;
+    if (end <= begin)
+        return;
+    thread_ = std::jthread([begin, end](std::stop_token stop) {
+        // Steps of a few huge pages, so that a stop is soon seen.
+        constexpr std::uintptr_t kStep = 8 * kHugePage;
+        for (std::uintptr_t at = begin; at < end && !stop.stop_requested(); at += kStep) {
+            if (madvise(reinterpret_cast<void*>(at), std::min(kStep, end - at), MADV_POPULATE_WRITE) != 0)
+                return;  // not offered by this kernel, or no memory: the writer faults its pages itself
+        }
+    });
+#else
+    (void)data;
+    (void)size;
+#endif
+}
+
+PrefaultAhead::~PrefaultAhead() = default;  // jthread asks the thread to stop and joins it
 
 }  // namespace keyloom

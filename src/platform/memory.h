@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <thread>
 
 namespace keyloom {
 
@@ -25,5 +26,22 @@ using LargeBlock = std::unique_ptr<char[], AlignedFree>;
 // `size` bytes (a multiple of kHugePage), aligned to kHugePage and advised as
 // huge pages; nothing is touched, so unwritten pages cost no memory.
 LargeBlock allocateLargeBlock(std::size_t size);
+
+// Maps the pages of [data, data + size) in on a thread of its own, front to
+// back, while the caller fills them: on a machine with a second core the
+// page faults of a large text then cost no time of the thread that writes
+// it. Contents are never touched. The destructor stops and waits, so it must
+// run before the memory is freed; where the system cannot do this it does
+// nothing.
+class PrefaultAhead {
+public:
+    PrefaultAhead(void* data, std::size_t size);
+    PrefaultAhead(const PrefaultAhead&) = delete;
+    PrefaultAhead& operator=(const PrefaultAhead&) = delete;
+    ~PrefaultAhead();
+
+private:
+    std::jthread thread_;
+};
 
 }  // namespace keyloom
