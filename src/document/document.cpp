@@ -236,19 +236,21 @@ LoadResult loadFile(const QString& path)
     std::optional<PrefaultAhead> prefault;  // stopped before the text can move
     bool linesPassed = false;
     std::int64_t markerOffset = -1;  // of the first marker line, when lines were passed
-    const LineReader::Passed testUtf8 = [&](std::string_view bytes) {
-        linesPassed = true;
+    // Line ends are ASCII and never split a multi-byte sequence, so the file
+    // is valid UTF-8 exactly when every run of its bytes is.
+    auto testUtf8 = [&](std::string_view bytes, bool partial) {
         if (text != Utf8Scan::Invalid) {
-            const Utf8Scan piece = scanUtf8Piece(bytes, true, utf8Carry);
+            const Utf8Scan piece = scanUtf8Piece(bytes, partial, utf8Carry);
             if (piece != Utf8Scan::Ascii)
                 text = piece;
         }
     };
-    const LineReader::Passed countOnly = [&](std::string_view) { linesPassed = true; };
+    const LineReader::Passed passed = [&](std::string_view bytes) {
+        linesPassed = true;
+        testUtf8(bytes, true);
+    };
     std::string_view line;
-    while (result.regedit4.empty()
-               ? reader.nextStartingWith("[\xFF", line, text == Utf8Scan::Invalid ? countOnly : testUtf8)
-               : reader.next(line)) {
+    while (result.regedit4.empty() ? reader.nextStartingWith("[\xFF", line, passed) : reader.next(line)) {
         // A line longer than the reader's bound arrives in pieces; only its
         // first piece is a line start. A header that long gives an entry of
         // its first piece, which names no section the listing can find.
@@ -257,13 +259,7 @@ LoadResult loadFile(const QString& path)
             ++lineNumber;
         if (lineStart && !line.empty() && line.front() == '[' && line.size() >= 2)
             result.sections.push_back(line.substr(1, line.size() - 2));
-        // Line ends are ASCII and never split a multi-byte sequence, so the
-        // file is valid UTF-8 exactly when every line is.
-        if (text != Utf8Scan::Invalid) {
-            const Utf8Scan piece = scanUtf8Piece(line, reader.partial(), utf8Carry);
-            if (piece != Utf8Scan::Ascii)
-                text = piece;
-        }
+        testUtf8(line, reader.partial());
         if (!result.regedit4.empty() && !(inMarkerLine && !lineStart)) {
             const std::size_t at = result.regedit4.size();
             // Most lines end in CR LF already and go in with it at once.

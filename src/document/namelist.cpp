@@ -56,12 +56,6 @@ std::size_t sharedPrefix(std::string_view a, std::string_view b)
 
 }  // namespace
 
-NameList::NameList(std::initializer_list<std::string_view> names)
-{
-    for (std::string_view name : names)
-        push_back(name);
-}
-
 char* NameList::room(std::size_t bytes)
 {
     if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < bytes) {

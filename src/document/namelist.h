@@ -26,7 +26,6 @@ public:
     using value_type = std::string;
 
     NameList() = default;
-    NameList(std::initializer_list<std::string_view> names);
     NameList(NameList&&) noexcept = default;
     NameList& operator=(NameList&&) noexcept = default;
 
