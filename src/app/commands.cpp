@@ -1,8 +1,7 @@
 #include "app/commands.h"
 
+#include "platform/longpath.h"
 #include "platform/profile.h"
-
-#include <QFileInfo>
 
 #include <cmath>
 
@@ -51,10 +50,8 @@ QString ProperCase(const QString& path, QChar sep)
 
 QString LongPathName(const QString& path, QChar sep)
 {
-    const QFileInfo info(path);
-    if (!path.isEmpty() && (info.exists() || info.isSymLink()))
-        return QDir::toNativeSeparators(QDir::cleanPath(info.absoluteFilePath()));
-    return ProperCase(path, sep);
+    const QString longPath = systemLongPath(path);
+    return longPath.isEmpty() ? ProperCase(path, sep) : longPath;
 }
 
 namespace {

@@ -17,6 +17,11 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
 
 namespace keyloom {
 namespace {
@@ -318,7 +323,22 @@ int main(int argc, char* argv[])
     // No application object: nothing here needs an event loop, and a script
     // calling the program many times should not pay for one.
     QStringList args;
+#ifdef _WIN32
+    // The arguments as UTF-16, not through the ANSI code page, and the
+    // output as the same bytes as elsewhere (UTF-8, lines ending in LF).
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    for (int i = 1; wide && i < count; ++i)
+        args << QString::fromWCharArray(wide[i]);
+    ::LocalFree(wide);
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stderr), _O_BINARY);
+    ::SetConsoleOutputCP(CP_UTF8);
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+#else
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
+#endif
     return keyloom::run(args);
 }

@@ -2,8 +2,7 @@
 
 #include "app/commands.h"
 #include "platform/fileio.h"
-
-#include <QSaveFile>
+#include "platform/replacingfile.h"
 
 namespace keyloom {
 
@@ -11,11 +10,11 @@ bool writeConversion(const QString& file, std::string_view text)
 {
     if (!isRegularFile(file))
         return false;
-    // QSaveFile follows a symbolic link to its target, keeps the target's
+    // The replacing file follows a symbolic link to its target, keeps the target's
     // permissions, and never falls back to writing the file in place.
     // Unbuffered, so that a short write shows in write()'s count: commit()
     // does not notice a failure of the final flush of a buffered write.
-    QSaveFile out(file);
+    ReplacingFile out(file);
     if (fileFaultHit(FileOp::OpenWrite) || !out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     const auto size = static_cast<qint64>(text.size());

@@ -1,12 +1,14 @@
 #include "platform/drives.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStorageInfo>
 
 #include <algorithm>
 
 namespace keyloom {
 
+#ifndef Q_OS_WIN
 namespace {
 
 bool isBrowsable(const QStorageInfo& volume)
@@ -40,12 +42,32 @@ QStringList mountedRoots()
     roots.prepend(top);
     return roots;
 }
+#else
+QStringList mountedRoots()
+{
+    // The drive letters the system has ("C:/"), ready or not, as a drive
+    // list shows them; a drive that cannot be read says so when chosen.
+    QStringList roots;
+    for (const QFileInfo& drive : QDir::drives())
+        roots << drive.absoluteFilePath();
+    return roots;
+}
+#endif
 
 QString rootOf(const QString& path, const QStringList& roots)
 {
+#ifdef Q_OS_WIN
+    // Either separator, and drive letters and names in any letter case.
+    const QString given = QDir::fromNativeSeparators(path);
+    constexpr Qt::CaseSensitivity kCase = Qt::CaseInsensitive;
+#else
+    const QString& given = path;
+    constexpr Qt::CaseSensitivity kCase = Qt::CaseSensitive;
+#endif
     QString best;
     for (const QString& root : roots) {
-        const bool inside = path == root || path.startsWith(root.endsWith('/') ? root : root + '/');
+        const bool inside =
+            given.compare(root, kCase) == 0 || given.startsWith(root.endsWith('/') ? root : root + '/', kCase);
         if (inside && root.size() > best.size())
             best = root;
     }

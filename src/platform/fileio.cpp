@@ -15,14 +15,33 @@
 // The C runtime's descriptors: Windows has no pipes or devices that a file
 // name in a folder could lead to, so the regular-file test is all that stays.
 #include <io.h>
+#include <windows.h>
 #define O_CLOEXEC _O_NOINHERIT
 #define O_NONBLOCK 0
 using ssize_t = long long;
 using stat_t = struct _stat64;
 namespace {
-int sysOpen(const QString& path, int flags, int mode)
+// Shared for renaming and deleting too, as files are on POSIX systems: a file
+// being read can still be replaced by a rename over it.
+int sysOpen(const QString& path, int flags, int)
 {
-    return ::_wopen(reinterpret_cast<const wchar_t*>(path.utf16()), flags | _O_BINARY, mode);
+    const bool write = (flags & (O_WRONLY | O_RDWR)) != 0;
+    const HANDLE handle =
+        ::CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), write ? GENERIC_WRITE : GENERIC_READ,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      (flags & O_CREAT) ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return -1;
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), (write ? _O_WRONLY : _O_RDONLY) | _O_BINARY);
+    if (fd < 0) {
+        ::CloseHandle(handle);
+        return -1;
+    }
+    if ((flags & O_TRUNC) && ::_chsize_s(fd, 0) != 0) {
+        ::_close(fd);
+        return -1;
+    }
+    return fd;
 }
 int sysStat(const QString& path, stat_t* st) { return ::_wstat64(reinterpret_cast<const wchar_t*>(path.utf16()), st); }
 int sysFstat(int fd, stat_t* st) { return ::_fstat64(fd, st); }
@@ -163,6 +182,26 @@ bool OutputFile::create(const QString& path, const QString& model)
     (void)close();
     if (path.isEmpty() || fileFaultHit(FileOp::OpenWrite))
         return false;
+#ifdef _WIN32
+    // CREATE_NEW fails on anything already there, a folder or a link
+    // included; the new file takes the folder's inherited permissions, as
+    // every new file there does. Others may read it while it is written, and
+    // it can be deleted while still open after a failed write, as on POSIX
+    // systems.
+    const HANDLE handle =
+        ::CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), GENERIC_WRITE,
+                      FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        ::CloseHandle(handle);
+        ::DeleteFileW(reinterpret_cast<const wchar_t*>(path.utf16()));
+        return false;
+    }
+    fd_ = fd;
+    Q_UNUSED(model);
+#else
     // O_EXCL fails on anything already there, a dangling link included, so
     // nobody else's file is ever written through this name. Private at first;
     // the model's bits follow once the file is ours.
@@ -170,7 +209,6 @@ bool OutputFile::create(const QString& path, const QString& model)
     if (fd < 0)
         return false;
     fd_ = fd;
-#ifndef _WIN32
     stat_t st{};
     if (sysStat(model, &st) == 0) {
         // Only a group the user belongs to can be set; in the user's own
@@ -178,8 +216,6 @@ bool OutputFile::create(const QString& path, const QString& model)
         const bool sameGroup = ::fchown(fd, uid_t(-1), st.st_gid) == 0;
         (void)::fchmod(fd, st.st_mode & (sameGroup ? 0777 : 0707));
     }
-#else
-    Q_UNUSED(model);
 #endif
     return true;
 }
@@ -221,11 +257,32 @@ bool isTaken(const QString& path)
     return !path.isEmpty() && (info.exists() || info.isSymLink());
 }
 
+#ifdef _WIN32
+namespace {
+
+// The file's identity and link count; false when it cannot be opened.
+bool fileInformation(const QString& path, BY_HANDLE_FILE_INFORMATION& info)
+{
+    const HANDLE handle =
+        ::CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), FILE_READ_ATTRIBUTES,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
+    ::CloseHandle(handle);
+    return known;
+}
+
+}  // namespace
+#endif
+
 bool isReplaceableByRename(const QString& path)
 {
 #ifdef _WIN32
-    Q_UNUSED(path);
-    return true;
+    // Owner, permissions and attributes go over to the new file with the
+    // replace itself; other hard links would be lost to it.
+    BY_HANDLE_FILE_INFORMATION info{};
+    return !fileInformation(path, info) || info.nNumberOfLinks <= 1;
 #else
     stat_t st{};
     if (sysStat(path, &st) != 0)
@@ -269,9 +326,12 @@ bool removeFile(const QString& path)
 bool isSameFile(const QString& a, const QString& b)
 {
 #ifdef _WIN32
-    // The C runtime reports no file numbers there; the resolved paths tell.
-    const QString ca = QFileInfo(a).canonicalFilePath();
-    return !ca.isEmpty() && ca.compare(QFileInfo(b).canonicalFilePath(), Qt::CaseInsensitive) == 0;
+    // The C runtime reports no file numbers there; the system does.
+    BY_HANDLE_FILE_INFORMATION ia{};
+    BY_HANDLE_FILE_INFORMATION ib{};
+    return !a.isEmpty() && !b.isEmpty() && fileInformation(a, ia) && fileInformation(b, ib) &&
+           ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+           ia.nFileIndexLow == ib.nFileIndexLow;
 #else
     stat_t sa{};
     stat_t sb{};

@@ -2,12 +2,12 @@
 
 #include "platform/fileio.h"
 #include "platform/lines.h"
+#include "platform/replacingfile.h"
 #include "platform/textcodec.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -347,7 +347,7 @@ bool replaceFile(const QString& path, const FileState& before, const Splice& spl
     // Unbuffered, so that a failing write shows in write()'s count: commit()
     // does not notice a failure of the final flush of a buffered write, and
     // would rename a cut file over the whole one.
-    QSaveFile out(path);
+    ReplacingFile out(path);
     if (fileFaultHit(FileOp::OpenWrite) || !out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     InputFile in;

@@ -93,14 +93,14 @@ TEST(PathHelpers, LongFormOfAnExistingPathIsAbsoluteAndClean)
     const QString file = dir.write("Setup.ini", "[A]\r\n");
     const QString messy = QDir(dir.path("")).filePath("./sub/../Setup.ini");
     QDir(dir.path("")).mkdir("sub");
-    EXPECT_EQ(LongPathName(messy), file);
+    EXPECT_EQ(LongPathName(messy), QDir::toNativeSeparators(file));
     const QString cwd = QDir::currentPath();
     QDir::setCurrent(dir.path(""));
-    EXPECT_EQ(LongPathName("Setup.ini"), file);
+    EXPECT_EQ(LongPathName("Setup.ini"), QDir::toNativeSeparators(file));
     QDir::setCurrent(cwd);
     // Links are kept, not resolved.
     QFile::link(file, dir.path("link.ini"));
-    EXPECT_EQ(LongPathName(dir.path("link.ini")), dir.path("link.ini"));
+    EXPECT_EQ(LongPathName(dir.path("link.ini")), QDir::toNativeSeparators(dir.path("link.ini")));
 }
 
 TEST(Placement, CenteredAcrossAndHighUp)
@@ -128,7 +128,9 @@ TEST(Drives, LongestRootPrefixChoosesTheDrive)
     EXPECT_EQ(rootOf("/homework/a.ini", roots), QString("/"));
     EXPECT_EQ(rootOf("/media/usb", roots), QString("/media/usb"));
     EXPECT_EQ(rootOf("\"/home/a.ini\"", roots), QString());
+#ifndef _WIN32
     EXPECT_EQ(mountedRoots().value(0), QString("/"));
+#endif
 }
 
 TEST(SingleInstance, SecondCopyIsRefusedUntilTheFirstEnds)

@@ -1,3 +1,4 @@
+#include "common/posix_only.h"
 #include "file_size_limit.h"
 #include "filecommands/convert.h"
 #include "test_util.h"
@@ -31,6 +32,8 @@ TEST(Convert, WritesTextAndOneMoreLineEnd)
     EXPECT_EQ(entries(dir.path("")), QStringList{"t.reg"});
 }
 
+KEYLOOM_POSIX_ONLY(Convert, SymbolicLinkKeptAndTargetUpdated, "symbolic links (QFile::link makes shortcuts on Windows)")
+#ifndef _WIN32
 TEST(Convert, SymbolicLinkKeptAndTargetUpdated)
 {
     test::TempDir dir;
@@ -41,6 +44,7 @@ TEST(Convert, SymbolicLinkKeptAndTargetUpdated)
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_EQ(test::readAll(target), "REGEDIT4\r\n\r\n");
 }
+#endif
 
 TEST(Convert, MissingFileNotCreated)
 {
@@ -49,6 +53,9 @@ TEST(Convert, MissingFileNotCreated)
     EXPECT_TRUE(entries(dir.path("")).isEmpty());
 }
 
+KEYLOOM_POSIX_ONLY(Convert, WriteFailureLeavesFileWholeAndNoTemporary,
+                   "a full disk made with a file size limit (setrlimit)")
+#ifndef _WIN32
 TEST(Convert, WriteFailureLeavesFileWholeAndNoTemporary)
 {
     test::TempDir dir;
@@ -62,7 +69,11 @@ TEST(Convert, WriteFailureLeavesFileWholeAndNoTemporary)
     EXPECT_EQ(test::readAll(file), kUtf16);
     EXPECT_EQ(entries(dir.path("")), QStringList{"t.reg"});
 }
+#endif
 
+KEYLOOM_POSIX_ONLY(Convert, ReadOnlyFolderLeavesFileWhole,
+                   "folder permissions (a folder's read-only attribute stops no writes on Windows)")
+#ifndef _WIN32
 TEST(Convert, ReadOnlyFolderLeavesFileWhole)
 {
     test::TempDir dir;
@@ -76,6 +87,7 @@ TEST(Convert, ReadOnlyFolderLeavesFileWhole)
         QFile::setPermissions(dir.path("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     });
 }
+#endif
 
 }  // namespace
 }  // namespace keyloom

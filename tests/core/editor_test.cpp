@@ -1,6 +1,7 @@
 // The plain-text editor gets the path as exactly one argument and no shell
 // ever sees it, whatever characters the file name holds.
 
+#include "common/posix_only.h"
 #include "platform/editor.h"
 #include "test_util.h"
 
@@ -15,6 +16,9 @@ namespace {
 
 using S = std::string;
 
+KEYLOOM_POSIX_ONLY(FakeNotepad, OddFileNamesArriveAsOneArgument, "a shell script stands in for NOTEPAD")
+KEYLOOM_POSIX_ONLY(FakeNotepad, LowerCaseNameFound, "a shell script stands in for NOTEPAD")
+#ifndef _WIN32
 // A fake NOTEPAD on a PATH of its own that writes its arguments, each ended
 // by a NUL byte, to the file named by KEYLOOM_ARGV_OUT.
 class FakeNotepad : public testing::Test {
@@ -87,6 +91,7 @@ TEST_F(FakeNotepad, LowerCaseNameFound)
     EXPECT_EQ(launch.program, bin_.path("notepad"));
     EXPECT_EQ(launch.arguments, QStringList{"/x/a b.ini"});
 }
+#endif
 
 TEST(DesktopExec, FileIsOneWordWhateverItHolds)
 {

@@ -2,6 +2,7 @@
 // Whatever fails, the file is either unchanged or its backup holds the whole
 // old content, and no failure is reported as success.
 
+#include "common/posix_only.h"
 #include "edit/apply.h"
 #include "file_size_limit.h"
 #include "filecommands/convert.h"
@@ -15,8 +16,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#ifndef _WIN32
 #include <sys/mount.h>
 #include <unistd.h>
+#endif
 
 namespace keyloom {
 namespace {
@@ -234,6 +237,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, FaultsProfile,
 
 // The temporary file of a profile write fills up only when its buffered
 // tail is written on commit: still a failure, and the file stays whole.
+KEYLOOM_POSIX_ONLY(Faults, ProfileWriteWhoseLastFlushFailsIsNoSuccess,
+                   "a full disk made with a file size limit (setrlimit)")
+#ifndef _WIN32
 TEST(Faults, ProfileWriteWhoseLastFlushFailsIsNoSuccess)
 {
     test::TempDir dir;
@@ -250,7 +256,10 @@ TEST(Faults, ProfileWriteWhoseLastFlushFailsIsNoSuccess)
     EXPECT_TRUE(test::readAll(file) == before);
     EXPECT_EQ(entries(dir.path("")), QStringList{"t.ini"});
 }
+#endif
 
+KEYLOOM_POSIX_ONLY(FullDisk, EveryCommandLeavesAFileThatFitsOnlyOnceWhole, "a small file system mounted by root")
+#ifndef _WIN32
 // A real file system that fills up, where one can be mounted (as root).
 class FullDisk : public testing::Test {
 protected:
@@ -306,6 +315,7 @@ TEST_F(FullDisk, EveryCommandLeavesAFileThatFitsOnlyOnceWhole)
     EXPECT_TRUE(test::readAll(iniFile) == ini);
     EXPECT_EQ(entries(dir_.path("")), QStringList{"t.ini"});
 }
+#endif
 
 }  // namespace
 }  // namespace keyloom

@@ -1,6 +1,8 @@
 #pragma once
 // Makes writes past a given file size fail with EFBIG while in scope, the way
-// a full disk makes a write fail part-way.
+// a full disk makes a write fail part-way. POSIX only.
+
+#ifndef _WIN32
 
 #include <csignal>
 #include <sys/resource.h>
@@ -31,3 +33,5 @@ private:
 };
 
 }  // namespace keyloom::test
+
+#endif

@@ -22,8 +22,9 @@ TEST(FileCommands, RegistryNameDecidesTheMenu)
 TEST(FileCommands, TextsNameTheFileOnly)
 {
     EXPECT_EQ(notepadCommandLine("/home/a b/x.ini"), QString("NOTEPAD /home/a b/x.ini"));
-    EXPECT_EQ(deleteQuestion(QString("/daten/test.ini")), QString("Datei 'test.ini' wirklich löschen ?"));
-    EXPECT_EQ(convertQuestion(QString("/daten/test.reg")),
+    EXPECT_EQ(deleteQuestion(QDir::toNativeSeparators("/daten/test.ini")),
+              QString("Datei 'test.ini' wirklich löschen ?"));
+    EXPECT_EQ(convertQuestion(QDir::toNativeSeparators("/daten/test.reg")),
               QString("Datei 'test.reg' wirklich ins REGEDIT4-Format konvertieren ?"));
 }
 

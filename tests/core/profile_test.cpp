@@ -1,4 +1,5 @@
 #include "app/commands.h"
+#include "common/posix_only.h"
 #include "platform/profile.h"
 #include "test_util.h"
 
@@ -9,10 +10,12 @@
 #include <QFileInfo>
 
 #include <optional>
+#include <vector>
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
-#include <vector>
+#endif
 
 namespace keyloom {
 namespace {
@@ -260,6 +263,8 @@ INSTANTIATE_TEST_SUITE_P(
                     RejectCase{"new_key_read_as_header", "A", "[x]", "1"}),
     [](const testing::TestParamInfo<RejectCase>& info) { return S(info.param.name); });
 
+KEYLOOM_POSIX_ONLY(ProfileWrite, UnchangedLineLeavesFileUntouched, "inode numbers and utime")
+#ifndef _WIN32
 TEST(ProfileWrite, UnchangedLineLeavesFileUntouched)
 {
     test::TempDir dir;
@@ -276,7 +281,10 @@ TEST(ProfileWrite, UnchangedLineLeavesFileUntouched)
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(after.st_mtime, before.st_mtime);
 }
+#endif
 
+KEYLOOM_POSIX_ONLY(ProfileWrite, PermissionsKept, "mode bits")
+#ifndef _WIN32
 TEST(ProfileWrite, PermissionsKept)
 {
     test::TempDir dir;
@@ -288,7 +296,10 @@ TEST(ProfileWrite, PermissionsKept)
     ASSERT_EQ(::stat(native.constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
+#endif
 
+KEYLOOM_POSIX_ONLY(ProfileWrite, SymbolicLinkStaysLink, "symbolic links (QFile::link makes shortcuts on Windows)")
+#ifndef _WIN32
 TEST(ProfileWrite, SymbolicLinkStaysLink)
 {
     test::TempDir dir;
@@ -303,6 +314,7 @@ TEST(ProfileWrite, SymbolicLinkStaysLink)
     EXPECT_EQ(QDir(dir.path("")).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"link.ini"});
     EXPECT_EQ(QDir(dir.path("real")).entryList(QDir::Files | QDir::Hidden), QStringList{"t.ini"});
 }
+#endif
 
 TEST(ProfileWrite, RefusesWhatItCannotWriteSafely)
 {
@@ -313,10 +325,12 @@ TEST(ProfileWrite, RefusesWhatItCannotWriteSafely)
     // Not a regular file.
     ASSERT_TRUE(QDir(dir.path("")).mkdir("folder.ini"));
     EXPECT_FALSE(WritePrivateProfileStringA("A", "k", "1", dir.path("folder.ini")));
-    // A link to nothing.
+#ifndef _WIN32
+    // A link to nothing (QFile::link makes a shortcut on Windows, a file).
     ASSERT_TRUE(QFile::link(dir.path("gone.ini"), dir.path("dangling.ini")));
     EXPECT_FALSE(WritePrivateProfileStringA("A", "k", "1", dir.path("dangling.ini")));
     EXPECT_FALSE(QFileInfo::exists(dir.path("gone.ini")));
+#endif
     // A UTF-16 file cut inside a character.
     const S odd = test::utf16(u"[A]\r\nk=1\r\n") + "x";
     const QString oddFile = dir.write("odd.ini", odd);
@@ -328,6 +342,8 @@ TEST(ProfileWrite, RefusesWhatItCannotWriteSafely)
 
 // The file is written whenever it is writable itself, and stays what it was:
 // owner, group, mode and hard links.
+KEYLOOM_POSIX_ONLY(ProfileWrite, KeepsWhatTheFileIs, "owner, group, mode bits and hard links through POSIX calls")
+#ifndef _WIN32
 TEST(ProfileWrite, KeepsWhatTheFileIs)
 {
     test::TempDir dir;
@@ -367,6 +383,7 @@ TEST(ProfileWrite, KeepsWhatTheFileIs)
         EXPECT_EQ(test::readAll(theirs), after);
     }
 }
+#endif
 
 // Lines across the reader's 1 MiB blocks, with a CR LF split between two of
 // them; the key sits after them and everything around it is copied.

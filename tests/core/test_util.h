@@ -25,11 +25,21 @@ public:
     // Runs `body`, whose checks depend on file permissions. As root, who
     // ignores them, it runs as the user nobody in a forked child that owns
     // this folder and everything in it; the child's failures fail the test.
+    // On Windows it runs `body` as it is, or skips the test where the
+    // read-only attribute is not enforced.
     void runWithoutRoot(const std::function<void()>& body) const;
 
 private:
     QTemporaryDir dir_;
 };
+
+// Makes `link` a second name of the file `target`: a symbolic link, or on
+// Windows, where QFile::link makes a shortcut (a file of its own), a hard link.
+bool linkToSameFile(const QString& target, const QString& link);
+
+// Makes a FIFO under `path`; false where that fails, and always on Windows,
+// which has none.
+bool makeFifo(const QString& path);
 
 // The whole content of a file, or "<missing>" when it cannot be read.
 std::string readAll(const QString& path);
