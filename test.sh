@@ -2,9 +2,13 @@
 # Installs what is missing, builds, and runs every test: first under
 # AddressSanitizer and UndefinedBehaviorSanitizer (with the fuzz targets run
 # over their seed corpus), then in the normal build; then builds and checks
-# the Debian package. The summaries of each step end the output.
+# the Debian package; last the Windows build with its tests under Wine, where
+# Qt for Windows is cached or its ready copy is there. The summaries of each
+# step end the output.
 #   ./test.sh            everything
 #   ./test.sh --quick    the normal build only
+#   ./test.sh --windows  the Windows build and its tests only (makes the Qt
+#                        for Windows when missing, about 35 minutes)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 jobs=$(nproc)
@@ -24,6 +28,25 @@ run_suite() {  # build-dir, extra cmake options...
   return "$status"
 }
 
+# The Windows build (scripts/windows/build.sh --tests): the core, command-line
+# and widget tests as Windows programs under Wine, and the zip.
+run_windows() {
+  local log start=$SECONDS status=0
+  mkdir -p "$here/build-windows"
+  log="$here/build-windows/test.log"
+  "$here/scripts/windows/build.sh" --tests 2>&1 | tee "$log" || status=$?
+  summary+=("build-windows: $(grep -E '^windows: ' "$log" | tail -1 | cut -c10-) ($((SECONDS - start)) s)")
+  return "$status"
+}
+
+if [ "${1:-}" = "--windows" ]; then
+  status=0
+  run_windows || status=$?
+  echo
+  printf '%s\n' "${summary[@]}"
+  exit "$status"
+fi
+
 if [ "${1:-}" != "--quick" ]; then
   export ASAN_OPTIONS=detect_leaks=0
   run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DKEYLOOM_SANITIZE=ON -DKEYLOOM_BENCH=OFF
@@ -38,6 +61,13 @@ if [ "${1:-}" != "--quick" ]; then
   "$here/scripts/package.sh" 2>&1 | tee "$log"
   summary+=("$(tail -1 "$log")")
   rm -f "$log"
+  # On a machine without Qt for Windows, building it would take longer than
+  # the rest together: the step then only says that it was left out.
+  if "$here/scripts/windows/build-qt.sh" --check; then
+    run_windows
+  else
+    summary+=("build-windows: skipped, no Qt for Windows cached and no ready copy (./test.sh --windows makes it)")
+  fi
 fi
 # CTest lists skipped tests after its summary (a full-disk test needs to
 # mount a small file system); repeat the summaries so that they end the output.

@@ -7,6 +7,8 @@
 # one recorded here; without it Qt is built from Debian's source package with
 # Debian's MinGW-w64 against the host's Qt tools (about 35 minutes on 2 cores).
 #   scripts/windows/build-qt.sh [--from-source]
+#   scripts/windows/build-qt.sh --check   exit status 0 when Qt is there or
+#                                          can be unpacked, without a build
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 script="$here/scripts/windows/build-qt.sh"
@@ -21,6 +23,12 @@ prefix=$cache/qt6-mingw
 stamp_text="Qt $qt_version $(sha256sum "$script" | cut -d' ' -f1)"
 from_source=0
 [ "${1:-}" = "--from-source" ] && from_source=1
+
+ready_matches() { [ -f "$ready" ] && [ "$(sha256sum "$ready" | cut -d' ' -f1)" = "$ready_sha256" ]; }
+if [ "${1:-}" = "--check" ]; then
+  [ "$(cat "$prefix/.stamp" 2>/dev/null)" = "$stamp_text" ] || ready_matches
+  exit
+fi
 
 say() { echo "build-qt: $*" >&2; }
 
@@ -111,11 +119,17 @@ build_source() {
   rm -rf "$work"
 }
 
-if [ "$from_source" = 0 ] && [ -f "$ready" ] && [ "$(sha256sum "$ready" | cut -d' ' -f1)" = "$ready_sha256" ]; then
+if [ "$from_source" = 0 ] && ready_matches; then
   unpack_ready
 else
   [ -f "$ready" ] && [ "$from_source" = 0 ] && say "$ready does not have the recorded checksum; building from source"
   build_source
+fi
+# Qt's German texts come from the host's qt6-translations-l10n: the same
+# files on every system, and found by the tests through this prefix.
+if [ -d /usr/share/qt6/translations ]; then
+  mkdir -p "$prefix.new/translations"
+  cp /usr/share/qt6/translations/qtbase_de.qm "$prefix.new/translations/" 2>/dev/null || true
 fi
 echo "$stamp_text" >"$prefix.new/.stamp"
 mv "$prefix.new" "$prefix"

@@ -59,7 +59,7 @@ void DocumentTest::iniFileShowsFirstSectionKeyAndValue()
     QCOMPARE(form.Text1->text(), QString("abc"));
     QVERIFY(!form.Command1->isEnabled());
     QCOMPARE(form.windowTitle(), QString("Quorrel Keyloom - setup.ini"));
-    QCOMPARE(app.CurrentFile, dir.filePath("setup.ini"));
+    QCOMPARE(test::comparablePath(app.CurrentFile), test::comparablePath(dir.filePath("setup.ini")));
 
     test::clickRow(form.List2, 1);  // "Key2 " with its blank finds "Key2 = x"
     QCOMPARE(form.Text1->text(), QString("x"));
@@ -259,7 +259,9 @@ void DocumentTest::valueBoxToolTipDecodesTheValue()
     form.show();
     QHelpEvent rest(QEvent::ToolTip, QPoint(5, 5), form.Text1->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(form.Text1, &rest);
-    QCOMPARE(QToolTip::text(), toolTip);
+    // Where the style fades tips out, the last row's tip goes only once its
+    // hiding timer has run.
+    QTRY_COMPARE(QToolTip::text(), toolTip);
     // An INI value says nothing more than its text.
     test::clickFile(form, dir, "w.ini");
     QCOMPARE(form.Text1->toolTip(), QString());

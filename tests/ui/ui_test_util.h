@@ -10,6 +10,7 @@
 #include "common/utf16.h"
 #include "ui/navigation.h"
 
+#include <QDir>
 #include <QFile>
 #include <QListView>
 #include <QTemporaryDir>
@@ -25,6 +26,18 @@ inline QString writeFile(const QTemporaryDir& dir, const QString& name, const QB
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         f.write(bytes);
     return path;
+}
+
+// A path as the window compares it: on Windows with either separator and
+// in any letter case (the window builds its paths with "\\", and proper-cases
+// the names it cannot find), elsewhere exactly as given.
+inline QString comparablePath(const QString& path)
+{
+#ifdef _WIN32
+    return QDir::fromNativeSeparators(path).toLower();
+#else
+    return path;
+#endif
 }
 
 inline QByteArray readFile(const QString& path)
