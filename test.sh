@@ -35,7 +35,9 @@ run_windows() {
   mkdir -p "$here/build-windows"
   log="$here/build-windows/test.log"
   "$here/scripts/windows/build.sh" --tests 2>&1 | tee "$log" || status=$?
-  summary+=("build-windows: $(grep -E '^windows: ' "$log" | tail -1 | cut -c10-) ($((SECONDS - start)) s)")
+  local result
+  result=$(grep -E '^windows: ' "$log" | tail -1 | cut -c10- || true)
+  summary+=("build-windows: ${result:-the build failed, see above} ($((SECONDS - start)) s)")
   return "$status"
 }
 
