@@ -208,9 +208,8 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
                    }});
     ops.push_back({"apply", "registry apply, last value", reg, Baseline::Rewrite, 1.3,
                    [reg, files, nextValue] {
-                       const EditResult r = applyRegistryValue(reg, nullptr, {}, [&] {
-                           return ApplyValues{files.lastRegSection, files.lastRegValue, *nextValue};
-                       });
+                       const EditResult r = applyRegistryValue(
+                           reg, nullptr, {}, ApplyValues{files.lastRegSection, files.lastRegValue, *nextValue});
                        return r.status == EditStatus::Done;
                    },
                    [reg, files, nextValue] {

@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!listed.keys.empty() && choice % 4 != 1)
             key = listed.keys[(choice >> 2) % listed.keys.size()];
     }
-    const EditResult r = applyRegistryValue(path, nullptr, {}, [&] { return ApplyValues{section, key, value}; });
+    const EditResult r = applyRegistryValue(path, nullptr, {}, ApplyValues{section, key, value});
     FUZZ_CHECK(!r.pendingUsed);
     FUZZ_CHECK(fuzz::readFile(backup) == "<missing>");
     if (fuzz::isUtf16(before) || value.find_first_of("\r\n") != std::string::npos) {

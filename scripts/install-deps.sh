@@ -10,6 +10,7 @@ packages=(
   clang clang-format libclang-rt-14-dev time
   xvfb xauth xdotool imagemagick desktop-file-utils fonts-dejavu-core
   dpkg-dev file lintian appstream shared-mime-info librsvg2-bin
+  pmccabe acl attr ccache
 )
 
 missing=()

@@ -2,7 +2,6 @@
 // functions as the window, with text on the command line and on standard
 // output in UTF-8 and the file's own encoding inside the file.
 
-#include "app/appmodul.h"
 #include "document/document.h"
 #include "edit/apply.h"
 #include "filecommands/convert.h"
@@ -70,14 +69,13 @@ public:
     QString decode(const std::string& bytes) { return decodeText(bytes, isAscii(bytes) ? TextCodec::Utf8 : codec()); }
     // The bytes of `text` in the file's encoding; nothing when the file's
     // code page lacks one of its characters.
-    std::optional<std::string> encode(const QString& text)
+    std::optional<std::string> encode(const QString& text) { return encodeForCodec(text, codecFor(text)); }
+    // The file's codec where `text` needs one; plain ASCII is the same bytes
+    // in every codec, and finding the codec out reads the whole file.
+    TextCodec codecFor(const QString& text)
     {
         const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-        if (ascii)
-            return text.toStdString();
-        if (!canEncode(text, codec()))
-            return std::nullopt;
-        return encodeText(text, codec());
+        return ascii ? TextCodec::Utf8 : codec();
     }
 
 private:
@@ -110,6 +108,10 @@ int sections(Document& doc)
     LoadResult loaded = loadFile(doc.path());
     for (const std::string& section : loaded.sections)
         print(decodeText(section, loaded.codec));
+    if (loaded.failed) {
+        say(readFailedNote(doc.path()));
+        return kWriteFailed;
+    }
     return kDone;
 }
 
@@ -198,6 +200,10 @@ int get(Document& doc, const QString& section, const QString& key, bool decoded)
 std::optional<LoadResult> convertibleText(Document& doc)
 {
     LoadResult loaded = loadFile(doc.path());
+    if (loaded.failed) {
+        say(readFailedNote(doc.path()));
+        return std::nullopt;
+    }
     if (loaded.markerFound && loaded.unconvertible > 0) {
         say(unconvertibleNote(doc.path(), loaded.unconvertible, loaded.firstUnconvertibleLine));
         return std::nullopt;
@@ -205,33 +211,50 @@ std::optional<LoadResult> convertibleText(Document& doc)
     return loaded;
 }
 
+// The exit status of a write that ended in `result`.
+int exitOf(const EditResult& result)
+{
+    switch (result.status) {
+    case EditStatus::Done:
+        return kDone;
+    case EditStatus::Invalid:
+        return kUsage;
+    case EditStatus::Refused:
+    case EditStatus::Changed:
+    case EditStatus::BackupTaken:
+    case EditStatus::BackupFailed:
+    case EditStatus::WriteFailed:
+    case EditStatus::DeleteFailed:
+        break;
+    }
+    return kWriteFailed;
+}
+
 int set(Document& doc, const QString& section, const QString& key, const QString& value)
 {
-    if (value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n'))) {
-        say(QStringLiteral("Ein Wert kann keinen Zeilenumbruch enthalten."));
-        return kUsage;
-    }
     const bool registry = doc.kind() == FileKind::Registry;
     if (registry && !doc.exists())
         return missingFile(doc);
-    std::optional<Found> found;
+    // The identity before anything is read: a change meanwhile is not written over.
+    EditRequest request{doc.path(), identityOf(doc.path()), doc.kind(), doc.codecFor(value), {}, {}, {}, value,
+                        kQuotesKept};
     if (registry) {
         // An export's key is written where it stands; it is never added.
-        found = findValue(doc, section, key);
+        const std::optional<Found> found = findValue(doc, section, key);
         if (!found)
             return kMissing;
+        request.section = found->section;
+        request.key = found->key;
+        request.quoteState = found->quoteState;
     } else {
-        found.emplace();
         const std::optional<std::string> sectionBytes = doc.encode(section);
         const std::optional<std::string> keyBytes = doc.encode(key);
         if (!sectionBytes || !keyBytes)
             return unencodable(QStringLiteral("Der Name"), doc);
-        found->section = *sectionBytes;
-        found->key = *keyBytes;
+        request.section = *sectionBytes;
+        request.key = *keyBytes;
     }
-    const std::optional<std::string> valueBytes = doc.encode(value);
-    if (!valueBytes)
-        return unencodable(QStringLiteral("Der Wert"), doc);
+    request.label = request.section;
 
     // A UTF-16 export is written as the REGEDIT4 text the window would write.
     std::optional<LoadResult> loaded;
@@ -241,20 +264,10 @@ int set(Document& doc, const QString& section, const QString& key, const QString
             return kWriteFailed;
     }
     const std::string* pending = loaded && loaded->markerFound ? &loaded->regedit4 : nullptr;
-    const EditResult result = applyValue(doc.kind(), doc.path(), pending, {}, [&] {
-        return EditedValue{found->section, found->section, found->key, *valueBytes, found->quoteState};
-    });
-    if (result.status == EditStatus::Done)
-        return kDone;
-    QString message = editStatusMessage(result, doc.path());
-    if (message.isEmpty()) {
-        message = result.status == EditStatus::DeleteFailed
-                      ? QStringLiteral("Die Sicherungskopie '%1' konnte nicht gelöscht werden.").arg(result.backup)
-                      : QStringLiteral("Die Datei '%1' konnte nicht geschrieben werden. Die Datei bleibt unverändert.")
-                            .arg(doc.path());
-    }
-    say(message);
-    return kWriteFailed;
+    const EditResult result = applyEdit(request, pending, {});
+    if (result.status != EditStatus::Done)
+        say(result.reason);
+    return exitOf(result);
 }
 
 int convert(Document& doc)

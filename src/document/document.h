@@ -4,6 +4,7 @@
 // go with it. Every function reads the file afresh through LineReader, works
 // on bytes, never throws and never changes the file.
 
+#include "document/linerules.h"
 #include "document/namelist.h"
 #include "platform/textcodec.h"
 
@@ -16,10 +17,6 @@
 
 namespace keyloom {
 
-// Every action on a file's values switches over the kind without a default,
-// so a new kind is a compile error until each of them handles it.
-enum class FileKind { Ini, Registry };
-
 // Registry export when the last three characters of `path`, lower-cased, are
 // "reg"; INI syntax for every other path.
 FileKind fileKindOf(const QString& path);
@@ -31,28 +28,26 @@ struct LoadResult {
     NameList sections;
     // Some line began with the export marker FF FE "Windows".
     bool markerFound = false;
-    // "REGEDIT4" CR LF, then every line after the last marker line, each with
-    // CR LF; empty when there was no marker. The lines of a hex(1), hex(2) or
-    // hex(7) value are the same value in REGEDIT4: one Windows-1252 byte for
-    // each UTF-16 code unit of its data, the list wrapped again.
+    // The file's REGEDIT4 text and what it cannot hold
+    // (document/regedit4text.h); empty when there was no marker.
     std::string regedit4;
-    // Characters of that text that REGEDIT4 cannot hold: those that
-    // Windows-1252 lacks (shown as "?") in the text's lines and in its
-    // hex(1), hex(2) and hex(7) data, and one more for each such list that
-    // cannot be read (not hex, an odd byte count, half a surrogate pair, a
-    // line in pieces). Such a list stands as it was. With the 1-based file
-    // line of the first; 0 for none. While the count is not 0, the text must
-    // not be written anywhere.
     std::uint64_t unconvertible = 0;
-    std::uint64_t firstUnconvertibleLine = 0;
+    std::uint64_t firstUnconvertibleLine = 0;  // 1-based; 0 for none
     // Utf8 only for a file with the UTF-8 mark or valid UTF-8 beyond ASCII.
     TextCodec codec = TextCodec::Utf8;
     bool opened = false;
+    // A read failed part-way: the result holds what was read before it, and
+    // nothing built from it may be written anywhere.
+    bool failed = false;
 };
 
-// Scans `path` once. Never fails: a file that cannot be opened gives an empty
-// result with opened == false, and a read error keeps what was read before it.
+// Scans `path` once, in one pass: the section names, the encoding decision
+// (document/codecdecision.h) and the REGEDIT4 text. A file that cannot be
+// opened gives an empty result with opened == false.
 LoadResult loadFile(const QString& path);
+
+// What the user is told when `file` could not be read to its end.
+QString readFailedNote(const QString& file);
 
 struct KeyListing {
     std::vector<std::string> keys;  // entries in file order
@@ -67,14 +62,6 @@ struct KeyListing {
 // exactly "[" + section + "]", reading `path` to its end. A name part longer
 // than the line reader's bound is listed cut to it.
 KeyListing listKeys(const QString& path, std::string_view section, FileKind kind);
-
-// Takes one pair of enclosing double quotes off `text` (quoteState 2) or leaves
-// it as it is (quoteState 0). A text that is one double quote alone is refused:
-// false, and neither argument is touched.
-bool unQuote(std::string& text, std::int16_t& quoteState);
-// Puts a pair of double quotes around `text` when neither end is one already;
-// the empty text becomes "\"\"".
-void enQuote(std::string& text);
 
 // What a registry value lookup did to the value box, in the order it did it.
 struct RegistryLookup {

@@ -1,6 +1,5 @@
 #include "document/find.h"
 
-#include "app/commands.h"
 #include "document/textmatch.h"
 #include "platform/fileio.h"
 #include "platform/lines.h"
@@ -37,128 +36,6 @@ FindResult ending(FindStatus status)
     return result;
 }
 
-// The rows that the key list makes of the lines of one header line's block,
-// line by line as listKeys reads them: the same entries, the same end of the
-// listing at a key line without "=" or with a registry name too short.
-class BlockRows {
-public:
-    explicit BlockRows(FileKind kind) : kind_(kind) {}
-
-    struct Row {
-        std::string_view entry;
-        // The text after the key line's "=" in its first piece, which holds
-        // whatever the value lookup can show; none for an entry whose "="
-        // lay beyond the first piece.
-        std::optional<std::string_view> value;
-    };
-
-    // A header line (or a lone "[", which lists nothing) starts a block;
-    // `listed`: its lines are listed, the header being "[" + entry + "]".
-    void start(bool listed)
-    {
-        listed_ = listed;
-        ended_ = false;
-        pending_.reset();
-        count_ = 0;
-    }
-    // The row that a line of the block adds, valid until the next call.
-    std::optional<Row> feed(std::string_view line, bool continuation, bool partial);
-    // Rows listed from this block so far.
-    int count() const { return count_; }
-    // The listing stopped at a line of this block; no later line of the
-    // section is listed.
-    bool ended() const { return ended_; }
-
-private:
-    FileKind kind_;
-    bool listed_ = false;
-    bool ended_ = false;
-    // The entry of a line longer than the reader's bound whose "=" has not
-    // come yet; listed once it does.
-    std::optional<std::string> pending_;
-    std::string emitted_;
-    int count_ = 0;
-};
-
-std::optional<BlockRows::Row> BlockRows::feed(std::string_view line, bool continuation, bool partial)
-{
-    if (!listed_ || ended_)
-        return std::nullopt;
-    if (continuation) {
-        if (pending_ && line.find('=') != npos) {
-            emitted_ = std::move(*pending_);
-            pending_.reset();
-            ++count_;
-            return Row{emitted_, std::nullopt};
-        }
-        if (pending_ && !partial)
-            ended_ = true;
-        return std::nullopt;
-    }
-    if (line.empty() || line.front() == ' ' || line.front() == ';')
-        return std::nullopt;
-    const std::size_t eq = line.find('=');
-    if (eq == npos && !partial) {
-        ended_ = true;
-        return std::nullopt;
-    }
-    const std::string_view name = line.substr(0, eq);
-    std::optional<std::string_view> entry;
-    switch (kind_) {
-    case FileKind::Ini:
-        if (!name.empty())
-            entry = name;
-        break;
-    case FileKind::Registry:
-        if (!name.empty() && name.front() == '@') {
-            entry = std::string_view("@");
-        } else if (name.size() < 2) {
-            ended_ = true;
-            return std::nullopt;
-        } else if (name.size() > 2) {
-            entry = name.substr(1, name.size() - 2);
-        }
-        break;
-    }
-    if (eq == npos) {
-        if (entry)
-            pending_.emplace(*entry);
-        return std::nullopt;
-    }
-    if (!entry)
-        return std::nullopt;
-    ++count_;
-    return Row{*entry, line.substr(eq + 1)};
-}
-
-// The value box's text for a key whose lookup finds this line, made from the
-// text after its "=": for a registry export less one pair of enclosing
-// quotes (nothing for a lone quote, which the lookup refuses); for an INI
-// file as the profile read gives it: up to a NUL, without the blanks around
-// it and one pair of enclosing quotes, cut to the read's buffer.
-std::optional<std::string> shownValue(FileKind kind, std::string_view raw)
-{
-    switch (kind) {
-    case FileKind::Registry: {
-        std::string text(raw);
-        std::int16_t quoteState = 0;
-        return unQuote(text, quoteState) ? std::optional(std::move(text)) : std::nullopt;
-    }
-    case FileKind::Ini: {
-        raw = raw.substr(0, raw.find('\0'));
-        const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-        while (!raw.empty() && blank(raw.front()))
-            raw.remove_prefix(1);
-        while (!raw.empty() && blank(raw.back()))
-            raw.remove_suffix(1);
-        if (raw.size() >= 2 && (raw.front() == '"' || raw.front() == '\'') && raw.back() == raw.front())
-            raw = raw.substr(1, raw.size() - 2);
-        return std::string(raw.substr(0, std::size_t(Commands::kProfileBufferSize - 1)));
-    }
-    }
-    return std::nullopt;
-}
-
 // How many rows the key list of the section with header line `header` holds
 // before those of the header line that is row `block` of the section list:
 // the rows of its earlier header lines with the same text. None when the
@@ -171,7 +48,7 @@ struct Offset {
 Offset rowsBefore(const QString& path, FileKind kind, std::string_view header, int block, FindControl* control)
 {
     LineReader reader(path);
-    BlockRows rows(kind);
+    KeyRows rows(kind);
     int current = -1;
     int before = 0;
     bool same = false;
@@ -181,7 +58,7 @@ Offset rowsBefore(const QString& path, FileKind kind, std::string_view header, i
         if (++lines % kLinesPerCheck == 0 && cancelled(control))
             return {std::nullopt, true};
         const bool continuation = reader.continuation();
-        if (!continuation && !line.empty() && line.front() == '[') {
+        if (!continuation && isHeaderLine(line)) {
             if (same) {
                 if (rows.ended())
                     return {};
@@ -189,7 +66,7 @@ Offset rowsBefore(const QString& path, FileKind kind, std::string_view header, i
             }
             same = false;
             rows.start(false);
-            if (line.size() < 2)
+            if (!sectionNameOf(line))
                 continue;
             if (++current == block)
                 return {before};
@@ -289,18 +166,19 @@ Prescan RawScan::run()
         return result;
     // The encoding as the line reader tells it from the first bytes.
     while (read() && buffer_.size() < 3) {}
-    const std::string_view head(buffer_.data(), std::min<std::size_t>(buffer_.size(), 3));
+    const Encoding encoding =
+        encodingOfMark(std::string_view(buffer_.data(), std::min<std::size_t>(buffer_.size(), 3)));
     NeedleFilter wide;
     const NeedleFilter* filter = &textFilter_;
-    if (head == "\xEF\xBB\xBF") {
+    if (encoding == Encoding::Utf8Bom) {
         textStart_ = 3;
-    } else if (head.substr(0, 2) == "\xFF\xFE") {
+    } else if (encoding == Encoding::Utf16LE) {
         unit_ = 2;
         textStart_ = 2;
         wide = NeedleFilter::forUtf16(request_.query.text,
                                       request_.query.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive);
         filter = &wide;
-    } else if (head.substr(0, 2) == "\xFE\xFF") {
+    } else if (encoding == Encoding::Utf16BE) {
         filter = nullptr;  // big-endian UTF-16, rare enough to be left to the line walk
     }
     if (filter && filter->never())
@@ -365,6 +243,9 @@ private:
     // The value box shows the text for `entry` once the current section row
     // and that key are chosen.
     bool valueShows(std::string_view entry);
+    // The match that `row` of the current block is, if any: a key or value
+    // hit after the start, or the end of a cancelled search.
+    std::optional<FindResult> rowMatch(const KeyRows::Row& row);
     // The key list's row for the current block's row `local`: unset when the
     // key list ends before this block, or when the search was cancelled.
     Offset keyRow(int local);
@@ -372,7 +253,7 @@ private:
     const FindRequest& request_;
     const NeedleFilter& filter_;
     FindControl* control_;
-    BlockRows rows_;
+    KeyRows rows_;
     Qt::CaseSensitivity cs_;
     int block_ = -1;
     std::string section_;           // section list entry of the current block, where rows are looked at
@@ -398,7 +279,7 @@ bool Walk::valueShows(std::string_view entry)
 Offset Walk::keyRow(int local)
 {
     if (!offset_)
-        offset_ = rowsBefore(request_.path, request_.kind, '[' + section_ + ']', block_, control_);
+        offset_ = rowsBefore(request_.path, request_.kind, headerLineOf(section_), block_, control_);
     if (!offset_->rows)
         return *offset_;
     return {*offset_->rows + local};
@@ -419,20 +300,20 @@ FindResult Walk::run(int firstBlock)
         if (++lines % kLinesPerCheck == 0) {
             if (cancelled(control_))
                 return ending(FindStatus::Cancelled);
-            const bool utf16 = reader.encoding() == Encoding::Utf16LE || reader.encoding() == Encoding::Utf16BE;
-            reportRead(control_, textBytes * (utf16 ? 2 : 1));
+            reportRead(control_, textBytes * (isUtf16(reader.encoding()) ? 2 : 1));
         }
         const bool continuation = reader.continuation();
-        if (!continuation && !line.empty() && line.front() == '[') {
+        if (!continuation && isHeaderLine(line)) {
             rows_.start(false);
-            if (line.size() < 2)
+            const std::optional<std::string_view> name = sectionNameOf(line);
+            if (!name)
                 continue;
             ++block_;
             looking = block_ >= firstBlock;
             if (!looking)
                 continue;
             offset_.reset();
-            section_.assign(line.substr(1, line.size() - 2));
+            section_.assign(*name);
             rows_.start(!reader.partial() && line.back() == ']');
             if (query.sections && block_ > from.section && holds(section_))
                 return {FindStatus::Found, {block_, -1}, FindHit::Section};
@@ -440,39 +321,47 @@ FindResult Walk::run(int firstBlock)
         }
         if (!looking)
             continue;
-        const std::optional<BlockRows::Row> row = rows_.feed(line, continuation, reader.partial());
+        const std::optional<KeyRows::Row> row = rows_.feed(line, continuation, reader.partial());
         if (!row)
             continue;
-        const bool keyHit = query.keys && holds(row->entry);
-        bool valueHit = false;
-        if (!keyHit && query.values && row->value && filter_.mayOccur(*row->value)) {
-            const std::optional<std::string> shown = shownValue(request_.kind, *row->value);
-            valueHit = shown && holds(*shown);
-        }
-        if (!keyHit && !valueHit)
-            continue;
-        const int local = rows_.count() - 1;
-        Offset at;
-        // In the starting block only rows after the starting one count: the
-        // row number comes first there, before any value lookup.
-        if (block_ == from.section && from.key >= 0) {
-            at = keyRow(local);
-            if (at.rows && *at.rows <= from.key)
-                continue;
-        }
-        if (!at.cancelled && valueHit && !valueShows(row->entry))
-            continue;
-        if (!at.rows && !at.cancelled)
-            at = keyRow(local);
-        if (at.cancelled)
-            return ending(FindStatus::Cancelled);
-        if (!at.rows) {
-            rows_.start(false);  // the key list ends before this block
-            continue;
-        }
-        return {FindStatus::Found, {block_, *at.rows}, keyHit ? FindHit::Key : FindHit::Value};
+        if (std::optional<FindResult> found = rowMatch(*row))
+            return *found;
     }
     return {};
+}
+
+std::optional<FindResult> Walk::rowMatch(const KeyRows::Row& row)
+{
+    const FindQuery& query = request_.query;
+    const FindPosition from = request_.from;
+    const bool keyHit = query.keys && holds(row.entry);
+    bool valueHit = false;
+    if (!keyHit && query.values && row.value && filter_.mayOccur(*row.value)) {
+        const std::optional<std::string> shown = shownValue(request_.kind, *row.value);
+        valueHit = shown && holds(*shown);
+    }
+    if (!keyHit && !valueHit)
+        return std::nullopt;
+    const int local = rows_.count() - 1;
+    Offset at;
+    // In the starting block only rows after the starting one count: the
+    // row number comes first there, before any value lookup.
+    if (block_ == from.section && from.key >= 0) {
+        at = keyRow(local);
+        if (at.rows && *at.rows <= from.key)
+            return std::nullopt;
+    }
+    if (!at.cancelled && valueHit && !valueShows(row.entry))
+        return std::nullopt;
+    if (!at.rows && !at.cancelled)
+        at = keyRow(local);
+    if (at.cancelled)
+        return ending(FindStatus::Cancelled);
+    if (!at.rows) {
+        rows_.start(false);  // the key list ends before this block
+        return std::nullopt;
+    }
+    return FindResult{FindStatus::Found, {block_, *at.rows}, keyHit ? FindHit::Key : FindHit::Value};
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // Builds the application and runs start-up; everything else lives in the
 // libraries.
 
-#include "app/appmodul.h"
 #include "platform/singleinstance.h"
+#include "ui/appmodul.h"
 #include "ui/form1.h"
 #include "ui/startup.h"
 #include "ui/translation.h"

@@ -237,6 +237,19 @@ bool isReplaceableByRename(const QString& path)
 #endif
 }
 
+FileIdentity identityOf(const QString& path)
+{
+    stat_t st{};
+    if (sysStat(path, &st) != 0 || !isRegularMode(st))
+        return {};
+#ifdef _WIN32
+    const std::int64_t modifiedNs = std::int64_t(st.st_mtime) * 1000000000;
+#else
+    const std::int64_t modifiedNs = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+#endif
+    return {true, std::uint64_t(st.st_dev), std::uint64_t(st.st_ino), std::int64_t(st.st_size), modifiedNs};
+}
+
 bool isRegularFile(const QString& path)
 {
     stat_t st{};

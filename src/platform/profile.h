@@ -21,9 +21,18 @@ namespace keyloom {
 std::int64_t GetPrivateProfileStringA(std::string_view section, std::string_view key, std::string_view def,
                                       char* buffer, std::int64_t size, const QString& file);
 
+// The value as the profile read gives it, from `raw`, the text after a key
+// line's first "=": up to a NUL, without the blanks around it and one pair of
+// enclosing quotes of the same kind ('"' or "'").
+std::string_view profileValueText(std::string_view raw);
+
 // What a profile write did.
 struct ProfileWrite {
     bool written = false;  // the value reached the file (or was there already)
+    // Nothing was written because the names or the value cannot be: a line
+    // break, a NUL in a name, an empty key, or a line that would not read
+    // back as that key and section.
+    bool invalid = false;
     // Set when a write into the file itself failed part-way: a private copy
     // of the whole old content, which stays for the user.
     QString wholeCopy;

@@ -34,4 +34,15 @@ void ByteListModel::setEntries(const std::vector<std::string>& entries, TextCode
 
 void ByteListModel::clear() { setEntries(NameList(), codec_); }
 
+int ByteListModel::rowOf(std::string_view bytes) const
+{
+    int row = 0;
+    for (const std::string& entry : entries_) {
+        if (entry == bytes)
+            return row;
+        ++row;
+    }
+    return -1;
+}
+
 }  // namespace keyloom

@@ -24,6 +24,8 @@ public:
     void setEntries(const std::vector<std::string>& entries, TextCodec codec);
     void clear();
     std::string raw(int row) const { return entries_.at(static_cast<std::size_t>(row)); }
+    // The first row whose entry is `bytes`; -1 for none.
+    int rowOf(std::string_view bytes) const;
     TextCodec codec() const { return codec_; }
 
 private:

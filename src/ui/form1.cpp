@@ -441,15 +441,25 @@ void Form1::mnuConvert_Click()
     }
     if (MessageBox::ask(this, app_.AppTitle, convertQuestion(app_.CurrentFile)) == MessageBox::No)
         return;
-    if (!writeConversion(app_.CurrentFile, Text2->bytes()))
+    // The text was read from the file as it was loaded; written over a
+    // file that changed since, it would undo that change.
+    if (identityOf(app_.CurrentFile) != app_.Text2Identity) {
+        warn(changedSinceReadNote(app_.CurrentFile) + QStringLiteral(" Die Datei wird neu geladen."));
+        File1_Click();
         return;
+    }
+    if (!writeConversion(app_.CurrentFile, Text2->bytes())) {
+        warn(notWrittenNote(app_.CurrentFile));
+        return;
+    }
     app_.ConvertPending = 0;
+    app_.LoadedIdentity = identityOf(app_.CurrentFile);
     setWindowTitle(app_.AppTitle + QStringLiteral(" - ") + Commands::FileNamePart(app_.CurrentFile));
 }
 
 void Form1::mnuSpace_Click()
 {
-    tell(editStatusMessage(insertSpaces(app_.CurrentFile), app_.CurrentFile));
+    warn(insertSpaces(app_.CurrentFile).reason);
     File1_Click();
 }
 
@@ -459,12 +469,26 @@ void Form1::tell(const QString& message)
         MessageBox::inform(this, app_.AppTitle, message);
 }
 
+void Form1::warn(const QString& message)
+{
+    if (!message.isEmpty())
+        MessageBox::warn(this, app_.AppTitle, message);
+}
+
 void Form1::File1_Click()
 {
     sections_->clear();
     keys_->clear();
     app_.CurrentFile = selectedFilePath();
+    // Taken before the read: a change while it reads shows as a change.
+    app_.LoadedFile = app_.CurrentFile;
+    app_.LoadedIdentity = identityOf(app_.CurrentFile);
     LoadResult loaded = loadFile(app_.CurrentFile);
+    // A text built from a read that failed part-way is never written.
+    if (loaded.failed) {
+        warn(readFailedNote(app_.CurrentFile));
+        loaded.markerFound = false;
+    }
     app_.ConvertPending = loaded.markerFound ? 1 : 0;
     app_.Codec = loaded.codec;
     sections_->setEntries(std::move(loaded.sections), loaded.codec);
@@ -472,6 +496,7 @@ void Form1::File1_Click()
     if (loaded.markerFound) {
         Text2->setBytes(std::move(loaded.regedit4));
         app_.Text2Source = app_.CurrentFile;
+        app_.Text2Identity = app_.LoadedIdentity;
         app_.Text2Unconvertible = loaded.unconvertible;
         app_.Text2FirstUnconvertibleLine = loaded.firstUnconvertibleLine;
         caption += QLatin1Char('*');
@@ -523,29 +548,75 @@ void Form1::Command1_Click()
     // start a second rewrite of the same file.
     if (applying_)
         return;
-    const QString file = app_.CurrentFile;
-    const bool pending = app_.ConvertPending == 1 && app_.Text2Source == file;
+    // Everything the write uses is taken now, before any event can run.
+    const EditRequest request{app_.CurrentFile, app_.LoadedIdentity, fileKindOf(app_.CurrentFile),
+                              app_.Codec,       list1Text(),         label1Bytes_,
+                              list2Text(),      Text1->text(),       app_.QuoteState};
+    const bool pending = app_.ConvertPending == 1 && app_.Text2Source == request.file;
     // The apply would write the waiting text as the file's new content.
     if (pending && app_.Text2Unconvertible > 0) {
-        tell(unconvertibleNote(file, app_.Text2Unconvertible, app_.Text2FirstUnconvertibleLine));
-        return;
-    }
-    if (!canEncode(Text1->text(), app_.Codec)) {
-        tell(unencodableValueNote(file));
+        tell(unconvertibleNote(request.file, app_.Text2Unconvertible, app_.Text2FirstUnconvertibleLine));
         return;
     }
     applying_ = true;
-    const EditResult result = applyValue(
-        fileKindOf(file), file, pending ? &Text2->bytes() : nullptr, [] { QCoreApplication::processEvents(); },
-        [this] {
-            return EditedValue{list1Text(), label1Bytes_, list2Text(), encode(Text1->text()), app_.QuoteState};
-        });
+    const EditResult result =
+        applyEdit(request, pending ? &Text2->bytes() : nullptr, [] { QCoreApplication::processEvents(); });
     applying_ = false;
-    if (result.pendingUsed && app_.Text2Source == file)
+    if (result.pendingUsed && app_.Text2Source == request.file)
         app_.ConvertPending = 0;
-    tell(editStatusMessage(result, file));
-    if (result.status == EditStatus::Done)
-        Command1->setEnabled(false);
+    applied(request, result);
+}
+
+void Form1::applied(const EditRequest& request, const EditResult& result)
+{
+    const bool stillShown =
+        app_.CurrentFile == request.file && list1Text() == request.section && list2Text() == request.key;
+    switch (result.status) {
+    case EditStatus::Done:
+        if (app_.CurrentFile == request.file)
+            app_.LoadedIdentity = identityOf(request.file);
+        if (stillShown)
+            Command1->setEnabled(false);
+        return;
+    case EditStatus::Changed:
+        reloadAfterChange(request, result);
+        return;
+    case EditStatus::DeleteFailed:
+        // The value is in the file; only the backup stays behind.
+        if (app_.CurrentFile == request.file)
+            app_.LoadedIdentity = identityOf(request.file);
+        warn(result.reason);
+        return;
+    case EditStatus::Refused:
+    case EditStatus::Invalid:
+    case EditStatus::BackupTaken:
+    case EditStatus::BackupFailed:
+    case EditStatus::WriteFailed:
+        warn(result.reason);
+        return;
+    }
+}
+
+void Form1::reloadAfterChange(const EditRequest& request, const EditResult& result)
+{
+    if (request.file != app_.LoadedFile) {
+        // A right-click made another file current; the lists show the loaded one.
+        warn(QStringLiteral("Die Datei '%1' ist nicht die geladene Datei. Der Wert wurde nicht gespeichert.")
+                 .arg(Commands::FileNamePart(request.file)));
+        return;
+    }
+    warn(result.reason + QStringLiteral(" Die Datei wird neu geladen; der eingegebene Wert bleibt im Feld."));
+    File1_Click();
+    // The same section and key again, with what the user typed, ready to apply.
+    const int section = sections_->rowOf(request.section);
+    if (section < 0)
+        return;
+    List1->setCurrentIndex(sections_->index(section));
+    const int key = keys_->rowOf(request.key);
+    if (key < 0)
+        return;
+    List2->setCurrentIndex(keys_->index(key));
+    Text1->setText(request.text);
 }
 
 QString Form1::UnQuote(QString& text)

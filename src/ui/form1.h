@@ -3,9 +3,10 @@
 // function and writes the result back; the handlers set one another off
 // through the controls' own signals, so a click runs the whole chain.
 
-#include "app/appmodul.h"
 #include "document/find.h"
+#include "edit/apply.h"
 #include "layout/layout.h"
+#include "ui/appmodul.h"
 
 #include <QHash>
 #include <QWidget>
@@ -133,6 +134,13 @@ private:
     QString selectedFilePath() const;
     // Shows `message` in an information box; nothing for an empty one.
     void tell(const QString& message);
+    // Shows `message` in a warning box: something asked for did not happen.
+    void warn(const QString& message);
+    // What the window does after an apply of `request` ended in `result`.
+    void applied(const EditRequest& request, const EditResult& result);
+    // Tells that the file changed since it was loaded, loads it anew and
+    // shows the request's section, key and typed text again.
+    void reloadAfterChange(const EditRequest& request, const EditResult& result);
     // Runs one layout step on the shared state and applies the panes.
     template <typename Step>
     void runLayout(Step step);

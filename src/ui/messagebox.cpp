@@ -36,6 +36,16 @@ void inform(QWidget* parent, const QString& caption, const QString& text)
     QMessageBox::information(parent, caption, text);
 }
 
+void warn(QWidget* parent, const QString& caption, const QString& text)
+{
+    lastText = text;
+    if (nextAnswer) {
+        nextAnswer.reset();
+        return;
+    }
+    QMessageBox::warning(parent, caption, text);
+}
+
 void setNextAnswer(int answer) { nextAnswer = answer; }
 
 QString lastQuestion() { return lastText; }

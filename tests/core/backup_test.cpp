@@ -26,7 +26,7 @@ const S kCompressed = "SZDD\x88\xF0'3A\0compressed"s;
 
 EditResult applyTo(const QString& file, const std::function<void()>& processEvents = {})
 {
-    return applyRegistryValue(file, nullptr, processEvents, [] { return ApplyValues{"K", "a", "\"2\""}; });
+    return applyRegistryValue(file, nullptr, processEvents, ApplyValues{"K", "a", "\"2\""});
 }
 
 struct TakenCase {

@@ -88,36 +88,35 @@ TEST(Faults, ApplyKeepsTheOldContentWhole)
     }
     EditStatus status{};
     int failed = 0;
-    const int tried = forEachFailurePoint([&](const test::TempDir& dir) { dir.write("t.reg", before); },
-                                          [&](const test::TempDir& dir) {
-                                              status = applyRegistryValue(dir.path("t.reg"), nullptr, {}, [] {
-                                                           return ApplyValues{"K3", "a", "\"new\""};
-                                                       }).status;
-                                          },
-                                          [&](const test::TempDir& dir) {
-                                              const S file = test::readAll(dir.path("t.reg"));
-                                              const S backup = test::readAll(dir.path("t.re_"));
-                                              // A failed probe for UTF-16 may still end in a
-                                              // complete rewrite; a success is only ever one.
-                                              if (status == EditStatus::Done) {
-                                                  EXPECT_TRUE(file == after);
-                                                  EXPECT_EQ(backup, "<missing>");
-                                                  return;
-                                              }
-                                              ++failed;
-                                              EXPECT_TRUE(file == before || backup == before);
-                                              if (status == EditStatus::BackupFailed || status == EditStatus::Refused) {
-                                                  // Whole: no backup left to block the next try.
-                                                  EXPECT_TRUE(file == before);
-                                                  EXPECT_EQ(backup, "<missing>");
-                                              }
-                                              if (status == EditStatus::WriteFailed) {
-                                                  EXPECT_TRUE(backup == before);
-                                              }
-                                              if (status == EditStatus::DeleteFailed) {
-                                                  EXPECT_TRUE(file == after && backup == before);
-                                              }
-                                          });
+    const int tried = forEachFailurePoint(
+        [&](const test::TempDir& dir) { dir.write("t.reg", before); },
+        [&](const test::TempDir& dir) {
+            status = applyRegistryValue(dir.path("t.reg"), nullptr, {}, ApplyValues{"K3", "a", "\"new\""}).status;
+        },
+        [&](const test::TempDir& dir) {
+            const S file = test::readAll(dir.path("t.reg"));
+            const S backup = test::readAll(dir.path("t.re_"));
+            // A failed probe for UTF-16 may still end in a
+            // complete rewrite; a success is only ever one.
+            if (status == EditStatus::Done) {
+                EXPECT_TRUE(file == after);
+                EXPECT_EQ(backup, "<missing>");
+                return;
+            }
+            ++failed;
+            EXPECT_TRUE(file == before || backup == before);
+            if (status == EditStatus::BackupFailed || status == EditStatus::Refused) {
+                // Whole: no backup left to block the next try.
+                EXPECT_TRUE(file == before);
+                EXPECT_EQ(backup, "<missing>");
+            }
+            if (status == EditStatus::WriteFailed) {
+                EXPECT_TRUE(backup == before);
+            }
+            if (status == EditStatus::DeleteFailed) {
+                EXPECT_TRUE(file == after && backup == before);
+            }
+        });
     EXPECT_GT(failed, 10);
     EXPECT_GE(tried, failed);
 }
@@ -134,7 +133,7 @@ TEST(Faults, ApplyFromPendingTextKeepsFileOrPendingBackup)
     const int tried = forEachFailurePoint(
         [&](const test::TempDir& dir) { dir.write("t.reg", utf16); },
         [&](const test::TempDir& dir) {
-            result = applyRegistryValue(dir.path("t.reg"), &pending, {}, [] { return ApplyValues{"K", "a", "\"2\""}; });
+            result = applyRegistryValue(dir.path("t.reg"), &pending, {}, ApplyValues{"K", "a", "\"2\""});
         },
         [&](const test::TempDir& dir) {
             const S file = test::readAll(dir.path("t.reg"));
@@ -278,12 +277,7 @@ TEST_F(FullDisk, EveryCommandLeavesAFileThatFitsOnlyOnceWhole)
         reg += "\"a\"=\"" + S(60, 'x') + "\"\r\n";
     const QString regFile = dir_.write("t.reg", reg);
     ASSERT_EQ(test::readAll(regFile), reg);
-    EXPECT_EQ(applyRegistryValue(regFile, nullptr, {},
-                                 [] {
-                                     return ApplyValues{"K", "a", "1"};
-                                 })
-                  .status,
-              EditStatus::BackupFailed);
+    EXPECT_EQ(applyRegistryValue(regFile, nullptr, {}, ApplyValues{"K", "a", "1"}).status, EditStatus::BackupFailed);
     EXPECT_TRUE(test::readAll(regFile) == reg);
     QFile::remove(dir_.path("t.re_"));
 

@@ -54,7 +54,8 @@ std::vector<S> withoutEmpty(std::vector<S> lines)
 
 S binaryBytes()
 {
-    S bytes = "\x7F" "ELF\x02\x01\x01";
+    S bytes = "\x7F"
+              "ELF\x02\x01\x01";
     std::uint32_t x = 12345;
     while (bytes.size() < 64 * 1024) {
         x = x * 1103515245u + 12345u;
@@ -100,8 +101,7 @@ TEST_P(HostileRegular, EveryCommandKeepsTheLines)
     const std::int64_t n = GetPrivateProfileStringA("a", "b", "def", buffer, sizeof buffer, file);
     EXPECT_LE(n, 63);
 
-    const EditResult applied =
-        applyRegistryValue(file, nullptr, {}, [] { return ApplyValues{"no such section", "k", "v"}; });
+    const EditResult applied = applyRegistryValue(file, nullptr, {}, ApplyValues{"no such section", "k", "v"});
     EXPECT_EQ(applied.status, c.utf16 ? EditStatus::Refused : EditStatus::Done);
     EXPECT_EQ(linesOf(file), before);
     EXPECT_FALSE(QFile::exists(backupNameOf(file)));
@@ -128,8 +128,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(RegularCase{"binary_named_ini", "x.ini", binaryBytes(), TextCodec::Windows1252, false},
                     RegularCase{"binary_named_reg", "x.reg", binaryBytes(), TextCodec::Windows1252, false},
                     RegularCase{"nul_bytes", "x.ini", S(100000, '\0'), TextCodec::Windows1252, false},
-                    RegularCase{"nul_bytes_reg", "x.reg", S(100000, '\0') + "\r\n[K]\r\n\"a\"=1", TextCodec::Windows1252,
-                                false},
+                    RegularCase{"nul_bytes_reg", "x.reg", S(100000, '\0') + "\r\n[K]\r\n\"a\"=1",
+                                TextCodec::Windows1252, false},
                     RegularCase{"invalid_utf8", "x.ini", S("[\xC3(]\r\nk=\xE2\x28\xA1\r\n\xF0\x90\r\n\xED\xA0\x80"),
                                 TextCodec::Windows1252, false},
                     RegularCase{"utf16be", "x.reg", test::utf16be(u"Windows Registry Editor\r\n[K]\r\n\"a\"=\"1\"\r\n"),
@@ -152,8 +152,7 @@ void expectEveryCommandRefuses(const QString& path)
     char buffer[16];
     EXPECT_EQ(GetPrivateProfileStringA("S", "k", "def", buffer, sizeof buffer, path), 3);
     EXPECT_FALSE(WritePrivateProfileStringA("S", "k", "v", path));
-    EXPECT_EQ(applyRegistryValue(path, nullptr, {}, [] { return ApplyValues{"S", "k", "v"}; }).status,
-              EditStatus::Refused);
+    EXPECT_EQ(applyRegistryValue(path, nullptr, {}, ApplyValues{"S", "k", "v"}).status, EditStatus::Refused);
     EXPECT_EQ(insertSpaces(path).status, EditStatus::Refused);
     EXPECT_FALSE(writeConversion(path, "REGEDIT4\r\n"));
     EXPECT_FALSE(QFileInfo::exists(backupNameOf(path)));
@@ -220,8 +219,7 @@ TEST(Hostile, BackupNameTakenByPipeDeviceOrFolder)
             else
                 ASSERT_TRUE(QDir().mkdir(backup));
         }
-        EXPECT_EQ(applyRegistryValue(regFile, nullptr, {}, [] { return ApplyValues{"K", "a", "2"}; }).status,
-                  EditStatus::BackupTaken);
+        EXPECT_EQ(applyRegistryValue(regFile, nullptr, {}, ApplyValues{"K", "a", "2"}).status, EditStatus::BackupTaken);
         EXPECT_EQ(test::readAll(regFile), reg);
         EXPECT_EQ(insertSpaces(iniFile).status, EditStatus::BackupTaken);
         EXPECT_EQ(test::readAll(iniFile), ini);
@@ -272,8 +270,7 @@ TEST(Hostile, FileWithoutReadPermission)
         char buffer[16];
         check(GetPrivateProfileStringA("S", "k", "def", buffer, sizeof buffer, ini) == 3, "profile read");
         check(!WritePrivateProfileStringA("S", "k", "2", ini), "profile write");
-        check(applyRegistryValue(reg, nullptr, {}, [] { return ApplyValues{"S", "k", "2"}; }).status ==
-                  EditStatus::BackupFailed,
+        check(applyRegistryValue(reg, nullptr, {}, ApplyValues{"S", "k", "2"}).status == EditStatus::BackupFailed,
               "apply");
         check(insertSpaces(ini).status == EditStatus::BackupFailed, "spaces");
         return ok;
@@ -369,11 +366,9 @@ TEST(Hostile, LineOf200MegabytesWithoutEnd)
     EXPECT_TRUE(found.found);
     EXPECT_TRUE(found.cut);
     EXPECT_FALSE(found.enabled);
-    EXPECT_EQ(applyRegistryValue(reg, nullptr, {}, [] { return ApplyValues{"K", "b", "1"}; }).status,
-              EditStatus::Done);
+    EXPECT_EQ(applyRegistryValue(reg, nullptr, {}, ApplyValues{"K", "b", "1"}).status, EditStatus::Done);
     EXPECT_TRUE(holds(reg, regHead, kZeros, "\r\n"));
-    EXPECT_EQ(applyRegistryValue(reg, nullptr, {}, [] { return ApplyValues{"K", "a", "\"v\""}; }).status,
-              EditStatus::Done);
+    EXPECT_EQ(applyRegistryValue(reg, nullptr, {}, ApplyValues{"K", "a", "\"v\""}).status, EditStatus::Done);
     EXPECT_EQ(test::readAll(reg), "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"v\"\r\n");
 
     // The sanitizer's allocator keeps freed blocks aside, which says nothing

@@ -141,7 +141,7 @@ TEST(LongLine, ApplyCopiesEveryByteOfAnUnmatchedLongLine)
     const S big = longLine("\"big\"=\"", 2 * kMax + 17);
     const S before = "REGEDIT4\r\n\r\n[K]\r\n" + big + "\r\n\"a\"=1\r\n" + big;
     const QString file = dir.write("t.reg", before);
-    const EditResult r = applyRegistryValue(file, nullptr, {}, [] { return ApplyValues{"K", "a", "2"}; });
+    const EditResult r = applyRegistryValue(file, nullptr, {}, ApplyValues{"K", "a", "2"});
     EXPECT_EQ(r.status, EditStatus::Done);
     EXPECT_TRUE(test::readAll(file) == "REGEDIT4\r\n\r\n[K]\r\n" + big + "\r\n\"a\"=2\r\n" + big + "\r\n");
 }
@@ -150,7 +150,7 @@ TEST(LongLine, ApplyReplacesAMatchedLongLineWhole)
 {
     test::TempDir dir;
     const QString file = dir.write("t.reg", "[K]\r\n" + longLine("\"big\"=\"", 3 * kMax) + "\r\n\"a\"=1\r\n");
-    const EditResult r = applyRegistryValue(file, nullptr, {}, [] { return ApplyValues{"K", "big", "\"v\""}; });
+    const EditResult r = applyRegistryValue(file, nullptr, {}, ApplyValues{"K", "big", "\"v\""});
     EXPECT_EQ(r.status, EditStatus::Done);
     EXPECT_EQ(test::readAll(file), "[K]\r\n\"big\"=\"v\"\r\n\"a\"=1\r\n");
 }
@@ -162,7 +162,7 @@ TEST(LongLine, ApplyNeverTakesALongLineForTheHeader)
     const S before = header + "\r\n\"a\"=1\r\n";
     const QString file = dir.write("t.reg", before);
     const S section = header.substr(1, header.size() - 2);
-    const EditResult r = applyRegistryValue(file, nullptr, {}, [&] { return ApplyValues{section, "a", "2"}; });
+    const EditResult r = applyRegistryValue(file, nullptr, {}, ApplyValues{section, "a", "2"});
     EXPECT_EQ(r.status, EditStatus::Done);
     EXPECT_TRUE(test::readAll(file) == before);
 }
@@ -181,7 +181,7 @@ TEST(LongLine, FirstLineInPiecesDecidesTheEnding)
     test::TempDir dir;
     const S big = longLine("\"x\"=", kMax + 3);
     const QString reg = dir.write("t.reg", big + "\n[K]\n\"a\"=1\r\n");
-    EXPECT_EQ(applyRegistryValue(reg, nullptr, {}, [] { return ApplyValues{"K", "a", "2"}; }).status, EditStatus::Done);
+    EXPECT_EQ(applyRegistryValue(reg, nullptr, {}, ApplyValues{"K", "a", "2"}).status, EditStatus::Done);
     EXPECT_TRUE(test::readAll(reg) == big + "\n[K]\n\"a\"=2\n");
     const QString ini = dir.write("t.ini", big + "\r\n[K]\n");
     EXPECT_EQ(insertSpaces(ini).status, EditStatus::Done);

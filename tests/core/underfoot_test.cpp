@@ -116,9 +116,7 @@ TEST_P(ChangedDuringApply, NothingLost)
                 c.change(file, backup);
             first = false;
         },
-        [] {
-            return ApplyValues{"K", "a", "\"2\""};
-        });
+        ApplyValues{"K", "a", "\"2\""});
     EXPECT_EQ(r.status, c.status);
     EXPECT_EQ(test::readAll(file), c.file);
 }
@@ -158,9 +156,7 @@ TEST(ChangedDuringApply, BackupKeptWhenTheFileCannotBeWritten)
             QFile::remove(file);
             QDir().mkdir(file);
         },
-        [] {
-            return ApplyValues{"K", "a", "\"2\""};
-        });
+        ApplyValues{"K", "a", "\"2\""});
     EXPECT_EQ(r.status, EditStatus::WriteFailed);
     EXPECT_EQ(test::readAll(dir.path("t.re_")), kExport);
 }

@@ -204,7 +204,10 @@ void ApplyTest::utf16OnDiskWithoutPendingTextIsRefused()
     test::clickFile(form, dir, "other.reg");
     app.CurrentFile = file;
     form.Text1->setText("2");
+    MessageBox::setNextAnswer(MessageBox::Yes);
     QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(MessageBox::lastQuestion(),
+             QString("Die Datei 'u.reg' ist nicht die geladene Datei. Der Wert wurde nicht gespeichert."));
     QCOMPARE(test::readFile(file), bytes);
     QVERIFY(form.Command1->isEnabled());
 }
@@ -237,10 +240,14 @@ void ApplyTest::failedIniWriteKeepsButtonEnabled()
     AppModul app;
     Form1 form(app);
     test::clickFile(form, dir, "a.ini");
-    QFile::remove(dir.filePath("a.ini"));
-    QDir(dir.path()).mkdir("a.ini");  // the path is now a folder: the write must fail
     form.Text1->setText("2");
+    injectFileFault(FileOp::OpenWrite, 1);
+    MessageBox::setNextAnswer(MessageBox::Yes);
     QTest::mouseClick(form.Command1, Qt::LeftButton);
+    clearFileFaults();
+    QCOMPARE(MessageBox::lastQuestion(),
+             QString("Die Datei 'a.ini' konnte nicht geschrieben werden. Die Datei bleibt unverändert."));
+    QCOMPARE(test::readFile(dir.filePath("a.ini")), QByteArray("[Main]\r\nKey=1\r\n"));
     QVERIFY(form.Command1->isEnabled());
 }
 

@@ -196,7 +196,9 @@ void FileCommandsTest::spaceInsertionRefusesUtf16()
     AppModul app;
     Form1 form(app);
     test::clickFile(form, dir, "w.ini");
+    MessageBox::setNextAnswer(MessageBox::Yes);
     form.mnuSpace->trigger();
+    QVERIFY(MessageBox::lastQuestion().startsWith("Die Datei 'w.ini' ist in UTF-16 gespeichert"));
     QCOMPARE(test::readFile(file), bytes);
     QVERIFY(!QFile::exists(dir.filePath("w.in_")));
 }

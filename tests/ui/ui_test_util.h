@@ -2,8 +2,8 @@
 // Shared helpers for the widget tests: files in a temporary folder and a
 // started window.
 
-#include "app/appmodul.h"
 #include "platform/singleinstance.h"
+#include "ui/appmodul.h"
 #include "ui/form1.h"
 #include "ui/startup.h"
 
