@@ -2,13 +2,16 @@
 // opens nothing but regular files, never blocks on a pipe or a device, and
 // loses no byte of a file it may rewrite.
 
+#include "common/gtest_util.h"
+#include "common/lines.h"
+#include "common/privileges.h"
+#include "common/utf16.h"
 #include "document/document.h"
 #include "edit/apply.h"
 #include "filecommands/convert.h"
 #include "filecommands/spacing.h"
 #include "platform/lines.h"
 #include "platform/profile.h"
-#include "test_util.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,10 +20,8 @@
 
 #include <cstdio>
 #include <fcntl.h>
-#include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -28,6 +29,7 @@ namespace keyloom {
 namespace {
 
 using S = std::string;
+using test::linesOf;
 
 // A blocked call ends the test run through SIGALRM instead of hanging it.
 class Watchdog {
@@ -35,16 +37,6 @@ public:
     explicit Watchdog(unsigned seconds) { ::alarm(seconds); }
     ~Watchdog() { ::alarm(0); }
 };
-
-std::vector<S> linesOf(const QString& path)
-{
-    std::vector<S> lines;
-    LineReader reader(path);
-    std::string_view line;
-    while (reader.next(line))
-        lines.emplace_back(line);
-    return lines;
-}
 
 std::vector<S> withoutEmpty(std::vector<S> lines)
 {
@@ -54,7 +46,8 @@ std::vector<S> withoutEmpty(std::vector<S> lines)
 
 S binaryBytes()
 {
-    S bytes = "\x7F" "ELF\x02\x01\x01";
+    S bytes = "\x7F"
+              "ELF\x02\x01\x01";
     std::uint32_t x = 12345;
     while (bytes.size() < 64 * 1024) {
         x = x * 1103515245u + 12345u;
@@ -62,6 +55,8 @@ S binaryBytes()
     }
     return bytes;
 }
+
+using test::PrintTo;
 
 struct RegularCase {
     const char* name;
@@ -71,8 +66,6 @@ struct RegularCase {
     bool utf16;
     bool profileWritable = true;  // false: a UTF-16 file cut inside a character
 };
-
-void PrintTo(const RegularCase& c, std::ostream* os) { *os << c.name; }
 
 class HostileRegular : public testing::TestWithParam<RegularCase> {};
 
@@ -100,8 +93,9 @@ TEST_P(HostileRegular, EveryCommandKeepsTheLines)
     const std::int64_t n = GetPrivateProfileStringA("a", "b", "def", buffer, sizeof buffer, file);
     EXPECT_LE(n, 63);
 
-    const EditResult applied =
-        applyRegistryValue(file, nullptr, {}, [] { return ApplyValues{"no such section", "k", "v"}; });
+    const EditResult applied = applyRegistryValue(file, nullptr, {}, [] {
+        return ApplyValues{"no such section", "k", "v"};
+    });
     EXPECT_EQ(applied.status, c.utf16 ? EditStatus::Refused : EditStatus::Done);
     EXPECT_EQ(linesOf(file), before);
     EXPECT_FALSE(QFile::exists(backupNameOf(file)));
@@ -128,15 +122,15 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(RegularCase{"binary_named_ini", "x.ini", binaryBytes(), TextCodec::Windows1252, false},
                     RegularCase{"binary_named_reg", "x.reg", binaryBytes(), TextCodec::Windows1252, false},
                     RegularCase{"nul_bytes", "x.ini", S(100000, '\0'), TextCodec::Windows1252, false},
-                    RegularCase{"nul_bytes_reg", "x.reg", S(100000, '\0') + "\r\n[K]\r\n\"a\"=1", TextCodec::Windows1252,
-                                false},
+                    RegularCase{"nul_bytes_reg", "x.reg", S(100000, '\0') + "\r\n[K]\r\n\"a\"=1",
+                                TextCodec::Windows1252, false},
                     RegularCase{"invalid_utf8", "x.ini", S("[\xC3(]\r\nk=\xE2\x28\xA1\r\n\xF0\x90\r\n\xED\xA0\x80"),
                                 TextCodec::Windows1252, false},
                     RegularCase{"utf16be", "x.reg", test::utf16be(u"Windows Registry Editor\r\n[K]\r\n\"a\"=\"1\"\r\n"),
                                 TextCodec::Windows1252, true},
                     RegularCase{"utf16be_odd_length", "x.ini", test::utf16be(u"[S]\r\nk=1") + "\x01",
                                 TextCodec::Windows1252, true, false}),
-    [](const testing::TestParamInfo<RegularCase>& info) { return S(info.param.name); });
+    test::CaseName());
 
 // What a command must do with a path that is no readable regular file.
 void expectEveryCommandRefuses(const QString& path)
@@ -152,7 +146,11 @@ void expectEveryCommandRefuses(const QString& path)
     char buffer[16];
     EXPECT_EQ(GetPrivateProfileStringA("S", "k", "def", buffer, sizeof buffer, path), 3);
     EXPECT_FALSE(WritePrivateProfileStringA("S", "k", "v", path));
-    EXPECT_EQ(applyRegistryValue(path, nullptr, {}, [] { return ApplyValues{"S", "k", "v"}; }).status,
+    EXPECT_EQ(applyRegistryValue(path, nullptr, {},
+                                 [] {
+                                     return ApplyValues{"S", "k", "v"};
+                                 })
+                  .status,
               EditStatus::Refused);
     EXPECT_EQ(insertSpaces(path).status, EditStatus::Refused);
     EXPECT_FALSE(writeConversion(path, "REGEDIT4\r\n"));
@@ -220,28 +218,16 @@ TEST(Hostile, BackupNameTakenByPipeDeviceOrFolder)
             else
                 ASSERT_TRUE(QDir().mkdir(backup));
         }
-        EXPECT_EQ(applyRegistryValue(regFile, nullptr, {}, [] { return ApplyValues{"K", "a", "2"}; }).status,
+        EXPECT_EQ(applyRegistryValue(regFile, nullptr, {},
+                                     [] {
+                                         return ApplyValues{"K", "a", "2"};
+                                     })
+                      .status,
                   EditStatus::BackupTaken);
         EXPECT_EQ(test::readAll(regFile), reg);
         EXPECT_EQ(insertSpaces(iniFile).status, EditStatus::BackupTaken);
         EXPECT_EQ(test::readAll(iniFile), ini);
     }
-}
-
-// Runs `check` as an unprivileged user (in a child process when we are
-// root), so that permissions apply; true when every check held.
-bool runUnprivileged(const std::function<bool()>& check)
-{
-    if (::geteuid() != 0)
-        return check();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const bool ok = ::setgid(65534) == 0 && ::setuid(65534) == 0 && check();
-        std::fflush(stderr);
-        ::_exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 TEST(Hostile, FileWithoutReadPermission)
@@ -254,11 +240,11 @@ TEST(Hostile, FileWithoutReadPermission)
     ::chmod(QFile::encodeName(dir.path("")).constData(), 0777);
     for (const QString& f : {reg, ini}) {
         if (::geteuid() == 0) {
-            ASSERT_EQ(::chown(QFile::encodeName(f).constData(), 65534, 65534), 0);
+            ASSERT_TRUE(test::giveToNobody(f));
         }
         ::chmod(QFile::encodeName(f).constData(), 0200);
     }
-    const bool held = runUnprivileged([&] {
+    const bool held = test::runAsNobody([&] {
         Watchdog watchdog(60);
         bool ok = true;
         auto check = [&](bool condition, const char* what) {
@@ -272,8 +258,11 @@ TEST(Hostile, FileWithoutReadPermission)
         char buffer[16];
         check(GetPrivateProfileStringA("S", "k", "def", buffer, sizeof buffer, ini) == 3, "profile read");
         check(!WritePrivateProfileStringA("S", "k", "2", ini), "profile write");
-        check(applyRegistryValue(reg, nullptr, {}, [] { return ApplyValues{"S", "k", "2"}; }).status ==
-                  EditStatus::BackupFailed,
+        check(applyRegistryValue(
+                  reg, nullptr, {},
+                  [] {
+                      return ApplyValues{"S", "k", "2"};
+                  }).status == EditStatus::BackupFailed,
               "apply");
         check(insertSpaces(ini).status == EditStatus::BackupFailed, "spaces");
         return ok;
@@ -369,10 +358,13 @@ TEST(Hostile, LineOf200MegabytesWithoutEnd)
     EXPECT_TRUE(found.found);
     EXPECT_TRUE(found.cut);
     EXPECT_FALSE(found.enabled);
-    EXPECT_EQ(applyRegistryValue(reg, nullptr, {}, [] { return ApplyValues{"K", "b", "1"}; }).status,
-              EditStatus::Done);
+    EXPECT_EQ(applyRegistryValue(reg, nullptr, {}, [] { return ApplyValues{"K", "b", "1"}; }).status, EditStatus::Done);
     EXPECT_TRUE(holds(reg, regHead, kZeros, "\r\n"));
-    EXPECT_EQ(applyRegistryValue(reg, nullptr, {}, [] { return ApplyValues{"K", "a", "\"v\""}; }).status,
+    EXPECT_EQ(applyRegistryValue(reg, nullptr, {},
+                                 [] {
+                                     return ApplyValues{"K", "a", "\"v\""};
+                                 })
+                  .status,
               EditStatus::Done);
     EXPECT_EQ(test::readAll(reg), "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"v\"\r\n");
 
