@@ -28,6 +28,8 @@ EditResult apply(const QString& file, ApplyValues values, const std::string* pen
 // Sets the value "a" of the section "K" to 2.
 EditStatus applyTwo(const QString& file) { return apply(file, {"K", "a", "2"}).status; }
 
+using test::PrintTo;
+
 struct RewriteCase {
     const char* name;
     std::string before;

@@ -14,6 +14,8 @@ using Keys = std::vector<std::string>;
 
 // --- load -------------------------------------------------------------------
 
+using test::PrintTo;
+
 struct LoadCase {
     const char* name;
     std::string bytes;

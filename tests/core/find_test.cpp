@@ -12,6 +12,8 @@ namespace {
 
 using S = std::string;
 
+using test::PrintTo;
+
 struct FindCase {
     const char* name;
     const char* file;  // its ending decides the kind, as in the window

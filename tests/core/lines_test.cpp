@@ -23,6 +23,8 @@ std::vector<std::string> readFile(const std::string& bytes, Encoding* encoding =
     return lines;
 }
 
+using test::PrintTo;
+
 struct SplitCase {
     const char* name;
     std::string bytes;

@@ -13,6 +13,8 @@
 namespace keyloom {
 namespace {
 
+using test::PrintTo;
+
 struct LargeCase {
     const char* name;
     std::vector<std::string> endings;  // used in turn, line after line

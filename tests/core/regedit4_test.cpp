@@ -75,6 +75,8 @@ const std::u16string kExportHead =
     u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Demo]\r\n";
 const std::string kRegedit4Head = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Demo]\r\n";
 
+using test::PrintTo;
+
 struct ConversionCase {
     const char* name;
     std::u16string values;  // the export's lines after its first key, from line 4 on

@@ -15,6 +15,8 @@ using S = std::string;
 
 EditStatus spaceOut(const QString& file) { return insertSpaces(file).status; }
 
+using test::PrintTo;
+
 struct SpaceCase {
     const char* name;
     std::string before;

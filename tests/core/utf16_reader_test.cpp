@@ -88,6 +88,8 @@ Document makeDocument(std::size_t units, std::size_t padding, bool bigEndian, bo
     return doc;
 }
 
+using test::PrintTo;
+
 struct Utf16Case {
     const char* name;
     std::size_t units;
