@@ -10,9 +10,8 @@
 namespace keyloom {
 namespace {
 
-using S = std::string;
-
 using test::PrintTo;
+using S = std::string;
 
 struct FindCase {
     const char* name;
