@@ -34,10 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const EditResult r = applyRegistryValue(path, nullptr, {}, ApplyValues{section, key, value});
     FUZZ_CHECK(!r.pendingUsed);
-    FUZZ_CHECK(fuzz::readFile(backup) == "<missing>");
+    FUZZ_CHECK(fuzz::readAll(backup) == "<missing>");
     if (fuzz::isUtf16(before) || value.find_first_of("\r\n") != std::string::npos) {
         FUZZ_CHECK(r.status == EditStatus::Refused);
-        FUZZ_CHECK(fuzz::readFile(path) == before);
+        FUZZ_CHECK(fuzz::readAll(path) == before);
         return 0;
     }
     FUZZ_CHECK(r.status == EditStatus::Done);
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(linesAfter[i] == old);
     }
     // Only the line ends may change, and only to the file's own.
-    const std::string after = fuzz::readFile(path);
+    const std::string after = fuzz::readAll(path);
     FUZZ_CHECK((before.substr(0, 3) == "\xEF\xBB\xBF") == (after.substr(0, 3) == "\xEF\xBB\xBF"));
     return 0;
 }

@@ -1,6 +1,6 @@
-#include "file_size_limit.h"
+#include "common/file_size_limit.h"
+#include "common/gtest_util.h"
 #include "filecommands/convert.h"
-#include "test_util.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,11 +14,6 @@ namespace {
 
 const std::string kUtf16("\xFF\xFEW\0i\0n\0\r\0\n\0", 12);
 
-QStringList entries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
-
 TEST(Convert, WritesTextAndOneMoreLineEnd)
 {
     test::TempDir dir;
@@ -28,7 +23,7 @@ TEST(Convert, WritesTextAndOneMoreLineEnd)
     EXPECT_TRUE(writeConversion(file, "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"\xE4\"\r\n"));
     EXPECT_EQ(test::readAll(file), "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"\xE4\"\r\n\r\n");
     EXPECT_EQ(QFile::permissions(file), permissions);
-    EXPECT_EQ(entries(dir.path("")), QStringList{"t.reg"});
+    EXPECT_EQ(test::entries(dir.path("")), QStringList{"t.reg"});
 }
 
 TEST(Convert, SymbolicLinkKeptAndTargetUpdated)
@@ -46,21 +41,17 @@ TEST(Convert, MissingFileNotCreated)
 {
     test::TempDir dir;
     EXPECT_FALSE(writeConversion(dir.path("gone.reg"), "REGEDIT4\r\n"));
-    EXPECT_TRUE(entries(dir.path("")).isEmpty());
+    EXPECT_TRUE(test::entries(dir.path("")).isEmpty());
 }
 
 TEST(Convert, WriteFailureLeavesFileWholeAndNoTemporary)
 {
     test::TempDir dir;
     const QString file = dir.write("t.reg", kUtf16);
-    bool written;
-    {
-        test::FileSizeLimit limit(64);
-        written = writeConversion(file, "REGEDIT4\r\n" + std::string(100, ';'));
-    }
-    EXPECT_FALSE(written);
+    EXPECT_FALSE(
+        test::withFileSizeLimit(64, [&] { return writeConversion(file, "REGEDIT4\r\n" + std::string(100, ';')); }));
     EXPECT_EQ(test::readAll(file), kUtf16);
-    EXPECT_EQ(entries(dir.path("")), QStringList{"t.reg"});
+    EXPECT_EQ(test::entries(dir.path("")), QStringList{"t.reg"});
 }
 
 TEST(Convert, ReadOnlyFolderLeavesFileWhole)
@@ -68,11 +59,11 @@ TEST(Convert, ReadOnlyFolderLeavesFileWhole)
     test::TempDir dir;
     ASSERT_TRUE(QDir(dir.path("")).mkdir("ro"));
     const QString file = dir.write("ro/t.reg", kUtf16);
-    dir.runWithoutRoot([&] {
+    test::runWithoutRoot(dir, [&] {
         QFile::setPermissions(dir.path("ro"), QFile::ReadOwner | QFile::ExeOwner);
         EXPECT_FALSE(writeConversion(file, "REGEDIT4\r\n"));
         EXPECT_EQ(test::readAll(file), kUtf16);
-        EXPECT_EQ(entries(dir.path("ro")), QStringList{"t.reg"});
+        EXPECT_EQ(test::entries(dir.path("ro")), QStringList{"t.reg"});
         QFile::setPermissions(dir.path("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     });
 }

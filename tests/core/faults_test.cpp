@@ -2,13 +2,13 @@
 // Whatever fails, the file is either unchanged or its backup holds the whole
 // old content, and no failure is reported as success.
 
+#include "common/file_size_limit.h"
+#include "common/gtest_util.h"
 #include "edit/apply.h"
-#include "file_size_limit.h"
 #include "filecommands/convert.h"
 #include "filecommands/spacing.h"
 #include "platform/fileio.h"
 #include "platform/profile.h"
-#include "test_util.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,11 +30,6 @@ const char* nameOf(FileOp op)
 {
     static const char* const names[] = {"OpenRead", "Read", "OpenWrite", "Write", "Close", "Copy", "Rename", "Remove"};
     return names[static_cast<int>(op)];
-}
-
-QStringList entries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // Runs `run` once cleanly to count its calls of each operation, then once
@@ -69,6 +64,32 @@ int forEachFailurePoint(const std::function<void(const test::TempDir&)>& prepare
     return tried;
 }
 
+// Judges a run of a command that rewrites `path` after copying it to
+// `backupPath`, which ended in `status` with one file operation failing: a
+// success is the whole new content `after` and no backup; any failure, counted
+// in `failed`, leaves `before` whole in the file or in the backup.
+void expectOldContentWhole(const QString& path, const QString& backupPath, EditStatus status, const S& before,
+                           const S& after, int& failed)
+{
+    const S file = test::readAll(path);
+    const S backup = test::readAll(backupPath);
+    if (status == EditStatus::Done) {
+        EXPECT_TRUE(file == after);
+        EXPECT_EQ(backup, "<missing>");
+        return;
+    }
+    ++failed;
+    EXPECT_TRUE(file == before || backup == before);
+    if (status == EditStatus::BackupFailed || status == EditStatus::Refused) {
+        // Whole: no backup left to block the next try.
+        EXPECT_TRUE(file == before);
+        EXPECT_EQ(backup, "<missing>");
+    }
+    if (status == EditStatus::WriteFailed || status == EditStatus::DeleteFailed) {
+        EXPECT_TRUE(backup == before);
+    }
+}
+
 // Enough lines to need several blocks of output.
 S registryExport()
 {
@@ -88,35 +109,19 @@ TEST(Faults, ApplyKeepsTheOldContentWhole)
     }
     EditStatus status{};
     int failed = 0;
-    const int tried = forEachFailurePoint(
-        [&](const test::TempDir& dir) { dir.write("t.reg", before); },
-        [&](const test::TempDir& dir) {
-            status = applyRegistryValue(dir.path("t.reg"), nullptr, {}, ApplyValues{"K3", "a", "\"new\""}).status;
-        },
-        [&](const test::TempDir& dir) {
-            const S file = test::readAll(dir.path("t.reg"));
-            const S backup = test::readAll(dir.path("t.re_"));
-            // A failed probe for UTF-16 may still end in a
-            // complete rewrite; a success is only ever one.
-            if (status == EditStatus::Done) {
-                EXPECT_TRUE(file == after);
-                EXPECT_EQ(backup, "<missing>");
-                return;
-            }
-            ++failed;
-            EXPECT_TRUE(file == before || backup == before);
-            if (status == EditStatus::BackupFailed || status == EditStatus::Refused) {
-                // Whole: no backup left to block the next try.
-                EXPECT_TRUE(file == before);
-                EXPECT_EQ(backup, "<missing>");
-            }
-            if (status == EditStatus::WriteFailed) {
-                EXPECT_TRUE(backup == before);
-            }
-            if (status == EditStatus::DeleteFailed) {
-                EXPECT_TRUE(file == after && backup == before);
-            }
-        });
+    const int tried = forEachFailurePoint([&](const test::TempDir& dir) { dir.write("t.reg", before); },
+                                          [&](const test::TempDir& dir) {
+                                              status = applyRegistryValue(dir.path("t.reg"), nullptr, {}, ApplyValues{"K3", "a", "\"new\""}).status;
+                                          },
+                                          [&](const test::TempDir& dir) {
+                                              // A failed probe for UTF-16 may still end in a complete rewrite;
+                                              // a success is only ever one.
+                                              expectOldContentWhole(dir.path("t.reg"), dir.path("t.re_"), status,
+                                                                    before, after, failed);
+                                              if (status == EditStatus::DeleteFailed) {
+                                                  EXPECT_TRUE(test::readAll(dir.path("t.reg")) == after);
+                                              }
+                                          });
     EXPECT_GT(failed, 10);
     EXPECT_GE(tried, failed);
 }
@@ -157,27 +162,12 @@ TEST(Faults, SpacingKeepsTheOldContentWhole)
     }
     EditStatus status{};
     int failed = 0;
-    const int tried =
-        forEachFailurePoint([&](const test::TempDir& dir) { dir.write("t.ini", before); },
-                            [&](const test::TempDir& dir) { status = insertSpaces(dir.path("t.ini")).status; },
-                            [&](const test::TempDir& dir) {
-                                const S file = test::readAll(dir.path("t.ini"));
-                                const S backup = test::readAll(dir.path("t.in_"));
-                                if (status == EditStatus::Done) {
-                                    EXPECT_TRUE(file == after);
-                                    EXPECT_EQ(backup, "<missing>");
-                                    return;
-                                }
-                                ++failed;
-                                EXPECT_TRUE(file == before || backup == before);
-                                if (status == EditStatus::BackupFailed || status == EditStatus::Refused) {
-                                    EXPECT_TRUE(file == before);
-                                    EXPECT_EQ(backup, "<missing>");
-                                }
-                                if (status == EditStatus::WriteFailed || status == EditStatus::DeleteFailed) {
-                                    EXPECT_TRUE(backup == before);
-                                }
-                            });
+    const int tried = forEachFailurePoint(
+        [&](const test::TempDir& dir) { dir.write("t.ini", before); },
+        [&](const test::TempDir& dir) { status = insertSpaces(dir.path("t.ini")).status; },
+        [&](const test::TempDir& dir) {
+            expectOldContentWhole(dir.path("t.ini"), dir.path("t.in_"), status, before, after, failed);
+        });
     EXPECT_GT(failed, 10);
     EXPECT_GE(tried, failed);
 }
@@ -192,18 +182,18 @@ TEST(Faults, ConversionLeavesTheFileWholeAndNoTemporary)
         [&](const test::TempDir& dir) {
             EXPECT_FALSE(written);
             EXPECT_EQ(test::readAll(dir.path("t.reg")), before);
-            EXPECT_EQ(entries(dir.path("")), QStringList{"t.reg"});
+            EXPECT_EQ(test::entries(dir.path("")), QStringList{"t.reg"});
         });
     EXPECT_GE(tried, 4);
 }
+
+using test::PrintTo;
 
 struct ProfileCase {
     const char* name;
     S section;
     S key;
 };
-
-void PrintTo(const ProfileCase& c, std::ostream* os) { *os << c.name; }
 
 class FaultsProfile : public testing::TestWithParam<ProfileCase> {};
 
@@ -221,7 +211,7 @@ TEST_P(FaultsProfile, WriteLeavesTheFileWholeAndNoTemporary)
                                           [&](const test::TempDir& dir) {
                                               EXPECT_FALSE(written);
                                               EXPECT_TRUE(test::readAll(dir.path("t.ini")) == before);
-                                              EXPECT_EQ(entries(dir.path("")), QStringList{"t.ini"});
+                                              EXPECT_EQ(test::entries(dir.path("")), QStringList{"t.ini"});
                                           });
     EXPECT_GE(tried, 4);
 }
@@ -229,7 +219,7 @@ TEST_P(FaultsProfile, WriteLeavesTheFileWholeAndNoTemporary)
 INSTANTIATE_TEST_SUITE_P(Cases, FaultsProfile,
                          testing::Values(ProfileCase{"changed_key", "S3", "k3"}, ProfileCase{"new_key", "S3", "fresh"},
                                          ProfileCase{"new_section", "T", "fresh"}),
-                         [](const testing::TestParamInfo<ProfileCase>& info) { return S(info.param.name); });
+                         test::CaseName());
 
 // The temporary file of a profile write fills up only when its buffered
 // tail is written on commit: still a failure, and the file stays whole.
@@ -240,14 +230,9 @@ TEST(Faults, ProfileWriteWhoseLastFlushFailsIsNoSuccess)
     while (before.size() < 10000)
         before += "; " + S(60, 'c') + "\r\n";
     const QString file = dir.write("t.ini", before);
-    bool written;
-    {
-        test::FileSizeLimit limit(5000);
-        written = WritePrivateProfileStringA("S", "k", "2", file);
-    }
-    EXPECT_FALSE(written);
+    EXPECT_FALSE(test::withFileSizeLimit(5000, [&] { return WritePrivateProfileStringA("S", "k", "2", file); }));
     EXPECT_TRUE(test::readAll(file) == before);
-    EXPECT_EQ(entries(dir.path("")), QStringList{"t.ini"});
+    EXPECT_EQ(test::entries(dir.path("")), QStringList{"t.ini"});
 }
 
 // A real file system that fills up, where one can be mounted (as root).
@@ -298,7 +283,7 @@ TEST_F(FullDisk, EveryCommandLeavesAFileThatFitsOnlyOnceWhole)
     QFile::remove(dir_.path("t.in_"));
     EXPECT_FALSE(WritePrivateProfileStringA("S", "k", "new", iniFile));
     EXPECT_TRUE(test::readAll(iniFile) == ini);
-    EXPECT_EQ(entries(dir_.path("")), QStringList{"t.ini"});
+    EXPECT_EQ(test::entries(dir_.path("")), QStringList{"t.ini"});
 }
 
 }  // namespace

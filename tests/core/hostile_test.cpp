@@ -2,13 +2,16 @@
 // opens nothing but regular files, never blocks on a pipe or a device, and
 // loses no byte of a file it may rewrite.
 
+#include "common/gtest_util.h"
+#include "common/lines.h"
+#include "common/privileges.h"
+#include "common/utf16.h"
 #include "document/document.h"
 #include "edit/apply.h"
 #include "filecommands/convert.h"
 #include "filecommands/spacing.h"
 #include "platform/lines.h"
 #include "platform/profile.h"
-#include "test_util.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,10 +20,8 @@
 
 #include <cstdio>
 #include <fcntl.h>
-#include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -28,6 +29,7 @@ namespace keyloom {
 namespace {
 
 using S = std::string;
+using test::linesOf;
 
 // A blocked call ends the test run through SIGALRM instead of hanging it.
 class Watchdog {
@@ -35,16 +37,6 @@ public:
     explicit Watchdog(unsigned seconds) { ::alarm(seconds); }
     ~Watchdog() { ::alarm(0); }
 };
-
-std::vector<S> linesOf(const QString& path)
-{
-    std::vector<S> lines;
-    LineReader reader(path);
-    std::string_view line;
-    while (reader.next(line))
-        lines.emplace_back(line);
-    return lines;
-}
 
 std::vector<S> withoutEmpty(std::vector<S> lines)
 {
@@ -64,6 +56,8 @@ S binaryBytes()
     return bytes;
 }
 
+using test::PrintTo;
+
 struct RegularCase {
     const char* name;
     const char* file;
@@ -72,8 +66,6 @@ struct RegularCase {
     bool utf16;
     bool profileWritable = true;  // false: a UTF-16 file cut inside a character
 };
-
-void PrintTo(const RegularCase& c, std::ostream* os) { *os << c.name; }
 
 class HostileRegular : public testing::TestWithParam<RegularCase> {};
 
@@ -136,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 TextCodec::Windows1252, true},
                     RegularCase{"utf16be_odd_length", "x.ini", test::utf16be(u"[S]\r\nk=1") + "\x01",
                                 TextCodec::Windows1252, true, false}),
-    [](const testing::TestParamInfo<RegularCase>& info) { return S(info.param.name); });
+    test::CaseName());
 
 // What a command must do with a path that is no readable regular file.
 void expectEveryCommandRefuses(const QString& path)
@@ -226,22 +218,6 @@ TEST(Hostile, BackupNameTakenByPipeDeviceOrFolder)
     }
 }
 
-// Runs `check` as an unprivileged user (in a child process when we are
-// root), so that permissions apply; true when every check held.
-bool runUnprivileged(const std::function<bool()>& check)
-{
-    if (::geteuid() != 0)
-        return check();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const bool ok = ::setgid(65534) == 0 && ::setuid(65534) == 0 && check();
-        std::fflush(stderr);
-        ::_exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 TEST(Hostile, FileWithoutReadPermission)
 {
     test::TempDir dir;
@@ -252,11 +228,11 @@ TEST(Hostile, FileWithoutReadPermission)
     ::chmod(QFile::encodeName(dir.path("")).constData(), 0777);
     for (const QString& f : {reg, ini}) {
         if (::geteuid() == 0) {
-            ASSERT_EQ(::chown(QFile::encodeName(f).constData(), 65534, 65534), 0);
+            ASSERT_TRUE(test::giveToNobody(f));
         }
         ::chmod(QFile::encodeName(f).constData(), 0200);
     }
-    const bool held = runUnprivileged([&] {
+    const bool held = test::runAsNobody([&] {
         Watchdog watchdog(60);
         bool ok = true;
         auto check = [&](bool condition, const char* what) {

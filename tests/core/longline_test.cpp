@@ -1,12 +1,12 @@
 // Lines longer than the line reader's bound: delivered in pieces, copied
 // through whole by every rewrite, looked at by their beginning by every scan.
 
+#include "common/gtest_util.h"
 #include "document/document.h"
 #include "edit/apply.h"
 #include "filecommands/spacing.h"
 #include "platform/lines.h"
 #include "platform/profile.h"
-#include "test_util.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -45,13 +45,13 @@ std::vector<Piece> piecesOf(LineReader& reader)
     return pieces;
 }
 
+using test::PrintTo;
+
 struct PieceCase {
     const char* name;
     std::string bytes;
     std::vector<Piece> pieces;  // with a bound of 16 bytes
 };
-
-void PrintTo(const PieceCase& c, std::ostream* os) { *os << c.name; }
 
 class LinePieces : public testing::TestWithParam<PieceCase> {};
 
@@ -86,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "a\r\n" + k16 + k16 + "zz\rb",
                   {{"a", false, CrLf}, {k16, true, None}, {k16, true, None}, {"zz", false, Cr}, {"b", false, None}}},
         PieceCase{"utf8_bom_not_counted", "\xEF\xBB\xBF" + k16 + "\r\n", {{k16, false, CrLf}}}),
-    [](const testing::TestParamInfo<PieceCase>& info) { return S(info.param.name); });
+    test::CaseName());
 
 TEST(LinePieces, BoundBelowTheMinimumIsRaised)
 {

@@ -1,9 +1,9 @@
 // Ctrl+F, Enter and F3 in the real window: the match is selected through the
 // lists' own handlers, and a search that finds nothing more says so.
 
+#include "common/window.h"
 #include "ui/finddialog.h"
 #include "ui/messagebox.h"
-#include "ui_test_util.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
 // The window's controls and the start-up selection, offscreen.
 
+#include "common/window.h"
 #include "ui/navigation.h"
 #include "ui/translation.h"
-#include "ui_test_util.h"
 
 #include <QMessageBox>
 

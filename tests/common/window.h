@@ -1,37 +1,21 @@
 #pragma once
-// Shared helpers for the widget tests: files in a temporary folder and a
-// started window.
+// Helpers for the widget tests: clicks on the lists and a started window.
 
 #include "platform/singleinstance.h"
 #include "ui/appmodul.h"
 #include "ui/form1.h"
 #include "ui/startup.h"
 
+#include "common/files.h"
 #include "common/utf16.h"
 #include "ui/navigation.h"
 
-#include <QFile>
 #include <QListView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
 namespace keyloom::test {
-
-inline QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(bytes);
-    return path;
-}
-
-inline QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 // Moves the lists to `dir` and selects `name`, as a user's click does.
 inline void clickFile(Form1& form, const QTemporaryDir& dir, const QString& name)
@@ -50,6 +34,20 @@ inline QByteArray utf16le(const QString& text)
     return QByteArray::fromStdString(
         utf16(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size()))));
 }
+
+// A window in which the user has clicked the file `name`, written with
+// `bytes` into a folder of its own.
+struct Clicked {
+    QTemporaryDir dir;
+    QString file;
+    AppModul app;
+    Form1 form{app};
+
+    Clicked(const QString& name, QByteArrayView bytes) : file(writeFile(dir, name, bytes))
+    {
+        clickFile(form, dir, name);
+    }
+};
 
 // A started editor: its state, its lock and its window.
 struct Started {
