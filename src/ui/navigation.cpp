@@ -1,6 +1,7 @@
 #include "ui/navigation.h"
 
 #include "platform/drives.h"
+#include "ui/wholetext.h"
 
 #include <QDir>
 #include <QFileIconProvider>
@@ -45,6 +46,24 @@ QString findFolder(const QString& path)
     }
     return dir.absolutePath();
 }
+
+// A file's entry: where the list shows its name only in part, the whole
+// name leads the list's own tooltip and is the accessible description.
+class FileItem : public QListWidgetItem {
+public:
+    FileItem(const QString& name, QListWidget* list) : QListWidgetItem(name, list) {}
+
+    QVariant data(int role) const override
+    {
+        if (role != Qt::ToolTipRole && role != Qt::AccessibleDescriptionRole)
+            return QListWidgetItem::data(role);
+        const QListWidget* list = listWidget();
+        const QString whole = list ? cutRowText(*list, list->model()->index(list->row(this), 0)) : QString();
+        if (whole.isEmpty())
+            return QListWidgetItem::data(role);
+        return role == Qt::ToolTipRole ? wholeTextToolTip(whole, list->toolTip()) : whole;
+    }
+};
 
 }  // namespace
 
@@ -152,7 +171,8 @@ bool FileList::setPath(const QString& path)
     path_ = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
     clear();
     const QStringList names = QDir(path_).entryList(patterns_, QDir::Files, QDir::Name | QDir::IgnoreCase);
-    addItems(names);
+    for (const QString& name : names)
+        new FileItem(name, this);
     return true;
 }
 
