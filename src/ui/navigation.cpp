@@ -47,24 +47,6 @@ QString findFolder(const QString& path)
     return dir.absolutePath();
 }
 
-// A file's entry: where the list shows its name only in part, the whole
-// name leads the list's own tooltip and is the accessible description.
-class FileItem : public QListWidgetItem {
-public:
-    FileItem(const QString& name, QListWidget* list) : QListWidgetItem(name, list) {}
-
-    QVariant data(int role) const override
-    {
-        if (role != Qt::ToolTipRole && role != Qt::AccessibleDescriptionRole)
-            return QListWidgetItem::data(role);
-        const QListWidget* list = listWidget();
-        const QString whole = list ? cutRowText(*list, list->model()->index(list->row(this), 0)) : QString();
-        if (whole.isEmpty())
-            return QListWidgetItem::data(role);
-        return role == Qt::ToolTipRole ? wholeTextToolTip(whole, list->toolTip()) : whole;
-    }
-};
-
 }  // namespace
 
 int buttonCode(Qt::MouseButtons buttons)
@@ -172,7 +154,7 @@ bool FileList::setPath(const QString& path)
     clear();
     const QStringList names = QDir(path_).entryList(patterns_, QDir::Files, QDir::Name | QDir::IgnoreCase);
     for (const QString& name : names)
-        new FileItem(name, this);
+        addItem(new FileItem(name));
     return true;
 }
 
@@ -193,6 +175,17 @@ QString FileList::fileName() const
 {
     const QListWidgetItem* item = currentItem();
     return item && item->isSelected() ? item->text() : QString();
+}
+
+QVariant FileItem::data(int role) const
+{
+    if (role != Qt::ToolTipRole && role != Qt::AccessibleDescriptionRole)
+        return QListWidgetItem::data(role);
+    const QListWidget* list = listWidget();
+    const QString whole = list ? cutRowText(*list, list->model()->index(list->row(this), 0)) : QString();
+    if (whole.isEmpty())
+        return QListWidgetItem::data(role);
+    return role == Qt::ToolTipRole ? wholeTextToolTip(whole, list->toolTip()) : whole;
 }
 
 void FileList::mousePressEvent(QMouseEvent* event)
