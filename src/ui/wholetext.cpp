@@ -14,37 +14,39 @@ namespace {
 
 // About as many characters as a tooltip line holds on a small screen.
 constexpr qsizetype kLineChars = 100;
-// More is no longer read in a tooltip, and laying out a value of megabytes
-// would stall the window.
-constexpr qsizetype kMaxChars = 4000;
+// A taller tooltip would cover the mouse pointer on a small screen, and the
+// pointer leaving the row or box for the tooltip hides it again.
+constexpr int kMaxLines = 10;
 
 bool isBreakAfter(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\\') || c == QLatin1Char(','); }
 
-// `text` in lines of at most kLineChars, each broken after the last blank,
-// backslash or comma of its second half where there is one.
-QString brokenIntoLines(const QString& text)
+// Where the first line of `text` (longer than a line) ends: after the last
+// blank, backslash or comma of its second half where there is one.
+qsizetype lineEnd(QStringView text)
 {
-    const bool shortened = text.size() > kMaxChars;
-    const QStringView whole = QStringView(text).left(kMaxChars);
-    QString lines;
-    qsizetype start = 0;
-    while (whole.size() - start > kLineChars) {
-        qsizetype end = start + kLineChars;
-        for (qsizetype i = end; i > start + kLineChars / 2; --i) {
-            if (isBreakAfter(whole[i - 1])) {
-                end = i;
-                break;
-            }
-        }
-        if (whole[end - 1].isHighSurrogate())
-            --end;
-        lines += whole.mid(start, end - start);
-        lines += QLatin1Char('\n');
-        start = end;
+    for (qsizetype i = kLineChars; i > kLineChars / 2; --i) {
+        if (isBreakAfter(text[i - 1]))
+            return i;
     }
-    lines += whole.mid(start);
-    if (shortened)
-        lines += QChar(0x2026);
+    return text[kLineChars - 1].isHighSurrogate() ? kLineChars - 1 : kLineChars;
+}
+
+// `text` in lines of at most kLineChars, at most kMaxLines of them; "…" ends
+// a text cut short.
+QString brokenIntoLines(QStringView text)
+{
+    QString lines;
+    for (int line = 1; text.size() > kLineChars; ++line) {
+        const qsizetype end = lineEnd(text);
+        lines += text.left(end);
+        if (line == kMaxLines) {
+            lines += QChar(0x2026);
+            return lines;
+        }
+        lines += QLatin1Char('\n');
+        text = text.sliced(end);
+    }
+    lines += text;
     return lines;
 }
 

@@ -25,8 +25,8 @@ QString cutBoxText(const QLineEdit& box);
 QString plainToolTip(const QString& text);
 
 // A tooltip of the whole text `whole`, broken into lines a screen holds (a
-// name without blanks is not broken by the tooltip itself) and ended after a
-// few thousand characters, followed by `own` on lines of its own. "" for an
+// name without blanks is not broken by the tooltip itself) and ended with
+// "…" after ten of them, followed by `own` on lines of its own. "" for an
 // empty `whole`.
 QString wholeTextToolTip(const QString& whole, const QString& own = {});
 

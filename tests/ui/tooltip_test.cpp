@@ -49,6 +49,8 @@ void ToolTipTest::wholeTextWhereCut_data()
     QTest::newRow("value_fits") << "Text1" << 0 << ""
                                 << "";
     QTest::newRow("value_cut") << "Text1" << 2 << kValue << kValue;
+    const QString x(1100, 'x');  // ten lines and "…" in the tooltip, all of it in the description
+    QTest::newRow("value_beyond_ten_lines") << "Text1" << 5 << QStringList(10, x.left(100)).join('\n') + "…" << x;
     QTest::newRow("disabled_value_fits") << "Text1" << 3 << "REG_BINARY: 2 Bytes"
                                          << "REG_BINARY: 2 Bytes";
     QTest::newRow("disabled_value_cut") << "Text1" << 4 << hex << hex;
@@ -62,8 +64,8 @@ void ToolTipTest::wholeTextWhereCut()
     QFETCH(QString, description);
     QTemporaryDir dir;
     const QString text = "REGEDIT4\r\n\r\n[HKEY_A]\r\n\"S\"=\"short\"\r\n\"" + kKey + "\"=\"x\"\r\n\"L\"=\"" + kValue +
-                         "\"\r\n\"B\"=hex:01,02\r\n\"H\"=" + kHex + "\r\n[" + kSection + "]\r\n[" + kSection +
-                         "2]\r\n[" + kHead + "ThreadingModel]\r\n";
+                         "\"\r\n\"B\"=hex:01,02\r\n\"H\"=" + kHex + "\r\n\"X\"=\"" + QString(1100, 'x') + "\"\r\n[" +
+                         kSection + "]\r\n[" + kSection + "2]\r\n[" + kHead + "ThreadingModel]\r\n";
     test::writeFile(dir, "b.reg", text.toLatin1());
     test::writeFile(dir, kFile, "REGEDIT4\r\n");
     AppModul app;
