@@ -13,6 +13,7 @@
 #include "ui/findrunner.h"
 #include "ui/messagebox.h"
 #include "ui/navigation.h"
+#include "ui/wholetext.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,7 +31,6 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QSignalBlocker>
-#include <QTextDocument>
 #include <QValidator>
 
 #include <cmath>
@@ -81,16 +81,6 @@ public:
         return Acceptable;
     }
 };
-
-// A tooltip shows text that looks like markup as rich text; a value's
-// description is shown as it stands.
-QString plainToolTip(const QString& text)
-{
-    if (!Qt::mightBeRichText(text))
-        return text;
-    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped().replace(QLatin1Char('\n'), "<br>") +
-           QStringLiteral("</p>");
-}
 
 }  // namespace
 
@@ -153,6 +143,7 @@ void Form1::createControls()
     List2 = new QListView(this);
     for (auto [view, model] : {std::pair{List1, sections_}, std::pair{List2, keys_}}) {
         view->setModel(model);
+        model->setView(view);
         view->setUniformItemSizes(true);
         view->setSelectionMode(QAbstractItemView::SingleSelection);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -168,6 +159,7 @@ void Form1::createControls()
     // The default limit of 32767 characters would cut a long registry value
     // and an apply would write the cut text.
     Text1->setMaxLength(std::numeric_limits<int>::max());
+    valueTip_ = new BoxToolTip(Text1);
     Label1 = new QLabel(this);
     Label1->setFont(fixedFont());
     Label1->setTextFormat(Qt::PlainText);
@@ -532,7 +524,7 @@ void Form1::List2_Click()
     if (view.text)
         Text1->setText(decode(*view.text));
     if (view.toolTip)
-        Text1->setToolTip(plainToolTip(*view.toolTip));
+        valueTip_->setDescription(*view.toolTip);
     if (view.enabled)
         Text1->setEnabled(*view.enabled);
     if (view.failed)

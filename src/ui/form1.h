@@ -22,6 +22,7 @@ class QPushButton;
 
 namespace keyloom {
 
+class BoxToolTip;
 class ByteListModel;
 class DriveList;
 class FileList;
@@ -164,6 +165,7 @@ private:
     AppModul& app_;
     ByteListModel* sections_ = nullptr;
     ByteListModel* keys_ = nullptr;
+    BoxToolTip* valueTip_ = nullptr;  // Text1's tooltip
     std::string label1Bytes_;
     bool loaded_ = false;
     layout::Panes panes_;

@@ -10,9 +10,13 @@
 #include "common/utf16.h"
 #include "ui/navigation.h"
 
+#include <QAccessible>
+#include <QFile>
+#include <QHelpEvent>
 #include <QListView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 #include <memory>
 
 namespace keyloom::test {
@@ -27,6 +31,31 @@ inline void clickFile(Form1& form, const QTemporaryDir& dir, const QString& name
 }
 
 inline void clickRow(QListView* view, int row) { view->setCurrentIndex(view->model()->index(row, 0)); }
+
+// Rests the mouse on `row` of the list `widget`, or on `widget` itself for a
+// negative row; the tooltip that shows, "" for none.
+inline QString hover(QWidget* widget, int row = -1)
+{
+    QWidget* target = widget;
+    QPoint at(5, 5);
+    if (auto* view = qobject_cast<QAbstractItemView*>(widget); view && row >= 0) {
+        target = view->viewport();
+        at = view->visualRect(view->model()->index(row, 0)).center();
+    }
+    QHelpEvent rest(QEvent::ToolTip, at, target->mapToGlobal(at));
+    QApplication::sendEvent(target, &rest);
+    return rest.isAccepted() ? QToolTip::text() : QString();
+}
+
+// What a screen reader hears as the description of `row` of `widget`, or of
+// `widget` itself for a negative row.
+inline QString accessibleDescription(QWidget* widget, int row = -1)
+{
+    QAccessibleInterface* item = QAccessible::queryAccessibleInterface(widget);
+    if (row >= 0 && item && item->tableInterface())
+        item = item->tableInterface()->cellAt(row, 0);
+    return item ? item->text(QAccessible::Description) : QString("<none>");
+}
 
 // `text` as an UTF-16LE file with its byte-order mark.
 inline QByteArray utf16le(const QString& text)

@@ -109,19 +109,19 @@ TEST(Faults, ApplyKeepsTheOldContentWhole)
     }
     EditStatus status{};
     int failed = 0;
-    const int tried = forEachFailurePoint([&](const test::TempDir& dir) { dir.write("t.reg", before); },
-                                          [&](const test::TempDir& dir) {
-                                              status = applyRegistryValue(dir.path("t.reg"), nullptr, {}, ApplyValues{"K3", "a", "\"new\""}).status;
-                                          },
-                                          [&](const test::TempDir& dir) {
-                                              // A failed probe for UTF-16 may still end in a complete rewrite;
-                                              // a success is only ever one.
-                                              expectOldContentWhole(dir.path("t.reg"), dir.path("t.re_"), status,
-                                                                    before, after, failed);
-                                              if (status == EditStatus::DeleteFailed) {
-                                                  EXPECT_TRUE(test::readAll(dir.path("t.reg")) == after);
-                                              }
-                                          });
+    const int tried = forEachFailurePoint(
+        [&](const test::TempDir& dir) { dir.write("t.reg", before); },
+        [&](const test::TempDir& dir) {
+            status = applyRegistryValue(dir.path("t.reg"), nullptr, {}, ApplyValues{"K3", "a", "\"new\""}).status;
+        },
+        [&](const test::TempDir& dir) {
+            // A failed probe for UTF-16 may still end in a complete rewrite;
+            // a success is only ever one.
+            expectOldContentWhole(dir.path("t.reg"), dir.path("t.re_"), status, before, after, failed);
+            if (status == EditStatus::DeleteFailed) {
+                EXPECT_TRUE(test::readAll(dir.path("t.reg")) == after);
+            }
+        });
     EXPECT_GT(failed, 10);
     EXPECT_GE(tried, failed);
 }

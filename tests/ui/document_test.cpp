@@ -4,12 +4,10 @@
 #include "common/window.h"
 #include "ui/navigation.h"
 
-#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
-#include <QToolTip>
 #include <QtTest>
 
 using namespace keyloom;
@@ -249,9 +247,7 @@ void DocumentTest::valueBoxToolTipDecodesTheValue()
     QCOMPARE(form.Text1->toolTip(), toolTip);
     // A disabled box shows it too, on the mouse resting over it.
     form.show();
-    QHelpEvent rest(QEvent::ToolTip, QPoint(5, 5), form.Text1->mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(form.Text1, &rest);
-    QCOMPARE(QToolTip::text(), toolTip);
+    QCOMPARE(test::hover(form.Text1), toolTip);
     // An INI value says nothing more than its text.
     test::clickFile(form, dir, "w.ini");
     QCOMPARE(form.Text1->toolTip(), QString());
