@@ -8,6 +8,7 @@
 #include "filecommands/filecommands.h"
 #include "platform/fileio.h"
 #include "platform/lines.h"
+#include "platform/wineserver.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -34,8 +35,9 @@ const char kUsageText[] = "Aufruf: keyloom BEFEHL DATEI [ABSCHNITT [SCHLÜSSEL [
                           "  get --decoded DATEI ABSCHNITT SCHLÜSSEL\n"
                           "                                    ein hex- oder dword-Wert entschlüsselt\n"
                           "      keyloom get --decoded lager.reg 'HKEY_CURRENT_USER\\Software\\Lager' Pfad\n"
-                          "  set DATEI ABSCHNITT SCHLÜSSEL WERT  den Wert schreiben\n"
+                          "  set [--force] DATEI ABSCHNITT SCHLÜSSEL WERT  den Wert schreiben\n"
                           "      keyloom set kasse.ini Drucker Port COM2\n"
+                          "      (--force: auch wenn Wine für das Prefix einer Wine-Registrierungsdatei läuft)\n"
                           "  convert DATEI                     einen UTF-16-Export als REGEDIT4-Text schreiben\n"
                           "      keyloom convert lager.reg\n"
                           "\n"
@@ -230,14 +232,20 @@ int exitOf(const EditResult& result)
     return kWriteFailed;
 }
 
-int set(Document& doc, const QString& section, const QString& key, const QString& value)
+int set(Document& doc, const QString& section, const QString& key, const QString& value, bool force)
 {
-    const bool registry = doc.kind() == FileKind::Registry;
+    const FileKind kind = doc.kind();
+    const bool registry = kind == FileKind::Registry || kind == FileKind::WineRegistry;
     if (registry && !doc.exists())
         return missingFile(doc);
+    // A running Wine would write its own copy over the value when it ends.
+    if (kind == FileKind::WineRegistry && !force && wineServerRunsFor(winePrefixOf(doc.path()))) {
+        say(QStringLiteral("Wine läuft für dieses Prefix und überschreibt die Datei beim Beenden. Der Wert wurde "
+                           "nicht gespeichert; --force schreibt trotzdem."));
+        return kUsage;
+    }
     // The identity before anything is read: a change meanwhile is not written over.
-    EditRequest request{doc.path(), identityOf(doc.path()), doc.kind(), doc.codecFor(value), {}, {}, {}, value,
-                        kQuotesKept};
+    EditRequest request{doc.path(), identityOf(doc.path()), kind, doc.codecFor(value), {}, {}, {}, value, kQuotesKept};
     if (registry) {
         // An export's key is written where it stands; it is never added.
         const std::optional<Found> found = findValue(doc, section, key);
@@ -303,6 +311,9 @@ int run(QStringList args)
     const bool decoded = command == QLatin1String("get") && !args.isEmpty() && args.first() == "--decoded";
     if (decoded)
         args.removeFirst();
+    const bool force = command == QLatin1String("set") && !args.isEmpty() && args.first() == "--force";
+    if (force)
+        args.removeFirst();
     const std::pair<const char*, qsizetype> arities[] = {
         {"sections", 1}, {"keys", 2}, {"get", 3}, {"set", 4}, {"convert", 1}};
     const auto known = std::find_if(std::begin(arities), std::end(arities),
@@ -319,7 +330,7 @@ int run(QStringList args)
     if (command == QLatin1String("get"))
         return get(doc, args.at(1), args.at(2), decoded);
     if (command == QLatin1String("set"))
-        return set(doc, args.at(1), args.at(2), args.at(3));
+        return set(doc, args.at(1), args.at(2), args.at(3), force);
     return convert(doc);
 }
 

@@ -4,8 +4,10 @@
 #include "document/codecdecision.h"
 #include "document/regedit4text.h"
 #include "document/regvalue.h"
+#include "document/winereg.h"
 #include "platform/lines.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -62,16 +64,58 @@ bool takeValue(RegistryLookup& result, std::string_view raw, bool partial, bool&
     return true;
 }
 
+// Records `raw`, the value of the Wine value line that matched: the box
+// shows string forms decoded and takes a new text for them and for dword
+// values only.
+void takeWineValue(RegistryLookup& result, std::string_view raw, bool partial, bool& joining)
+{
+    const WineValue value = wineValueOf(raw);
+    result.found = true;
+    result.cut = partial;
+    result.text = shownWineValue(raw);
+    result.whole = raw;
+    result.quoteState = value.form == WineForm::String ? kQuotesRemoved : kQuotesKept;
+    // A text the box cannot hold as it is (a line break, a lone surrogate, an
+    // escape Wine would write otherwise) is shown but not edited: writing it
+    // back would change more than the user typed.
+    const bool text = value.form == WineForm::String || value.form == WineForm::ExpandString;
+    const bool faithful = !text || (encodeWineText(QString::fromUtf8(result.text).toStdU16String()) == value.escaped &&
+                                    std::none_of(result.text.begin(), result.text.end(),
+                                                 [](char c) { return static_cast<unsigned char>(c) < 0x20; }));
+    result.enabled = !partial && faithful && (text || value.form == WineForm::Dword);
+    result.examined = true;
+    joining = value.form == WineForm::Hex && (partial || continuesOnNextLine(raw));
+    if (joining && !partial)
+        result.whole.pop_back();
+}
+
 }  // namespace
+
+bool startsAsWineRegistry(const QString& path)
+{
+    // Only the first line's bytes are read: this runs on every click.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray head = file.readLine(64);
+    if (head.endsWith('\n'))
+        head.chop(1);
+    return isWineRegistryFirstLine(std::string_view(head.constData(), std::size_t(head.size())));
+}
 
 FileKind fileKindOf(const QString& path)
 {
+    if (startsAsWineRegistry(path))
+        return FileKind::WineRegistry;
     return path.right(3).toLower() == QLatin1String("reg") ? FileKind::Registry : FileKind::Ini;
 }
 
 LoadResult loadFile(const QString& path)
 {
     LoadResult result;
+    // Wine's files list their key paths decoded, in UTF-8.
+    const FileKind kind = fileKindOf(path);
+    std::string nameBuffer;
     LineReader reader(path);
     result.opened = reader.isOpen();
     CodecDecision codec;
@@ -95,7 +139,7 @@ LoadResult loadFile(const QString& path)
         const bool lineStart = !reader.continuation();
         if (lineStart)
             ++lineNumber;
-        if (const auto name = lineStart ? sectionNameOf(line) : std::nullopt)
+        if (const auto name = lineStart ? sectionNameOf(line, kind, nameBuffer) : std::nullopt)
             result.sections.push_back(*name);
         codec.feed(line, reader.partial());
         if (text.add(reader, line, lineNumber) && linesPassed) {
@@ -110,7 +154,7 @@ LoadResult loadFile(const QString& path)
     result.firstUnconvertibleLine = text.firstUnconvertibleLine();
     if (result.firstUnconvertibleLine != 0 && markerOffset >= 0)
         result.firstUnconvertibleLine += linesBefore(path, markerOffset);
-    result.codec = codec.codec(reader.encoding());
+    result.codec = kind == FileKind::WineRegistry ? TextCodec::Utf8 : codec.codec(reader.encoding());
     return result;
 }
 
@@ -127,7 +171,7 @@ KeyListing listKeys(const QString& path, std::string_view section, FileKind kind
         result.failed = true;
         return result;
     }
-    const std::string header = headerLineOf(section);
+    SectionMatcher opens(section, kind);
     bool inSection = false;
     KeyRows rows(kind);
     std::string_view line;
@@ -136,7 +180,7 @@ KeyListing listKeys(const QString& path, std::string_view section, FileKind kind
         const bool continuation = reader.continuation();
         if (!continuation && isHeaderLine(line)) {
             // A line in pieces is longer than any header the scan lists.
-            inSection = !reader.partial() && line == header;
+            inSection = opens.opens(line, !reader.partial());
             result.sectionFound = result.sectionFound || inSection;
             rows.start(inSection);
             continue;
@@ -201,6 +245,38 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
     return result;
 }
 
+RegistryLookup lookupWineValue(const QString& path, std::string_view section, std::string_view entry)
+{
+    RegistryLookup result;
+    result.utf16Data = true;
+    LineReader reader(path);
+    if (!reader.isOpen()) {
+        result.failed = true;
+        return result;
+    }
+    SectionMatcher opens(section, FileKind::WineRegistry);
+    bool inSection = false;
+    bool joining = false;
+    std::string_view line;
+    while (inSection || joining ? reader.next(line) : reader.nextStartingWith("[", line)) {
+        if (joining)
+            joining = joinValueLine(result.whole, line, reader.continuation(), reader.partial());
+        if (reader.continuation() || line.empty())
+            continue;
+        if (isHeaderLine(line)) {
+            inSection = opens.opens(line, !reader.partial());
+            continue;
+        }
+        const std::optional<WineName> name = inSection && !isWineMetaLine(line) ? wineNameOf(line) : std::nullopt;
+        if (!name || shownWineName(*name) != entry)
+            continue;
+        takeWineValue(result, line.substr(name->valueAt), reader.partial(), joining);
+        inSection = false;
+    }
+    result.failed = reader.failed();
+    return result;
+}
+
 ValueView lookUpValue(FileKind kind, const QString& file, std::string_view section, std::string_view label,
                       std::string_view key, std::string_view currentText)
 {
@@ -227,6 +303,17 @@ ValueView lookUpValue(FileKind kind, const QString& file, std::string_view secti
         }
         if (lookup.examined)
             view.enabled = lookup.enabled;
+        view.failed = lookup.failed;
+        break;
+    }
+    case FileKind::WineRegistry: {
+        RegistryLookup lookup = lookupWineValue(file, section, key);
+        if (lookup.found) {
+            view.quoteState = lookup.quoteState;
+            view.text = std::move(lookup.text);
+            view.toolTip = describeWineValue(lookup.whole);
+            view.enabled = lookup.enabled;
+        }
         view.failed = lookup.failed;
         break;
     }

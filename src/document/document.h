@@ -17,8 +17,10 @@
 
 namespace keyloom {
 
-// Registry export when the last three characters of `path`, lower-cased, are
-// "reg"; INI syntax for every other path.
+// Wine's own registry file when the first line of `path` is "WINE REGISTRY
+// Version 2", whatever its name; otherwise a registry export when the last
+// three characters of `path`, lower-cased, are "reg"; INI syntax for every
+// other path.
 FileKind fileKindOf(const QString& path);
 
 struct LoadResult {
@@ -91,6 +93,13 @@ struct RegistryLookup {
 // result still holds what happened up to the failing line.
 RegistryLookup lookupRegistryValue(const QString& path, std::string_view section, std::string_view entry,
                                    std::string_view currentText);
+
+// Looks `entry` up in every occurrence of `section` of Wine's registry file
+// `path`, both decoded (UTF-8): `text` is a string form's text decoded and
+// every other value as written; `enabled` only for a string or dword value
+// that the box can hold and write back unchanged; `whole` the value as
+// written with its continuation lines joined.
+RegistryLookup lookupWineValue(const QString& path, std::string_view section, std::string_view entry);
 
 // What the value box shows after a key was chosen, in the order the lookup
 // sets it; an empty field leaves that part of the window as it is.

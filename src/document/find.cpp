@@ -45,10 +45,12 @@ struct Offset {
     bool cancelled = false;
 };
 
-Offset rowsBefore(const QString& path, FileKind kind, std::string_view header, int block, FindControl* control)
+Offset rowsBefore(const QString& path, FileKind kind, std::string_view section, int block, FindControl* control)
 {
     LineReader reader(path);
     KeyRows rows(kind);
+    SectionMatcher opens(section, kind);
+    std::string name;
     int current = -1;
     int before = 0;
     bool same = false;
@@ -66,11 +68,11 @@ Offset rowsBefore(const QString& path, FileKind kind, std::string_view header, i
             }
             same = false;
             rows.start(false);
-            if (!sectionNameOf(line))
+            if (!sectionNameOf(line, kind, name))
                 continue;
             if (++current == block)
                 return {before};
-            same = !reader.partial() && line == header;
+            same = opens.opens(line, !reader.partial());
             rows.start(same);
             continue;
         }
@@ -257,6 +259,7 @@ private:
     Qt::CaseSensitivity cs_;
     int block_ = -1;
     std::string section_;           // section list entry of the current block, where rows are looked at
+    std::string nameBuffer_;        // a Wine key path decoded
     std::optional<Offset> offset_;  // of the current block, once asked for
     // Value lookups made, by section and key: the lookup's answer depends on
     // nothing else.
@@ -279,7 +282,7 @@ bool Walk::valueShows(std::string_view entry)
 Offset Walk::keyRow(int local)
 {
     if (!offset_)
-        offset_ = rowsBefore(request_.path, request_.kind, headerLineOf(section_), block_, control_);
+        offset_ = rowsBefore(request_.path, request_.kind, section_, block_, control_);
     if (!offset_->rows)
         return *offset_;
     return {*offset_->rows + local};
@@ -305,7 +308,7 @@ FindResult Walk::run(int firstBlock)
         const bool continuation = reader.continuation();
         if (!continuation && isHeaderLine(line)) {
             rows_.start(false);
-            const std::optional<std::string_view> name = sectionNameOf(line);
+            const std::optional<std::string_view> name = sectionNameOf(line, request_.kind, nameBuffer_);
             if (!name)
                 continue;
             ++block_;
@@ -314,7 +317,8 @@ FindResult Walk::run(int firstBlock)
                 continue;
             offset_.reset();
             section_.assign(*name);
-            rows_.start(!reader.partial() && line.back() == ']');
+            // The block is listed when its header line opens the section it names.
+            rows_.start(!reader.partial() && (request_.kind == FileKind::WineRegistry || line.back() == ']'));
             if (query.sections && block_ > from.section && holds(section_))
                 return {FindStatus::Found, {block_, -1}, FindHit::Section};
             continue;
@@ -336,7 +340,9 @@ std::optional<FindResult> Walk::rowMatch(const KeyRows::Row& row)
     const FindPosition from = request_.from;
     const bool keyHit = query.keys && holds(row.entry);
     bool valueHit = false;
-    if (!keyHit && query.values && row.value && filter_.mayOccur(*row.value)) {
+    // Wine's values are escaped in the file: only their decoded text can tell.
+    const bool escaped = request_.kind == FileKind::WineRegistry;
+    if (!keyHit && query.values && row.value && (escaped || filter_.mayOccur(*row.value))) {
         const std::optional<std::string> shown = shownValue(request_.kind, *row.value);
         valueHit = shown && holds(*shown);
     }
@@ -373,7 +379,10 @@ FindResult findNext(const FindRequest& request, FindControl* control)
     const NeedleFilter filter = NeedleFilter::forText(query.text, request.codec, cs);
     if (filter.never() || !(query.sections || query.keys || query.values))
         return {};
-    const Prescan first = RawScan(request, filter, std::max(request.from.section, 0), control).run();
+    // The raw bytes of Wine's files hold their names escaped: no prescan.
+    const int fromBlock = std::max(request.from.section, 0);
+    const Prescan first = request.kind == FileKind::WineRegistry ? Prescan{FindStatus::Found, fromBlock}
+                                                                 : RawScan(request, filter, fromBlock, control).run();
     if (first.status != FindStatus::Found)
         return ending(first.status);
     return Walk(request, filter, control).run(first.block);

@@ -1,6 +1,8 @@
 #include "edit/apply.h"
 
 #include "app/commands.h"
+#include "document/document.h"
+#include "document/winereg.h"
 
 #include <QFileInfo>
 #include <string_view>
@@ -37,6 +39,40 @@ EditResult applyProfileValue(const EditRequest& request, const std::string& valu
         result.reason = notWrittenNote(request.file);
     }
     return result;
+}
+
+// Writes the value line of `request.key` in Wine's file anew, in the form it
+// has (a string, str(2) or dword value), with the name's bytes kept.
+EditResult applyWineValue(const EditRequest& request, const std::function<void()>& processEvents)
+{
+    const std::u16string text = request.text.toStdU16String();
+    const RegistryLookup now = lookupWineValue(request.file, request.section, request.key);
+    if (now.failed)
+        return refused(EditStatus::Refused, notWrittenNote(request.file));
+    if (!now.found)
+        return refused(EditStatus::Invalid, invalidNameNote(request.file));
+    if (!now.enabled || !wineValueFor(now.whole, text))
+        return refused(EditStatus::Invalid, wineValueNote(request.file));
+    SectionMatcher opens(request.section, FileKind::WineRegistry);
+    bool inSection = false;
+    std::string replacement;
+    const LineRule rule = [&](std::string_view line, bool whole) -> LineEdit {
+        if (isHeaderLine(line)) {
+            inSection = opens.opens(line, whole);
+            return {};
+        }
+        const std::optional<WineName> name =
+            inSection && whole && !isWineMetaLine(line) ? wineNameOf(line) : std::nullopt;
+        if (!name || shownWineName(*name) != request.key)
+            return {};
+        const std::optional<std::string> value = wineValueFor(line.substr(name->valueAt), text);
+        if (!value)
+            return {};
+        replacement.assign(line.substr(0, name->valueAt));
+        replacement += *value;
+        return {false, replacement};
+    };
+    return rewriteThroughBackup(request.file, nullptr, processEvents, [&] { return std::optional(rule); });
 }
 
 }  // namespace
@@ -80,8 +116,23 @@ EditResult applyEdit(const EditRequest& request, const std::string* pendingText,
             enQuote(*value);
         return applyRegistryValue(request.file, pendingText, processEvents,
                                   ApplyValues{request.section, request.key, std::move(*value)});
+    case FileKind::WineRegistry:
+        return applyWineValue(request, processEvents);
     }
     return {};
+}
+
+QString wineValueNote(const QString& file)
+{
+    return QStringLiteral("Dieser Wert kann nur als Text (auch str(2)) oder als dword:XXXXXXXX mit acht Hex-Ziffern "
+                          "gespeichert werden; Mehrfachtexte und hex-Werte werden hier nicht geändert. Die Datei '%1' "
+                          "bleibt unverändert.")
+        .arg(Commands::FileNamePart(file));
+}
+
+QString wineRunningQuestion()
+{
+    return QStringLiteral("Wine läuft für dieses Prefix und überschreibt die Datei beim Beenden. Trotzdem speichern?");
 }
 
 QString unencodableValueNote(const QString& file)

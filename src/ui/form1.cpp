@@ -8,6 +8,7 @@
 #include "filecommands/spacing.h"
 #include "platform/drives.h"
 #include "platform/editor.h"
+#include "platform/wineserver.h"
 #include "ui/bytelistmodel.h"
 #include "ui/finddialog.h"
 #include "ui/findrunner.h"
@@ -396,8 +397,10 @@ void Form1::File1_MouseDown(int button)
         return;
     app_.CurrentFile = selectedFilePath();
     const bool registry = isRegistryName(File1->fileName());
-    mnuConvert->setEnabled(registry);
-    mnuSpace->setEnabled(!registry);
+    // Wine's own files are neither converted nor spaced: Wine reads only its form.
+    const bool wine = fileKindOf(app_.CurrentFile) == FileKind::WineRegistry;
+    mnuConvert->setEnabled(registry && !wine);
+    mnuSpace->setEnabled(!registry && !wine);
     mnuPop->popup(QCursor::pos());
 }
 
@@ -550,6 +553,9 @@ void Form1::Command1_Click()
         tell(unconvertibleNote(request.file, app_.Text2Unconvertible, app_.Text2FirstUnconvertibleLine));
         return;
     }
+    if (request.kind == FileKind::WineRegistry && wineServerRunsFor(winePrefixOf(request.file)) &&
+        MessageBox::ask(this, app_.AppTitle, wineRunningQuestion()) == MessageBox::No)
+        return;
     applying_ = true;
     const EditResult result =
         applyEdit(request, pending ? &Text2->bytes() : nullptr, [] { QCoreApplication::processEvents(); });
