@@ -200,6 +200,50 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
                        const RegistryLookup r = lookupRegistryValue(reg, files.lastRegSection, files.lastRegValue, "");
                        return !r.failed && r.found;
                    }});
+    // Wine's own form: the same work, with every key path decoded.
+    const QString wine = files.wine;
+    ops.push_back({"load-wine",
+                   "load, Wine's user.reg",
+                   wine,
+                   Baseline::Scan,
+                   1.15,
+                   [wine, loaded] {
+                       *loaded = loadFile(wine);
+                       return true;
+                   },
+                   {},
+                   [loaded, wine, files] {
+                       const bool ok = loaded->opened && !loaded->sections.empty() &&
+                                       loaded->sections.size() == scanLines(local(wine).c_str()).headers &&
+                                       loaded->sections[loaded->sections.size() - 1] == files.lastWineSection;
+                       *loaded = {};
+                       return ok;
+                   }});
+    ops.push_back({"list-keys-wine", "key listing, Wine, last section", wine, Baseline::Scan, 1.3, [wine, files] {
+                       const KeyListing r = listKeys(wine, files.lastWineSection, FileKind::WineRegistry);
+                       return !r.failed && !r.keys.empty() && r.keys.back() == files.lastWineValue;
+                   }});
+    ops.push_back({"lookup-wine", "Wine lookup, last value", wine, Baseline::Scan, 1.3, [wine, files] {
+                       const RegistryLookup r = lookupWineValue(wine, files.lastWineSection, files.lastWineValue);
+                       return !r.failed && r.found;
+                   }});
+    ops.push_back({"apply-wine", "Wine apply, last value", wine, Baseline::Rewrite, 1.3,
+                   [wine, files, nextValue] {
+                       const EditRequest request{wine,
+                                                 identityOf(wine),
+                                                 FileKind::WineRegistry,
+                                                 TextCodec::Utf8,
+                                                 files.lastWineSection,
+                                                 files.lastWineSection,
+                                                 files.lastWineValue,
+                                                 QString::fromStdString(*nextValue),
+                                                 kQuotesKept};
+                       return applyEdit(request, nullptr, {}).status == EditStatus::Done;
+                   },
+                   [wine, files, nextValue] {
+                       const RegistryLookup now = lookupWineValue(wine, files.lastWineSection, files.lastWineValue);
+                       *nextValue = now.text == "bench A" ? "bench B" : "bench A";
+                   }});
     ops.push_back({"profile-read", "profile read, last key", ini, Baseline::Scan, 1.3, [ini, files] {
                        char buffer[2048];
                        const std::int64_t n = GetPrivateProfileStringA(files.lastIniSection, files.lastIniKey, "<none>",
@@ -429,8 +473,9 @@ int runOne(const Options& options, int argc, char** argv)
         window = std::make_unique<Window>(options.data);
     }
     std::vector<Operation> ops = operations(files, window.get());
-    for (const auto& [kind, file] : {std::pair{"reg", files.regedit4}, std::pair{"utf16", files.utf16},
-                                     std::pair{"wide", files.utf16Wide}, std::pair{"ini", files.ini}}) {
+    for (const auto& [kind, file] :
+         {std::pair{"reg", files.regedit4}, std::pair{"utf16", files.utf16}, std::pair{"wide", files.utf16Wide},
+          std::pair{"ini", files.ini}, std::pair{"wine", files.wine}}) {
         ops.push_back(
             {std::string("scan-") + kind, "baseline scan", file, Baseline::None, 0, baselineOf(Baseline::Scan, file)});
         ops.push_back({std::string("rewrite-") + kind, "baseline rewrite", file, Baseline::None, 0,
