@@ -5,6 +5,7 @@
 #include "document/regedit4text.h"
 #include "document/regvalue.h"
 #include "document/winereg.h"
+#include "platform/fileio.h"
 #include "platform/lines.h"
 
 #include <QFile>
@@ -93,9 +94,10 @@ void takeWineValue(RegistryLookup& result, std::string_view raw, bool partial, b
 
 bool startsAsWineRegistry(const QString& path)
 {
-    // Only the first line's bytes are read: this runs on every click.
+    // Only the first line's bytes are read: this runs on every click. A FIFO
+    // or device would block or never end: only a regular file is opened.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!isRegularFile(path) || !file.open(QIODevice::ReadOnly))
         return false;
     QByteArray head = file.readLine(64);
     if (head.endsWith('\n'))
