@@ -129,12 +129,17 @@ LoadResult loadFile(const QString& path)
     // the marker line until the end tells whether a line number is needed.
     bool linesPassed = false;
     std::int64_t markerOffset = -1;  // of the first marker line, when lines were passed
+    // Wine's files are ASCII and listed in UTF-8: no encoding to decide.
+    const bool decide = kind != FileKind::WineRegistry;
     const LineReader::Passed passed = [&](std::string_view bytes) {
         linesPassed = true;
-        codec.feed(bytes, true);
+        if (decide)
+            codec.feed(bytes, true);
     };
     std::string_view line;
-    while (text.started() ? reader.next(line) : reader.nextStartingWith("[\xFF", line, passed)) {
+    // Wine's files are ASCII: no export marker to look for.
+    const std::string_view firsts = decide ? std::string_view("[\xFF") : std::string_view("[");
+    while (text.started() ? reader.next(line) : reader.nextStartingWith(firsts, line, passed)) {
         // A line longer than the reader's bound arrives in pieces; only its
         // first piece is a line start. A header that long gives an entry of
         // its first piece, which names no section the listing can find.
@@ -143,7 +148,8 @@ LoadResult loadFile(const QString& path)
             ++lineNumber;
         if (const auto name = lineStart ? sectionNameOf(line, kind, nameBuffer) : std::nullopt)
             result.sections.push_back(*name);
-        codec.feed(line, reader.partial());
+        if (decide)
+            codec.feed(line, reader.partial());
         if (text.add(reader, line, lineNumber) && linesPassed) {
             markerOffset = reader.lineOffset();
             lineNumber = 1;

@@ -158,6 +158,12 @@ void decodeWineText(std::string_view escaped, std::string& out)
         }
         if (slash == npos)
             break;
+        // The doubled backslash between a path's keys is by far the most common.
+        if (high == 0 && slash + 1 < escaped.size() && escaped[slash + 1] == '\\') {
+            out += '\\';
+            escaped.remove_prefix(slash + 2);
+            continue;
+        }
         // One escape at a time: its length is found by decoding it.
         std::size_t end = slash + 1;
         if (end < escaped.size()) {
