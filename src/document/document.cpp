@@ -65,6 +65,21 @@ bool takeValue(RegistryLookup& result, std::string_view raw, bool partial, bool&
     return true;
 }
 
+// The UTF-8 text `text` is exactly the UTF-16 code units `units` (little-endian bytes).
+bool holdsUnits(const std::string& text, const std::string& units)
+{
+    const QString decoded = QString::fromUtf8(text);
+    if (std::size_t(decoded.size()) * 2 != units.size())
+        return false;
+    for (qsizetype i = 0; i < decoded.size(); ++i) {
+        const char16_t unit = decoded.at(i).unicode();
+        if (static_cast<unsigned char>(units[2 * i]) != (unit & 0xFF) ||
+            static_cast<unsigned char>(units[2 * i + 1]) != (unit >> 8))
+            return false;
+    }
+    return true;
+}
+
 // Records `raw`, the value of the Wine value line that matched: the box
 // shows string forms decoded and takes a new text for them and for dword
 // values only.
@@ -76,11 +91,11 @@ void takeWineValue(RegistryLookup& result, std::string_view raw, bool partial, b
     result.text = shownWineValue(raw);
     result.whole = raw;
     result.quoteState = value.form == WineForm::String ? kQuotesRemoved : kQuotesKept;
-    // A text the box cannot hold as it is (a line break, a lone surrogate, an
-    // escape Wine would write otherwise) is shown but not edited: writing it
-    // back would change more than the user typed.
+    // A text the box cannot hold as it is (a line break, a lone surrogate) is
+    // shown but not edited: writing it back would change more than the user
+    // typed. Escapes written otherwise than Wine writes them are no loss.
     const bool text = value.form == WineForm::String || value.form == WineForm::ExpandString;
-    const bool faithful = !text || (encodeWineText(QString::fromUtf8(result.text).toStdU16String()) == value.escaped &&
+    const bool faithful = !text || (holdsUnits(result.text, wineUtf16Bytes(value.escaped)) &&
                                     std::none_of(result.text.begin(), result.text.end(),
                                                  [](char c) { return static_cast<unsigned char>(c) < 0x20; }));
     result.enabled = !partial && faithful && (text || value.form == WineForm::Dword);

@@ -237,13 +237,18 @@ std::optional<std::string_view> wineKeyPathOf(std::string_view line)
 {
     if (!isHeaderLine(line))
         return std::nullopt;
-    for (std::size_t i = 1; i < line.size(); ++i) {
-        if (line[i] == '\\')
-            ++i;
-        else if (line[i] == ']')
-            return line.substr(1, i - 1);
+    // A "]" ends the path unless an odd run of backslashes stands before it.
+    for (std::size_t from = 1;;) {
+        const std::size_t close = line.find(']', from);
+        if (close == npos)
+            return std::nullopt;
+        std::size_t backslashes = 0;
+        while (close - backslashes > 1 && line[close - 1 - backslashes] == '\\')
+            ++backslashes;
+        if (backslashes % 2 == 0)
+            return line.substr(1, close - 1);
+        from = close + 1;
     }
-    return std::nullopt;
 }
 
 std::optional<std::string_view> wineSectionNameOf(std::string_view line, std::string& buffer)

@@ -153,7 +153,9 @@ const S kWineFile = "WINE REGISTRY Version 2\n"
                     "#time=1dd86cca8164b6f\n"
                     "#class=\"c\"\n"
                     "\"Gr\\xfc\\x00dfe\"=\"Gr\\xfc\\x00dfe \\\"x\\\"\"\n"
-                    "\"Lines\"=\"a\\nb\"\n";
+                    "\"Lines\"=\"a\\nb\"\n"
+                    "\"Lone\"=\"\\xd83cx\"\n"
+                    "\"Long\"=\"\\x00e4\"\n";
 
 class WineFile : public testing::Test {
 protected:
@@ -194,7 +196,8 @@ TEST_F(WineFile, LoadListsDecodedPathsInUtf8)
     const KeyListing desktop = listKeys(file, "Control Panel\\Desktop", FileKind::WineRegistry);
     EXPECT_EQ(desktop.keys, (Keys{"@", "Bin", "Count", "Multi", "Path", "Wheel"}));
     EXPECT_FALSE(desktop.failed);
-    EXPECT_EQ(listKeys(file, "Control Panel\\International\\🌎", FileKind::WineRegistry).keys, (Keys{"Grüße", "Lines"}));
+    EXPECT_EQ(listKeys(file, "Control Panel\\International\\🌎", FileKind::WineRegistry).keys,
+              (Keys{"Grüße", "Lines", "Lone", "Long"}));
 }
 
 struct LookupCase {
@@ -235,7 +238,9 @@ INSTANTIATE_TEST_SUITE_P(
                                "hex:30,00,02,80,12,00,00,00,30,00,02,80,12,00,00,00,30,00,02,80,12,00,00,00,\\", false,
                                "REG_BINARY: 26 Bytes"},
                     LookupCase{"escaped_name_and_text", kGlobe, "Grüße", "Grüße \"x\"", true, ""},
-                    LookupCase{"line_break_shown_not_edited", kGlobe, "Lines", "a\nb", false, ""}),
+                    LookupCase{"line_break_shown_not_edited", kGlobe, "Lines", "a\nb", false, ""},
+                    LookupCase{"lone_surrogate_shown_not_edited", kGlobe, "Lone", "\xEF\xBF\xBDx", false, ""},
+                    LookupCase{"long_escape_edited", kGlobe, "Long", "ä", true, ""}),
     test::CaseName());
 
 TEST_F(WineFile, ApplyWritesWineFormAndKeepsEveryOtherByte)
@@ -285,6 +290,9 @@ INSTANTIATE_TEST_SUITE_P(
                     ApplyCase{"multi_refused", kDesktop, "Multi", "a", EditStatus::Invalid, "", ""},
                     ApplyCase{"hex_refused", kDesktop, "Bin", "hex:00", EditStatus::Invalid, "", ""},
                     ApplyCase{"line_break_value_refused", kGlobe, "Lines", "ab", EditStatus::Invalid, "", ""},
+                    ApplyCase{"lone_surrogate_refused", kGlobe, "Lone", "ab", EditStatus::Invalid, "", ""},
+                    ApplyCase{"long_escape_rewritten_as_wine_writes", kGlobe, "Long", "äb", EditStatus::Done,
+                              "\"\\x00e4\"", "\"\\x00e4b\""},
                     ApplyCase{"missing_key_refused", kDesktop, "Nope", "1", EditStatus::Invalid, "", ""},
                     ApplyCase{"raw_section_name_is_no_match", "Control Panel\\\\Desktop", "Wheel", "1",
                               EditStatus::Invalid, "", ""}),
@@ -395,7 +403,7 @@ TEST_F(WineFile, CommandLineReadsAndWrites)
 {
     const QString globe = QString::fromStdString(kGlobe);
     EXPECT_EQ(keyloom({"sections", file}).out, kDesktop + "\n" + kGlobe + "\n");
-    EXPECT_EQ(keyloom({"keys", file, globe}).out, "Grüße\nLines\n");
+    EXPECT_EQ(keyloom({"keys", file, globe}).out, "Grüße\nLines\nLone\nLong\n");
     EXPECT_EQ(keyloom({"get", file, globe, "Grüße"}).out, "Grüße \"x\"\n");
     EXPECT_EQ(keyloom({"get", "--decoded", file, "Control Panel\\Desktop", "Multi"}).out, "REG_MULTI_SZ:\na\nb\n");
     const CliRun set = keyloom({"set", file, globe, "Grüße", "ö"});
