@@ -278,6 +278,7 @@ RegistryLookup lookupWineValue(const QString& path, std::string_view section, st
         return result;
     }
     SectionMatcher opens(section, FileKind::WineRegistry);
+    std::string buffer;
     bool inSection = false;
     bool joining = false;
     std::string_view line;
@@ -291,7 +292,7 @@ RegistryLookup lookupWineValue(const QString& path, std::string_view section, st
             continue;
         }
         const std::optional<WineName> name = inSection && !isWineMetaLine(line) ? wineNameOf(line) : std::nullopt;
-        if (!name || shownWineName(*name) != entry)
+        if (!name || !wineNameIs(*name, entry, buffer))
             continue;
         takeWineValue(result, line.substr(name->valueAt), reader.partial(), joining);
         inSection = false;

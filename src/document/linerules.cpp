@@ -68,8 +68,8 @@ bool SectionMatcher::opens(std::string_view headerLine, bool whole)
     case FileKind::Registry:
         return headerLine == wanted_;
     case FileKind::WineRegistry: {
-        const std::optional<std::string_view> name = wineSectionNameOf(headerLine, buffer_);
-        return name && *name == wanted_;
+        const std::optional<std::string_view> path = wineKeyPathOf(headerLine);
+        return path && wineTextIs(*path, wanted_, buffer_);
     }
     }
     return false;

@@ -193,6 +193,32 @@ std::string decodeWineText(std::string_view escaped)
     return out;
 }
 
+bool wineTextIs(std::string_view escaped, std::string_view text, std::string& buffer)
+{
+    std::size_t at = 0;  // of `text`, matched so far
+    for (std::string_view rest = escaped; !rest.empty();) {
+        const std::size_t slash = rest.find('\\');
+        const std::string_view plain = rest.substr(0, slash);
+        if (text.substr(at, plain.size()) != plain)
+            return false;
+        at += plain.size();
+        if (slash == npos)
+            break;
+        if (slash + 1 < rest.size() && rest[slash + 1] == '\\') {
+            if (text.substr(at, 1) != "\\")
+                return false;
+            ++at;
+            rest.remove_prefix(slash + 2);
+            continue;
+        }
+        // Any other escape: the whole text decoded.
+        buffer.clear();
+        decodeWineText(escaped, buffer);
+        return buffer == text;
+    }
+    return at == text.size();
+}
+
 std::string encodeWineText(std::u16string_view text)
 {
     static constexpr char kLetters[33] = ".......abtnvfr.............e....";
@@ -276,6 +302,11 @@ std::optional<WineName> wineNameOf(std::string_view line)
 std::string shownWineName(const WineName& name)
 {
     return name.isDefault ? std::string("@") : decodeWineText(name.escaped);
+}
+
+bool wineNameIs(const WineName& name, std::string_view text, std::string& buffer)
+{
+    return name.isDefault ? text == "@" : wineTextIs(name.escaped, text, buffer);
 }
 
 WineValue wineValueOf(std::string_view raw)

@@ -24,6 +24,10 @@ bool isWineRegistryFirstLine(std::string_view line);
 // after the backslash.
 void decodeWineText(std::string_view escaped, std::string& out);
 std::string decodeWineText(std::string_view escaped);
+// decodeWineText(escaped) == text, mostly without decoding: a path that
+// differs from `text` is told apart at its first different key name.
+// `buffer` holds a decoding where one is needed.
+bool wineTextIs(std::string_view escaped, std::string_view text, std::string& buffer);
 
 // The UTF-16 text `text` escaped as Wine writes a quoted string: "\\" and
 // "\"", C escapes for control characters that have one and octal for the
@@ -53,6 +57,8 @@ struct WineName {
 std::optional<WineName> wineNameOf(std::string_view line);
 // The value name as the key list shows it: decoded, "@" for the default value.
 std::string shownWineName(const WineName& name);
+// shownWineName(name) == text, as wineTextIs compares.
+bool wineNameIs(const WineName& name, std::string_view text, std::string& buffer);
 
 // How a value is written after its "=".
 enum class WineForm {

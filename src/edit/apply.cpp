@@ -56,6 +56,7 @@ EditResult applyWineValue(const EditRequest& request, const std::function<void()
     SectionMatcher opens(request.section, FileKind::WineRegistry);
     bool inSection = false;
     std::string replacement;
+    std::string buffer;
     const LineRule rule = [&](std::string_view line, bool whole) -> LineEdit {
         if (isHeaderLine(line)) {
             inSection = opens.opens(line, whole);
@@ -63,7 +64,7 @@ EditResult applyWineValue(const EditRequest& request, const std::function<void()
         }
         const std::optional<WineName> name =
             inSection && whole && !isWineMetaLine(line) ? wineNameOf(line) : std::nullopt;
-        if (!name || shownWineName(*name) != request.key)
+        if (!name || !wineNameIs(*name, request.key, buffer))
             return {};
         const std::optional<std::string> value = wineValueFor(line.substr(name->valueAt), text);
         if (!value)

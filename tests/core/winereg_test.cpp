@@ -49,6 +49,11 @@ TEST_P(Escapes, DecodeAndEncodeRoundTrip)
     }
     // Whatever the file held, what is written reads back as the same text.
     EXPECT_EQ(decodeWineText(encoded), c.decoded);
+    // The comparison without decoding agrees with the decoding.
+    S buffer;
+    EXPECT_TRUE(wineTextIs(c.escaped, c.decoded, buffer));
+    EXPECT_FALSE(wineTextIs(c.escaped, c.decoded + "x", buffer));
+    EXPECT_FALSE(wineTextIs(c.escaped + "x", c.decoded, buffer));
 }
 
 INSTANTIATE_TEST_SUITE_P(
