@@ -227,7 +227,9 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
                        const RegistryLookup r = lookupWineValue(wine, files.lastWineSection, files.lastWineValue);
                        return !r.failed && r.found;
                    }});
-    ops.push_back({"apply-wine", "Wine apply, last value", wine, Baseline::Rewrite, 1.3,
+    // The Wine apply reads the file once more before its backup: a value it
+    // cannot write (multi string, hex) is refused before anything is copied.
+    ops.push_back({"apply-wine", "Wine apply, last value", wine, Baseline::Rewrite, 1.5,
                    [wine, files, nextValue] {
                        const EditRequest request{wine,
                                                  identityOf(wine),
