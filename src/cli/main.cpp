@@ -20,6 +20,7 @@
 namespace keyloom {
 namespace {
 
+// kWriteFailed: a read or a write failed.
 enum Exit { kDone = 0, kMissing = 1, kUsage = 2, kWriteFailed = 3 };
 
 const char kUsageText[] = "Aufruf: keyloom BEFEHL DATEI [ABSCHNITT [SCHLÜSSEL [WERT]]]\n"
@@ -116,9 +117,11 @@ int sections(Document& doc)
 }
 
 // The section's keys as the key list shows them; nothing when the section
-// does not exist (a message said so).
-std::optional<KeyListing> listSection(Document& doc, const QString& section, std::string& sectionBytes)
+// does not exist or the file could not be read (a message said so, and
+// `exit` holds the status).
+std::optional<KeyListing> listSection(Document& doc, const QString& section, std::string& sectionBytes, int& exit)
 {
+    exit = kMissing;
     const std::optional<std::string> bytes = doc.encode(section);
     if (!bytes) {
         say(QStringLiteral("Abschnitt '%1' nicht gefunden.").arg(section));
@@ -126,6 +129,11 @@ std::optional<KeyListing> listSection(Document& doc, const QString& section, std
     }
     sectionBytes = *bytes;
     KeyListing listing = listKeys(doc.path(), sectionBytes, doc.kind());
+    if (listing.readFailed) {
+        say(readFailedNote(doc.path()));
+        exit = kWriteFailed;
+        return std::nullopt;
+    }
     if (!listing.sectionFound) {
         say(QStringLiteral("Abschnitt '%1' nicht gefunden.").arg(section));
         return std::nullopt;
@@ -138,9 +146,10 @@ int keys(Document& doc, const QString& section)
     if (!doc.exists())
         return missingFile(doc);
     std::string sectionBytes;
-    const std::optional<KeyListing> listing = listSection(doc, section, sectionBytes);
+    int exit = kDone;
+    const std::optional<KeyListing> listing = listSection(doc, section, sectionBytes, exit);
     if (!listing)
-        return kMissing;
+        return exit;
     for (const std::string& key : listing->keys)
         print(doc.decode(key));
     return kDone;
@@ -156,8 +165,11 @@ struct Found {
     QString decoded;  // what the value box's tooltip says of it; empty for plain text
 };
 
-std::optional<Found> findValue(Document& doc, const QString& section, const QString& key)
+// Nothing when the key is missing or the file could not be read (a message
+// said so, and `exit` holds the status).
+std::optional<Found> findValue(Document& doc, const QString& section, const QString& key, int& exit)
 {
+    exit = kMissing;
     const auto missing = [&] {
         say(QStringLiteral("Schlüssel '%1' in Abschnitt '%2' nicht gefunden.").arg(key, section));
         return std::nullopt;
@@ -171,6 +183,11 @@ std::optional<Found> findValue(Document& doc, const QString& section, const QStr
     // there, except that the profile read gives an empty text for a missing
     // key and an empty value alike.
     const ValueView view = lookUpValue(doc.kind(), doc.path(), found.section, found.section, found.key, {});
+    if (view.readFailed) {
+        say(readFailedNote(doc.path()));
+        exit = kWriteFailed;
+        return std::nullopt;
+    }
     if (view.failed || !view.text)
         return missing();
     if (doc.kind() == FileKind::Ini && view.text->empty()) {
@@ -188,9 +205,10 @@ int get(Document& doc, const QString& section, const QString& key, bool decoded)
 {
     if (!doc.exists())
         return missingFile(doc);
-    const std::optional<Found> found = findValue(doc, section, key);
+    int exit = kDone;
+    const std::optional<Found> found = findValue(doc, section, key, exit);
     if (!found)
-        return kMissing;
+        return exit;
     print(decoded && !found->decoded.isEmpty() ? found->decoded : doc.decode(found->value));
     return kDone;
 }
@@ -200,12 +218,9 @@ int get(Document& doc, const QString& section, const QString& key, bool decoded)
 std::optional<LoadResult> convertibleText(Document& doc)
 {
     LoadResult loaded = loadFile(doc.path());
-    if (loaded.failed) {
-        say(readFailedNote(doc.path()));
-        return std::nullopt;
-    }
-    if (loaded.markerFound && loaded.unconvertible > 0) {
-        say(unconvertibleNote(doc.path(), loaded.unconvertible, loaded.firstUnconvertibleLine));
+    const QString refusal = regedit4Refusal(loaded, doc.path());
+    if (!refusal.isEmpty() && (loaded.markerFound || loaded.failed)) {
+        say(refusal);
         return std::nullopt;
     }
     return loaded;
@@ -240,9 +255,10 @@ int set(Document& doc, const QString& section, const QString& key, const QString
                         kQuotesKept};
     if (registry) {
         // An export's key is written where it stands; it is never added.
-        const std::optional<Found> found = findValue(doc, section, key);
+        int exit = kDone;
+        const std::optional<Found> found = findValue(doc, section, key, exit);
         if (!found)
-            return kMissing;
+            return exit;
         request.section = found->section;
         request.key = found->key;
         request.quoteState = found->quoteState;
@@ -274,6 +290,7 @@ int convert(Document& doc)
 {
     if (!doc.exists())
         return missingFile(doc);
+    const FileIdentity read = identityOf(doc.path());
     const std::optional<LoadResult> loaded = convertibleText(doc);
     if (!loaded)
         return kWriteFailed;
@@ -281,9 +298,9 @@ int convert(Document& doc)
         say(nothingToConvertNote(doc.path()));
         return kMissing;
     }
-    if (!writeConversion(doc.path(), loaded->regedit4)) {
-        say(QStringLiteral("Die Datei '%1' konnte nicht geschrieben werden. Die Datei bleibt unverändert.")
-                .arg(doc.path()));
+    const ReplaceResult written = writeConversion(doc.path(), loaded->regedit4, read);
+    if (!written.written) {
+        say(conversionFailedNote(doc.path(), written));
         return kWriteFailed;
     }
     return kDone;

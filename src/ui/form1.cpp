@@ -413,7 +413,8 @@ void Form1::mnuDel_Click()
 {
     if (MessageBox::ask(this, app_.AppTitle, deleteQuestion(app_.CurrentFile)) == MessageBox::No)
         return;
-    deleteFile(app_.CurrentFile);
+    if (!deleteFile(app_.CurrentFile))
+        warn(deleteFailedNote(app_.CurrentFile));
     // The entry of a file that is gone would only invite a click on nothing.
     File1->refresh();
 }
@@ -425,10 +426,8 @@ void Form1::mnuConvert_Click()
         MessageBox::inform(this, app_.AppTitle, nothingToConvertNote(app_.CurrentFile));
         return;
     }
-    if (app_.Text2Unconvertible > 0) {
-        MessageBox::inform(
-            this, app_.AppTitle,
-            unconvertibleNote(app_.CurrentFile, app_.Text2Unconvertible, app_.Text2FirstUnconvertibleLine));
+    if (!app_.Text2Refusal.isEmpty()) {
+        tell(app_.Text2Refusal);
         return;
     }
     if (MessageBox::ask(this, app_.AppTitle, convertQuestion(app_.CurrentFile)) == MessageBox::No)
@@ -440,8 +439,9 @@ void Form1::mnuConvert_Click()
         File1_Click();
         return;
     }
-    if (!writeConversion(app_.CurrentFile, Text2->bytes())) {
-        warn(notWrittenNote(app_.CurrentFile));
+    const ReplaceResult written = writeConversion(app_.CurrentFile, Text2->bytes(), app_.Text2Identity);
+    if (!written.written) {
+        warn(conversionFailedNote(app_.CurrentFile, written));
         return;
     }
     app_.ConvertPending = 0;
@@ -476,11 +476,8 @@ void Form1::File1_Click()
     app_.LoadedFile = app_.CurrentFile;
     app_.LoadedIdentity = identityOf(app_.CurrentFile);
     LoadResult loaded = loadFile(app_.CurrentFile);
-    // A text built from a read that failed part-way is never written.
-    if (loaded.failed) {
+    if (loaded.failed)
         warn(readFailedNote(app_.CurrentFile));
-        loaded.markerFound = false;
-    }
     app_.ConvertPending = loaded.markerFound ? 1 : 0;
     app_.Codec = loaded.codec;
     sections_->setEntries(std::move(loaded.sections), loaded.codec);
@@ -489,8 +486,7 @@ void Form1::File1_Click()
         Text2->setBytes(std::move(loaded.regedit4));
         app_.Text2Source = app_.CurrentFile;
         app_.Text2Identity = app_.LoadedIdentity;
-        app_.Text2Unconvertible = loaded.unconvertible;
-        app_.Text2FirstUnconvertibleLine = loaded.firstUnconvertibleLine;
+        app_.Text2Refusal = regedit4Refusal(loaded, app_.CurrentFile);
         caption += QLatin1Char('*');
     }
     setWindowTitle(caption);
@@ -508,6 +504,8 @@ void Form1::List1_Click()
     keys_->clear();
     KeyListing listing = listKeys(app_.CurrentFile, label1Bytes_, fileKindOf(app_.CurrentFile));
     keys_->setEntries(listing.keys, app_.Codec);
+    if (listing.readFailed)
+        warn(readFailedNote(app_.CurrentFile));
     if (listing.failed)
         return;
     Command1->setEnabled(false);
@@ -527,6 +525,8 @@ void Form1::List2_Click()
         valueTip_->setDescription(*view.toolTip);
     if (view.enabled)
         Text1->setEnabled(*view.enabled);
+    if (view.readFailed)
+        warn(readFailedNote(app_.CurrentFile));
     if (view.failed)
         return;
     Command1->setEnabled(false);
@@ -546,8 +546,8 @@ void Form1::Command1_Click()
                               list2Text(),      Text1->text(),       app_.QuoteState};
     const bool pending = app_.ConvertPending == 1 && app_.Text2Source == request.file;
     // The apply would write the waiting text as the file's new content.
-    if (pending && app_.Text2Unconvertible > 0) {
-        tell(unconvertibleNote(request.file, app_.Text2Unconvertible, app_.Text2FirstUnconvertibleLine));
+    if (pending && !app_.Text2Refusal.isEmpty()) {
+        tell(app_.Text2Refusal);
         return;
     }
     applying_ = true;
