@@ -7,8 +7,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
+#include <limits>
 #include <map>
 #include <optional>
+#include <set>
 #include <utility>
 
 namespace keyloom {
@@ -475,7 +478,189 @@ FindResult Walk::run(int firstBlock)
     return {};
 }
 
+// One walk over every line for findAll: the rows as the key lists show
+// them, where a section's listing ends in one header line's block for every
+// later block with the same header line.
+class AllWalk {
+public:
+    AllWalk(const FindRequest& request, const NeedleFilter& filter, FindControl* control)
+        : request_(request), filter_(filter), control_(control), rows_(request.kind),
+          cs_(request.query.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive)
+    {}
+    FindAllResult run(const std::function<bool(const FindMatch&)>& sink);
+    // Blocks after this section row are not read.
+    void stopAfter(int block) { lastBlock_ = block; }
+
+private:
+    bool holds(std::string_view bytes) const
+    {
+        return filter_.mayOccur(bytes) && textContains(bytes, request_.query.text, request_.codec, cs_);
+    }
+    // The match a key line's row makes, if any.
+    std::optional<FindHit> rowHit(const BlockRows::Row& row) const;
+    void endBlock()
+    {
+        if (rows_.ended() && !header_.empty())
+            endedHeaders_.insert(header_);
+        header_.clear();
+    }
+
+    const FindRequest& request_;
+    const NeedleFilter& filter_;
+    FindControl* control_;
+    BlockRows rows_;
+    Qt::CaseSensitivity cs_;
+    std::string header_;  // of the current block when its lines are listed
+    // Header lines of listed blocks whose listing ended: later blocks with
+    // the same header line add no rows. Few in any real file.
+    std::set<std::string, std::less<>> endedHeaders_;
+    int lastBlock_ = std::numeric_limits<int>::max();
+};
+
+std::optional<FindHit> AllWalk::rowHit(const BlockRows::Row& row) const
+{
+    const FindQuery& query = request_.query;
+    if (query.keys && holds(row.entry))
+        return FindHit::Key;
+    if (query.values && row.value && filter_.mayOccur(*row.value)) {
+        const std::optional<std::string> shown = shownValue(request_.kind, *row.value);
+        if (shown && holds(*shown))
+            return FindHit::Value;
+    }
+    return std::nullopt;
+}
+
+FindAllResult AllWalk::run(const std::function<bool(const FindMatch&)>& sink)
+{
+    FindAllResult result;
+    LineReader reader(request_.path);
+    int block = -1;
+    std::string section;
+    std::int64_t lines = 0;
+    std::string_view line;
+    while (reader.next(line)) {
+        if (++lines % kLinesPerCheck == 0) {
+            if (cancelled(control_)) {
+                result.cancelled = true;
+                return result;
+            }
+            reportRead(control_, reader.lineOffset());
+        }
+        const bool continuation = reader.continuation();
+        if (!continuation && !line.empty() && line.front() == '[') {
+            endBlock();
+            rows_.start(false);
+            if (line.size() < 2)
+                continue;
+            if (block == lastBlock_)
+                break;
+            ++block;
+            section.assign(line.substr(1, line.size() - 2));
+            const bool listed = !reader.partial() && line.back() == ']' && !endedHeaders_.contains(line);
+            if (listed)
+                header_.assign(line);
+            rows_.start(listed);
+            if (request_.query.sections && holds(section)) {
+                ++result.matches;
+                if (!sink({FindHit::Section, block, section, {}})) {
+                    result.cancelled = true;
+                    return result;
+                }
+            }
+            continue;
+        }
+        const std::optional<BlockRows::Row> row = rows_.feed(line, continuation, reader.partial());
+        const std::optional<FindHit> hit = row ? rowHit(*row) : std::nullopt;
+        if (!hit)
+            continue;
+        ++result.matches;
+        if (!sink({*hit, block, section, row->entry, rows_.count() - 1})) {
+            result.cancelled = true;
+            return result;
+        }
+    }
+    result.failed = !reader.isOpen() || reader.failed();
+    return result;
+}
+
 }  // namespace
+
+FindAllResult findAll(const FindRequest& request, const std::function<bool(const FindMatch&)>& sink,
+                      FindControl* control)
+{
+    const FindQuery& query = request.query;
+    const Qt::CaseSensitivity cs = query.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    const NeedleFilter filter = NeedleFilter::forText(query.text, request.codec, cs);
+    if (filter.never() || !(query.sections || query.keys || query.values)) {
+        FindAllResult result;
+        result.failed = !isRegularFile(request.path);
+        return result;
+    }
+    return AllWalk(request, filter, control).run(sink);
+}
+
+FindResult findPrevious(const FindRequest& request, FindControl* control)
+{
+    const FindQuery& query = request.query;
+    const Qt::CaseSensitivity cs = query.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    const NeedleFilter filter = NeedleFilter::forText(query.text, request.codec, cs);
+    if (filter.never() || !(query.sections || query.keys || query.values) || request.from.section < 0)
+        return {};
+    // The rows the key lists show, with values as their own lines hold them,
+    // up to the starting block; then the last of them that the exact rules
+    // confirm. Only the latest candidates are kept: a value whose lookup
+    // shows another line's value is rare.
+    struct Candidate {
+        FindHit hit;
+        int block;
+        int blockRow;
+        std::string section;
+        std::string entry;
+    };
+    constexpr std::size_t kKept = 4096;
+    std::deque<Candidate> candidates;
+    AllWalk walk(request, filter, control);
+    walk.stopAfter(request.from.section);
+    const FindAllResult walked = walk.run([&](const FindMatch& m) {
+        if (candidates.size() == kKept)
+            candidates.pop_front();
+        candidates.push_back({m.hit, m.section, m.blockRow, std::string(m.sectionName),
+                              m.hit == FindHit::Value ? std::string(m.key) : std::string()});
+        return true;
+    });
+    if (walked.cancelled)
+        return ending(FindStatus::Cancelled);
+    const auto before = [&](FindPosition p) {
+        return p.section < request.from.section || (p.section == request.from.section && p.key < request.from.key);
+    };
+    std::map<int, Offset> offsets;
+    for (auto c = candidates.rbegin(); c != candidates.rend(); ++c) {
+        if (cancelled(control))
+            return ending(FindStatus::Cancelled);
+        if (c->hit == FindHit::Section) {
+            if (before({c->block, -1}))
+                return {FindStatus::Found, {c->block, -1}, FindHit::Section};
+            continue;
+        }
+        auto offset = offsets.find(c->block);
+        if (offset == offsets.end())
+            offset = offsets
+                         .emplace(c->block,
+                                  rowsBefore(request.path, request.kind, '[' + c->section + ']', c->block, control))
+                         .first;
+        if (offset->second.cancelled)
+            return ending(FindStatus::Cancelled);
+        if (!offset->second.rows || !before({c->block, *offset->second.rows + c->blockRow}))
+            continue;
+        if (c->hit == FindHit::Value) {
+            const ValueView view = lookUpValue(request.kind, request.path, c->section, c->section, c->entry, {});
+            if (!view.text || !textContains(*view.text, query.text, request.codec, cs))
+                continue;
+        }
+        return {FindStatus::Found, {c->block, *offset->second.rows + c->blockRow}, c->hit};
+    }
+    return {};
+}
 
 FindResult findNext(const FindRequest& request, FindControl* control)
 {
