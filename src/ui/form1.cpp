@@ -197,6 +197,13 @@ void Form1::createControls()
     Command1->setAccessibleName(QStringLiteral("Übernehmen"));
     Label1->setAccessibleName(QStringLiteral("Gewählter Abschnitt"));
     Picture1->setAccessibleName(QStringLiteral("Trennbalken"));
+    // On Linux a combo box gives its current entry as its accessible name;
+    // what it is for comes from a label whose buddy it is. The label stays
+    // hidden, so the window looks as it did.
+    auto* driveLabel = new QLabel(QStringLiteral("Laufwerk"), this);
+    driveLabel->setObjectName(QStringLiteral("Drive1Label"));
+    driveLabel->setBuddy(Drive1);
+    driveLabel->hide();
 
     setTabOrder(Drive1, Dir1);
     setTabOrder(Dir1, File1);
