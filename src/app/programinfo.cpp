@@ -20,7 +20,7 @@ std::optional<QString> programInfo(const QStringList& arguments, const QString& 
                           "  --help, -h   diese Hilfe\n"
                           "  --version    die Version\n"
                           "\n"
-                          "Dieselben Befehle für Skripte: keyloom --help. Mehr: man quorrel-keyloom\n");
+                          "Lesen und Schreiben für Skripte: keyloom --help. Mehr: man quorrel-keyloom\n");
 }
 
 }  // namespace keyloom

@@ -575,7 +575,7 @@ void Form1::createFind()
 {
     findDialog = new FindDialog(this);
     finder_ = new FindRunner(this);
-    connect(findDialog, &FindDialog::findRequested, this, &Form1::startFind);
+    connect(findDialog, &FindDialog::findRequested, this, [this](const FindQuery& query) { startFind(query); });
     connect(finder_, &FindRunner::finished, this, &Form1::showFindResult);
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this), &QShortcut::activated, this, &Form1::showFind);
     connect(new QShortcut(QKeySequence(Qt::Key_F3), this), &QShortcut::activated, this, &Form1::findAgain);
