@@ -5,14 +5,17 @@
 #include "platform/fileio.h"
 #include "platform/lines.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cstring>
 #include <deque>
 #include <limits>
 #include <map>
 #include <optional>
-#include <set>
 #include <utility>
+#include <vector>
 
 namespace keyloom {
 
@@ -478,44 +481,100 @@ FindResult Walk::run(int firstBlock)
     return {};
 }
 
-// One walk over every line for findAll: the rows as the key lists show
-// them, where a section's listing ends in one header line's block for every
-// later block with the same header line.
+// Walks the lines of one header line's block (`lines` after a line end of
+// their own, so that they are never a file's first) as the key list lists
+// them; `row` gets each row, and false from it stops the walk. Returns
+// whether the listing ended in the block.
+template <typename RowSink>
+bool walkBlock(FileKind kind, std::string_view lines, RowSink row)
+{
+    BlockRows rows(kind);
+    rows.start(true);
+    // A block longer than the line reader's bound may hold a line that the
+    // reader gives in pieces: it is split by the reader itself. Shorter ones
+    // are split here the same way, without the reader's buffer.
+    if (lines.size() > LineReader::kMaxLine) {
+        LineReader reader(LineReader::FromMemory{}, lines);
+        std::string_view line;
+        while (reader.next(line)) {
+            const std::optional<BlockRows::Row> r = rows.feed(line, reader.continuation(), reader.partial());
+            if (r && !row(*r, rows.count() - 1))
+                break;
+        }
+        return rows.ended();
+    }
+    std::size_t at = 0;
+    while (at < lines.size()) {
+        const std::size_t end = std::min(lines.find_first_of("\r\n", at), lines.size());
+        const std::optional<BlockRows::Row> r = rows.feed(lines.substr(at, end - at), false, false);
+        if (r && !row(*r, rows.count() - 1))
+            break;
+        at = end + (lines.substr(end, 2) == "\r\n" ? 2 : 1);
+    }
+    return rows.ended();
+}
+
+// One pass for findAll, from header line to header line: the lines in
+// between are split and listed only in a block where the text may stand.
+// Such a block lists nothing when an earlier block with the same header line
+// ended the listing; those earlier blocks are found through a table of the
+// header lines' hashes and read again, each once at most.
 class AllWalk {
 public:
-    AllWalk(const FindRequest& request, const NeedleFilter& filter, FindControl* control)
-        : request_(request), filter_(filter), control_(control), rows_(request.kind),
-          cs_(request.query.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive)
-    {}
+    AllWalk(const FindRequest& request, const NeedleFilter& filter, FindControl* control);
     FindAllResult run(const std::function<bool(const FindMatch&)>& sink);
     // Blocks after this section row are not read.
     void stopAfter(int block) { lastBlock_ = block; }
 
 private:
+    using Sink = std::function<bool(const FindMatch&)>;
+    enum class Listing : std::uint8_t { Unknown, Ended, Open, OtherHeader };
+    // A block whose header line could be listed: where it lies in the file,
+    // the latest earlier one whose header line had the same slot.
+    struct Span {
+        std::int64_t begin = 0;  // of the header line
+        std::int64_t end = -1;
+        std::int32_t previous = -1;
+        std::uint32_t tag = 0;  // more bits of the header line's hash
+        Listing listing = Listing::Unknown;
+    };
+
     bool holds(std::string_view bytes) const
     {
         return filter_.mayOccur(bytes) && textContains(bytes, request_.query.text, request_.codec, cs_);
     }
     // The match a key line's row makes, if any.
     std::optional<FindHit> rowHit(const BlockRows::Row& row) const;
-    void endBlock()
-    {
-        if (rows_.ended() && !header_.empty())
-            endedHeaders_.insert(header_);
-        header_.clear();
-    }
+    void startBlock(std::string_view header, std::int64_t offset);
+    // Matches the rows of the block that ends at `end`; false when the search stops.
+    bool endBlock(std::int64_t end, const Sink& sink, FindAllResult& result);
+    // An earlier block with the current header line ended the listing; unset
+    // when the search was cancelled.
+    std::optional<bool> endedBefore();
+    Listing listingOf(Span& span);
 
     const FindRequest& request_;
     const NeedleFilter& filter_;
     FindControl* control_;
-    BlockRows rows_;
     Qt::CaseSensitivity cs_;
-    std::string header_;  // of the current block when its lines are listed
-    // Header lines of listed blocks whose listing ended: later blocks with
-    // the same header line add no rows. Few in any real file.
-    std::set<std::string, std::less<>> endedHeaders_;
+    bool utf16_ = false;
+    int block_ = -1;
+    std::string section_;
+    std::string header_;       // of the current block when its lines are listed; empty otherwise
+    std::string lines_{"\n"};  // the block's lines, after a line end that keeps them from being a file's first
+    std::vector<Span> spans_;
+    std::vector<std::int32_t> slots_;  // by a header line's hash: the latest span with it
     int lastBlock_ = std::numeric_limits<int>::max();
 };
+
+AllWalk::AllWalk(const FindRequest& request, const NeedleFilter& filter, FindControl* control)
+    : request_(request), filter_(filter), control_(control),
+      cs_(request.query.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive)
+{
+    // Small enough to stay in the cache; the tags tell most header lines
+    // that share a slot apart.
+    slots_.assign(std::size_t(1) << 14, -1);
+}
 
 std::optional<FindHit> AllWalk::rowHit(const BlockRows::Row& row) const
 {
@@ -530,55 +589,128 @@ std::optional<FindHit> AllWalk::rowHit(const BlockRows::Row& row) const
     return std::nullopt;
 }
 
-FindAllResult AllWalk::run(const std::function<bool(const FindMatch&)>& sink)
+void AllWalk::startBlock(std::string_view header, std::int64_t offset)
+{
+    header_.assign(header);
+    if (!request_.query.keys && !request_.query.values)
+        return;
+    const std::uint64_t hash = std::hash<std::string_view>{}(header);
+    const std::size_t slot = hash & (slots_.size() - 1);
+    spans_.push_back({offset, -1, slots_[slot], std::uint32_t(hash >> 32), Listing::Unknown});
+    slots_[slot] = std::int32_t(spans_.size() - 1);
+}
+
+AllWalk::Listing AllWalk::listingOf(Span& span)
+{
+    if (span.listing != Listing::Unknown)
+        return span.listing;
+    QFile file(request_.path);
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly) && file.seek(span.begin))
+        bytes = file.read(span.end - span.begin);
+    const std::string_view all(bytes.constData(), std::size_t(bytes.size()));
+    const std::size_t lineEnd = std::min(all.find_first_of("\r\n"), all.size());
+    if (all.substr(0, lineEnd) != header_) {
+        span.listing = Listing::OtherHeader;
+        return span.listing;
+    }
+    const std::string lines = '\n' + std::string(all.substr(lineEnd));
+    span.listing = walkBlock(request_.kind, lines, [](const BlockRows::Row&, int) { return true; }) ? Listing::Ended
+                                                                                                    : Listing::Open;
+    return span.listing;
+}
+
+std::optional<bool> AllWalk::endedBefore()
+{
+    const std::int32_t first = spans_.back().previous;
+    if (first < 0)
+        return false;
+    // The text of a UTF-16 file lies elsewhere than its decoded offsets:
+    // counted from the start instead.
+    if (utf16_) {
+        const Offset before = rowsBefore(request_.path, request_.kind, header_, block_, control_);
+        if (before.cancelled)
+            return std::nullopt;
+        return !before.rows;
+    }
+    const std::uint32_t tag = spans_.back().tag;
+    for (std::int32_t i = first; i >= 0; i = spans_[std::size_t(i)].previous) {
+        Span& span = spans_[std::size_t(i)];
+        if (span.tag == tag && listingOf(span) == Listing::Ended)
+            return true;
+    }
+    return false;
+}
+
+bool AllWalk::endBlock(std::int64_t end, const Sink& sink, FindAllResult& result)
+{
+    if (header_.empty() || spans_.empty()) {
+        header_.clear();
+        return true;
+    }
+    Span& span = spans_.back();
+    span.end = end;
+    const bool look = (request_.query.keys || request_.query.values) && filter_.mayOccur(lines_);
+    const std::optional<bool> ended = look ? endedBefore() : std::optional(false);
+    result.cancelled = !ended;
+    if (look && ended && !*ended) {
+        const bool endsHere = walkBlock(request_.kind, lines_, [&](const BlockRows::Row& row, int blockRow) {
+            const std::optional<FindHit> hit = rowHit(row);
+            if (!hit)
+                return true;
+            ++result.matches;
+            result.cancelled = !sink({*hit, block_, section_, row.entry, blockRow});
+            return !result.cancelled;
+        });
+        spans_.back().listing = endsHere ? Listing::Ended : Listing::Open;
+    }
+    header_.clear();
+    lines_.assign("\n");
+    return !result.cancelled;
+}
+
+FindAllResult AllWalk::run(const Sink& sink)
 {
     FindAllResult result;
     LineReader reader(request_.path);
-    int block = -1;
-    std::string section;
-    std::int64_t lines = 0;
+    const bool keyRows = request_.query.keys || request_.query.values;
+    LineReader::Passed passed;
+    if (keyRows) {
+        passed = [this](std::string_view bytes) {
+            if (!header_.empty())
+                lines_.append(bytes);
+        };
+    }
+    std::int64_t headers = 0;
     std::string_view line;
-    while (reader.next(line)) {
-        if (++lines % kLinesPerCheck == 0) {
-            if (cancelled(control_)) {
+    while (reader.nextStartingWith("[", line, passed)) {
+        utf16_ = isUtf16(reader.encoding());
+        if (!endBlock(reader.lineOffset(), sink, result))
+            return result;
+        if (++headers % kLinesPerCheck == 0) {
+            if ((result.cancelled = cancelled(control_)))
+                return result;
+            reportRead(control_, reader.lineOffset());
+        }
+        // A lone "[" lists nothing after it, up to the next header line.
+        if (line.size() < 2)
+            continue;
+        if (block_ == lastBlock_)
+            break;
+        ++block_;
+        section_.assign(line.substr(1, line.size() - 2));
+        if (!reader.partial() && line.back() == ']')
+            startBlock(line, reader.lineOffset());
+        if (request_.query.sections && holds(section_)) {
+            ++result.matches;
+            if (!sink({FindHit::Section, block_, section_, {}})) {
                 result.cancelled = true;
                 return result;
             }
-            reportRead(control_, reader.lineOffset());
-        }
-        const bool continuation = reader.continuation();
-        if (!continuation && !line.empty() && line.front() == '[') {
-            endBlock();
-            rows_.start(false);
-            if (line.size() < 2)
-                continue;
-            if (block == lastBlock_)
-                break;
-            ++block;
-            section.assign(line.substr(1, line.size() - 2));
-            const bool listed = !reader.partial() && line.back() == ']' && !endedHeaders_.contains(line);
-            if (listed)
-                header_.assign(line);
-            rows_.start(listed);
-            if (request_.query.sections && holds(section)) {
-                ++result.matches;
-                if (!sink({FindHit::Section, block, section, {}})) {
-                    result.cancelled = true;
-                    return result;
-                }
-            }
-            continue;
-        }
-        const std::optional<BlockRows::Row> row = rows_.feed(line, continuation, reader.partial());
-        const std::optional<FindHit> hit = row ? rowHit(*row) : std::nullopt;
-        if (!hit)
-            continue;
-        ++result.matches;
-        if (!sink({*hit, block, section, row->entry, rows_.count() - 1})) {
-            result.cancelled = true;
-            return result;
         }
     }
+    if (!reader.failed())
+        endBlock(QFileInfo(request_.path).size(), sink, result);
     result.failed = !reader.isOpen() || reader.failed();
     return result;
 }
@@ -591,10 +723,18 @@ FindAllResult findAll(const FindRequest& request, const std::function<bool(const
     const FindQuery& query = request.query;
     const Qt::CaseSensitivity cs = query.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
     const NeedleFilter filter = NeedleFilter::forText(query.text, request.codec, cs);
+    FindAllResult none;
     if (filter.never() || !(query.sections || query.keys || query.values)) {
-        FindAllResult result;
-        result.failed = !isRegularFile(request.path);
-        return result;
+        none.failed = !isRegularFile(request.path);
+        return none;
+    }
+    // A text that occurs nowhere is told by the raw scan, which is faster
+    // than the walk; where it may occur, the walk goes from the start.
+    const Prescan first = RawScan(request, filter, 0, control).run();
+    if (first.status != FindStatus::Found) {
+        none.cancelled = first.status == FindStatus::Cancelled;
+        none.failed = !isRegularFile(request.path);
+        return none;
     }
     return AllWalk(request, filter, control).run(sink);
 }
