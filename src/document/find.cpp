@@ -514,6 +514,151 @@ bool walkBlock(FileKind kind, std::string_view lines, RowSink row)
     return rows.ended();
 }
 
+// The blocks of an 8-bit file as raw bytes: each line that begins with "["
+// and the bytes after it up to the next such line, found without splitting
+// the lines in between. Line starts and pieces as LineReader has them.
+class RawBlocks {
+public:
+    struct Block {
+        std::string header;       // the line, its first piece when longer than the reader's bound
+        bool partial = false;     // it was longer
+        std::int64_t offset = 0;  // of the line in the file
+        std::string_view lines;   // the lines after it; valid until the next call
+        bool whole = true;        // false: those were too long to keep and are not given
+        std::int64_t end = 0;     // of those lines in the file
+    };
+    explicit RawBlocks(const QString& path) : path_(path) {}
+    // The next block; false at the end, for a UTF-16 file, or on a failure.
+    bool next(Block& block);
+    bool utf16() const { return utf16_; }
+    bool failed() const { return failed_; }
+
+private:
+    static constexpr std::size_t kKeepAtMost = std::size_t(32) << 20;
+    bool read();
+    void dropBefore(std::size_t index, std::initializer_list<std::size_t*> positions);
+    bool lineStart(std::size_t p) const { return (base_ == 0 && p == textStart_) || (p > 0 && isLineEnd(buf_[p - 1])); }
+    // The next line start at or after `from` with a "[", reading on as
+    // needed; npos at the end. Bytes from `keep` on stay, unless more than
+    // kKeepAtMost would: then `kept` becomes false.
+    std::size_t findHeader(std::size_t& from, std::size_t& keep, bool& kept);
+    bool start();
+
+    QString path_;
+    InputFile file_;
+    ByteBuffer buf_;
+    std::int64_t base_ = 0;  // file offset of buf_[0]
+    std::size_t textStart_ = 0;
+    std::size_t pos_ = 0;
+    bool started_ = false;
+    bool eof_ = false;
+    bool failed_ = false;
+    bool utf16_ = false;
+};
+
+bool RawBlocks::read()
+{
+    const std::size_t old = buf_.size();
+    buf_.resize(old + kIoBlock);
+    const std::int64_t n = file_.read(buf_.data() + old, kIoBlock);
+    buf_.resize(old + std::size_t(std::max<std::int64_t>(n, 0)));
+    eof_ = n <= 0;
+    failed_ = failed_ || n < 0;
+    return n > 0;
+}
+
+void RawBlocks::dropBefore(std::size_t index, std::initializer_list<std::size_t*> positions)
+{
+    buf_.eraseFront(index);
+    base_ += std::int64_t(index);
+    for (std::size_t* p : positions)
+        *p -= index;
+}
+
+std::size_t RawBlocks::findHeader(std::size_t& from, std::size_t& keep, bool& kept)
+{
+    for (;;) {
+        for (std::size_t p = from; p < buf_.size(); ++p) {
+            const void* hit = std::memchr(buf_.data() + p, '[', buf_.size() - p);
+            if (!hit)
+                break;
+            p = std::size_t(static_cast<const char*>(hit) - buf_.data());
+            if (lineStart(p)) {
+                from = p;
+                return p;
+            }
+        }
+        if (eof_)
+            return npos;
+        // One byte before the unsearched ones tells whether a line starts.
+        from = buf_.size();
+        if (buf_.size() - keep > kKeepAtMost) {
+            kept = false;
+            keep = from - 1;
+        }
+        dropBefore(std::min(keep, from - 1), {&from, &keep});
+        read();
+    }
+}
+
+bool RawBlocks::start()
+{
+    started_ = true;
+    if (!file_.open(path_)) {
+        failed_ = true;
+        return false;
+    }
+    while (buf_.size() < 3 && read()) {}
+    const std::string_view head(buf_.data(), buf_.size());
+    utf16_ = head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF");
+    textStart_ = pos_ = head.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    return !utf16_;
+}
+
+bool RawBlocks::next(Block& block)
+{
+    if (!started_ && !start())
+        return false;
+    if (utf16_ || failed_)
+        return false;
+    std::size_t keep = pos_ > 0 ? pos_ - 1 : 0;
+    bool kept = true;
+    std::size_t h = findHeader(pos_, keep, kept);
+    if (h == npos)
+        return false;
+    // The header line's end, with the byte after it (a CR's LF).
+    std::size_t e = h;
+    for (;;) {
+        const std::size_t stop = std::min(buf_.size(), h + LineReader::kMaxLine + 2);
+        while (e < stop && !isLineEnd(buf_[e]))
+            ++e;
+        if (eof_ || e + 1 < buf_.size() || e >= h + LineReader::kMaxLine + 1)
+            break;
+        dropBefore(h, {&h, &e});
+        read();
+    }
+    block.partial = e - h > LineReader::kMaxLine;
+    block.header.assign(buf_.data() + h, std::min(e - h, LineReader::kMaxLine));
+    block.offset = base_ + std::int64_t(h);
+    const bool crLf = e + 1 < buf_.size() && buf_[e] == '\r' && buf_[e + 1] == '\n';
+    std::size_t lines = e < buf_.size() ? e + (crLf ? 2 : 1) : e;
+    if (block.partial) {
+        // The rest of the long line holds no line start: search after it.
+        lines = h + 1;
+    }
+    std::size_t from = lines;
+    keep = lines - 1;
+    block.whole = true;
+    const std::size_t next = findHeader(from, keep, block.whole);
+    const std::size_t end = next == npos ? buf_.size() : next;
+    // Reading on dropped bytes before `keep`, which stayed just before the lines.
+    lines = std::min(keep + 1, end);
+    block.lines = block.whole ? std::string_view(buf_.data() + lines, end - lines) : std::string_view();
+    block.end = base_ + std::int64_t(end);
+    pos_ = end;
+    return true;
+}
+
 // One pass for findAll, from header line to header line: the lines in
 // between are split and listed only in a block where the text may stand.
 // Such a block lists nothing when an earlier block with the same header line
@@ -523,8 +668,14 @@ class AllWalk {
 public:
     AllWalk(const FindRequest& request, const NeedleFilter& filter, FindControl* control);
     FindAllResult run(const std::function<bool(const FindMatch&)>& sink);
+    // The same over an 8-bit file's raw bytes, faster. False where run()
+    // must take over (a UTF-16 file, a block too long to keep) for the
+    // section rows after `done`, which have not been handed on.
+    bool runRaw(const std::function<bool(const FindMatch&)>& sink, FindAllResult& result, int& done);
     // Blocks after this section row are not read.
     void stopAfter(int block) { lastBlock_ = block; }
+    // Matches in section rows up to this one are not handed on.
+    void skipThrough(int block) { skipThrough_ = block; }
 
 private:
     using Sink = std::function<bool(const FindMatch&)>;
@@ -546,6 +697,9 @@ private:
     // The match a key line's row makes, if any.
     std::optional<FindHit> rowHit(const BlockRows::Row& row) const;
     void startBlock(std::string_view header, std::int64_t offset);
+    // A line that begins with "[" at `offset`: the section row it starts.
+    // False when the search stops there.
+    bool header(std::string_view line, bool partial, std::int64_t offset, const Sink& sink, FindAllResult& result);
     // Matches the rows of the block that ends at `end`; false when the search stops.
     bool endBlock(std::int64_t end, const Sink& sink, FindAllResult& result);
     // An earlier block with the current header line ended the listing; unset
@@ -557,7 +711,7 @@ private:
     const NeedleFilter& filter_;
     FindControl* control_;
     Qt::CaseSensitivity cs_;
-    bool utf16_ = false;
+    Encoding encoding_ = Encoding::Bytes;
     int block_ = -1;
     std::string section_;
     std::string header_;       // of the current block when its lines are listed; empty otherwise
@@ -565,6 +719,7 @@ private:
     std::vector<Span> spans_;
     std::vector<std::int32_t> slots_;  // by a header line's hash: the latest span with it
     int lastBlock_ = std::numeric_limits<int>::max();
+    int skipThrough_ = -1;
 };
 
 AllWalk::AllWalk(const FindRequest& request, const NeedleFilter& filter, FindControl* control)
@@ -574,6 +729,8 @@ AllWalk::AllWalk(const FindRequest& request, const NeedleFilter& filter, FindCon
     // Small enough to stay in the cache; the tags tell most header lines
     // that share a slot apart.
     slots_.assign(std::size_t(1) << 14, -1);
+    // About one header line in 500 bytes: room made once, not moved as it grows.
+    spans_.reserve(std::size_t(QFileInfo(request.path).size() / 500) + 16);
 }
 
 std::optional<FindHit> AllWalk::rowHit(const BlockRows::Row& row) const
@@ -608,7 +765,19 @@ AllWalk::Listing AllWalk::listingOf(Span& span)
     QByteArray bytes;
     if (file.open(QIODevice::ReadOnly) && file.seek(span.begin))
         bytes = file.read(span.end - span.begin);
-    const std::string_view all(bytes.constData(), std::size_t(bytes.size()));
+    std::string decoded;
+    std::string_view all(bytes.constData(), std::size_t(bytes.size()));
+    if (isUtf16(encoding_)) {
+        // Decoded as the file's own reader decodes it, after its mark.
+        const QByteArray raw = (encoding_ == Encoding::Utf16LE ? "\xFF\xFE" : "\xFE\xFF") + bytes;
+        LineReader reader(LineReader::FromMemory{}, std::string_view(raw.constData(), std::size_t(raw.size())));
+        std::string_view line;
+        while (reader.next(line))
+            decoded += reader.withEnding();
+        all = decoded;
+        if (all.starts_with("\xFF\xFE"))
+            all.remove_prefix(2);
+    }
     const std::size_t lineEnd = std::min(all.find_first_of("\r\n"), all.size());
     if (all.substr(0, lineEnd) != header_) {
         span.listing = Listing::OtherHeader;
@@ -625,14 +794,6 @@ std::optional<bool> AllWalk::endedBefore()
     const std::int32_t first = spans_.back().previous;
     if (first < 0)
         return false;
-    // The text of a UTF-16 file lies elsewhere than its decoded offsets:
-    // counted from the start instead.
-    if (utf16_) {
-        const Offset before = rowsBefore(request_.path, request_.kind, header_, block_, control_);
-        if (before.cancelled)
-            return std::nullopt;
-        return !before.rows;
-    }
     const std::uint32_t tag = spans_.back().tag;
     for (std::int32_t i = first; i >= 0; i = spans_[std::size_t(i)].previous) {
         Span& span = spans_[std::size_t(i)];
@@ -650,7 +811,8 @@ bool AllWalk::endBlock(std::int64_t end, const Sink& sink, FindAllResult& result
     }
     Span& span = spans_.back();
     span.end = end;
-    const bool look = (request_.query.keys || request_.query.values) && filter_.mayOccur(lines_);
+    const bool look =
+        block_ > skipThrough_ && (request_.query.keys || request_.query.values) && filter_.mayOccur(lines_);
     const std::optional<bool> ended = look ? endedBefore() : std::optional(false);
     result.cancelled = !ended;
     if (look && ended && !*ended) {
@@ -684,34 +846,85 @@ FindAllResult AllWalk::run(const Sink& sink)
     std::int64_t headers = 0;
     std::string_view line;
     while (reader.nextStartingWith("[", line, passed)) {
-        utf16_ = isUtf16(reader.encoding());
+        encoding_ = reader.encoding();
         if (!endBlock(reader.lineOffset(), sink, result))
             return result;
-        if (++headers % kLinesPerCheck == 0) {
-            if ((result.cancelled = cancelled(control_)))
-                return result;
+        if (++headers % kLinesPerCheck == 0)
             reportRead(control_, reader.lineOffset());
-        }
-        // A lone "[" lists nothing after it, up to the next header line.
-        if (line.size() < 2)
-            continue;
-        if (block_ == lastBlock_)
-            break;
-        ++block_;
-        section_.assign(line.substr(1, line.size() - 2));
-        if (!reader.partial() && line.back() == ']')
-            startBlock(line, reader.lineOffset());
-        if (request_.query.sections && holds(section_)) {
-            ++result.matches;
-            if (!sink({FindHit::Section, block_, section_, {}})) {
-                result.cancelled = true;
-                return result;
-            }
-        }
+        if (!header(line, reader.partial(), reader.lineOffset(), sink, result))
+            return result;
     }
     if (!reader.failed())
         endBlock(QFileInfo(request_.path).size(), sink, result);
     result.failed = !reader.isOpen() || reader.failed();
+    return result;
+}
+
+bool AllWalk::header(std::string_view line, bool partial, std::int64_t offset, const Sink& sink, FindAllResult& result)
+{
+    if (block_ % std::int64_t(kLinesPerCheck) == 0 && (result.cancelled = cancelled(control_)))
+        return false;
+    // A lone "[" lists nothing after it, up to the next header line.
+    if (line.size() < 2)
+        return true;
+    if (block_ == lastBlock_)
+        return false;
+    ++block_;
+    section_.assign(line.substr(1, line.size() - 2));
+    if (!partial && line.back() == ']')
+        startBlock(line, offset);
+    if (block_ > skipThrough_ && request_.query.sections && holds(section_)) {
+        ++result.matches;
+        result.cancelled = !sink({FindHit::Section, block_, section_, {}});
+    }
+    return !result.cancelled;
+}
+
+bool AllWalk::runRaw(const Sink& sink, FindAllResult& result, int& done)
+{
+    RawBlocks blocks(request_.path);
+    RawBlocks::Block block;
+    const bool keyRows = request_.query.keys || request_.query.values;
+    while (blocks.next(block)) {
+        if (!block.whole) {
+            done = block_;
+            return false;
+        }
+        if (!header(block.header, block.partial, block.offset, sink, result))
+            return true;
+        // The lines are copied only where the text may stand in them.
+        if (keyRows && !header_.empty() && filter_.find(block.lines) != NeedleFilter::npos)
+            lines_.append(block.lines);
+        if (!endBlock(block.end, sink, result))
+            return true;
+        reportRead(control_, block.end);
+    }
+    if (blocks.utf16()) {
+        done = block_;
+        return false;
+    }
+    result.failed = blocks.failed();
+    return true;
+}
+
+// Every match up to the end of section row `last`, raw where the file
+// allows it.
+FindAllResult walkAll(const FindRequest& request, const NeedleFilter& filter, FindControl* control, int last,
+                      const std::function<bool(const FindMatch&)>& sink)
+{
+    FindAllResult result;
+    int done = -1;
+    AllWalk raw(request, filter, control);
+    raw.stopAfter(last);
+    if (raw.runRaw(sink, result, done))
+        return result;
+    // The line walk from the start, for what the raw one did not hand on.
+    AllWalk lines(request, filter, control);
+    lines.stopAfter(last);
+    lines.skipThrough(done);
+    const std::int64_t before = result.matches;
+    result = lines.run(sink);
+    result.matches += before;
     return result;
 }
 
@@ -736,7 +949,7 @@ FindAllResult findAll(const FindRequest& request, const std::function<bool(const
         none.failed = !isRegularFile(request.path);
         return none;
     }
-    return AllWalk(request, filter, control).run(sink);
+    return walkAll(request, filter, control, std::numeric_limits<int>::max(), sink);
 }
 
 FindResult findPrevious(const FindRequest& request, FindControl* control)
@@ -759,9 +972,7 @@ FindResult findPrevious(const FindRequest& request, FindControl* control)
     };
     constexpr std::size_t kKept = 4096;
     std::deque<Candidate> candidates;
-    AllWalk walk(request, filter, control);
-    walk.stopAfter(request.from.section);
-    const FindAllResult walked = walk.run([&](const FindMatch& m) {
+    const FindAllResult walked = walkAll(request, filter, control, request.from.section, [&](const FindMatch& m) {
         if (candidates.size() == kKept)
             candidates.pop_front();
         candidates.push_back({m.hit, m.section, m.blockRow, std::string(m.sectionName),
