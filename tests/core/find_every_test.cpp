@@ -3,6 +3,7 @@
 // own line is not what the lookup shows.
 
 #include "document/find.h"
+#include "platform/lines.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>
@@ -82,6 +83,12 @@ INSTANTIATE_TEST_SUITE_P(
                               "needle",
                               {{0, 0}, {2, -1}},
                               {"[Files] needle k", "[Needle] s"}},
+                    EveryCase{"utf16_listing_ends_in_earlier_block",
+                              "w.inf",
+                              test::utf16le(u"; x\r\n[Files]\r\nneedle=1\r\nx.sys\r\n[B]\r\n[Files]\r\nneedle3=1\r\n"),
+                              "needle",
+                              {{0, 0}},
+                              {"[Files] needle k"}},
                     EveryCase{
                         "utf16_export",
                         "w.reg",
@@ -103,6 +110,35 @@ TEST(FindEvery, SinkStopsTheWalkAndGoneFileFails)
     FindRequest gone = request;
     gone.path = dir.path("gone.ini");
     EXPECT_TRUE(findAll(gone, [](const FindMatch&) { return true; }).failed);
+}
+
+// Across read blocks, with every kind of line end and a line longer than the
+// line reader's bound: findAll hands on what findNext finds, match by match.
+TEST(FindEvery, LargeFileAgreesWithFindNext)
+{
+    std::string bytes;
+    const char* ends[] = {"\r\n", "\n", "\r"};
+    for (int i = 0; i < 30000; ++i) {
+        const char* end = ends[i % 3];
+        bytes += "[S" + std::to_string(i) + (i % 2003 == 5 ? "needle" : "") + "]" + end;
+        bytes += "k=" + std::string(i % 997 == 3 ? "a needle" : "plain") + end;
+        bytes += (i % 1499 == 7 ? "Needle" : "other") + std::string("=1") + end + "; needle" + end;
+        if (i == 12345)
+            bytes += "long=" + S(LineReader::kMaxLine, 'x') + "needle" + end + "after=needle" + end;
+    }
+    test::TempDir dir;
+    const QString path = dir.write("big.ini", bytes);
+    FindRequest request{path, FileKind::Ini, TextCodec::Windows1252, FindQuery{"needle"}, {}};
+    std::vector<std::pair<FindPosition, FindHit>> next;
+    for (FindResult r; (r = findNext(request)).status == FindStatus::Found;)
+        next.emplace_back(request.from = r.at, r.hit);
+    std::vector<std::pair<FindPosition, FindHit>> all;
+    findAll(request, [&](const FindMatch& m) {
+        all.emplace_back(FindPosition{m.section, m.blockRow}, m.hit);
+        return true;
+    });
+    EXPECT_GT(next.size(), 60u);
+    EXPECT_EQ(all, next);
 }
 
 }  // namespace
