@@ -630,8 +630,11 @@ bool RawBlocks::next(Block& block)
     std::size_t e = h;
     for (;;) {
         const std::size_t stop = std::min(buf_.size(), h + LineReader::kMaxLine + 2);
-        while (e < stop && !isLineEnd(buf_[e]))
-            ++e;
+        const char* const from = buf_.data() + e;
+        const auto* lf = static_cast<const char*>(std::memchr(from, '\n', stop - e));
+        const std::size_t upTo = lf ? std::size_t(lf - buf_.data()) : stop;
+        const auto* cr = static_cast<const char*>(std::memchr(from, '\r', upTo - e));
+        e = cr ? std::size_t(cr - buf_.data()) : upTo;
         if (eof_ || e + 1 < buf_.size() || e >= h + LineReader::kMaxLine + 1)
             break;
         dropBefore(h, {&h, &e});
@@ -680,13 +683,13 @@ public:
 private:
     using Sink = std::function<bool(const FindMatch&)>;
     enum class Listing : std::uint8_t { Unknown, Ended, Open, OtherHeader };
-    // A block whose header line could be listed: where it lies in the file,
-    // the latest earlier one whose header line had the same slot.
+    // A block whose header line could be listed: where it lies in the file
+    // (up to the next span's), the latest earlier one whose header line had
+    // the same slot. Small: there is one for each header line.
     struct Span {
         std::int64_t begin = 0;  // of the header line
-        std::int64_t end = -1;
         std::int32_t previous = -1;
-        std::uint32_t tag = 0;  // more bits of the header line's hash
+        std::uint16_t tag = 0;  // more bits of the header line's hash
         Listing listing = Listing::Unknown;
     };
 
@@ -701,11 +704,11 @@ private:
     // False when the search stops there.
     bool header(std::string_view line, bool partial, std::int64_t offset, const Sink& sink, FindAllResult& result);
     // Matches the rows of the block that ends at `end`; false when the search stops.
-    bool endBlock(std::int64_t end, const Sink& sink, FindAllResult& result);
+    bool endBlock(const Sink& sink, FindAllResult& result);
     // An earlier block with the current header line ended the listing; unset
     // when the search was cancelled.
     std::optional<bool> endedBefore();
-    Listing listingOf(Span& span);
+    Listing listingOf(std::size_t index);
 
     const FindRequest& request_;
     const NeedleFilter& filter_;
@@ -753,18 +756,20 @@ void AllWalk::startBlock(std::string_view header, std::int64_t offset)
         return;
     const std::uint64_t hash = std::hash<std::string_view>{}(header);
     const std::size_t slot = hash & (slots_.size() - 1);
-    spans_.push_back({offset, -1, slots_[slot], std::uint32_t(hash >> 32), Listing::Unknown});
+    spans_.push_back({offset, slots_[slot], std::uint16_t(hash >> 48), Listing::Unknown});
     slots_[slot] = std::int32_t(spans_.size() - 1);
 }
 
-AllWalk::Listing AllWalk::listingOf(Span& span)
+AllWalk::Listing AllWalk::listingOf(std::size_t index)
 {
+    Span& span = spans_[index];
     if (span.listing != Listing::Unknown)
         return span.listing;
+    const std::int64_t end = spans_[index + 1].begin;
     QFile file(request_.path);
     QByteArray bytes;
     if (file.open(QIODevice::ReadOnly) && file.seek(span.begin))
-        bytes = file.read(span.end - span.begin);
+        bytes = file.read(end - span.begin);
     std::string decoded;
     std::string_view all(bytes.constData(), std::size_t(bytes.size()));
     if (isUtf16(encoding_)) {
@@ -783,7 +788,13 @@ AllWalk::Listing AllWalk::listingOf(Span& span)
         span.listing = Listing::OtherHeader;
         return span.listing;
     }
-    const std::string lines = '\n' + std::string(all.substr(lineEnd));
+    // The block ends at the next line that begins with "[".
+    std::size_t cut = all.size();
+    for (std::size_t p = all.find('[', lineEnd); p != npos && cut == all.size(); p = all.find('[', p + 1)) {
+        if (isLineEnd(all[p - 1]))
+            cut = p;
+    }
+    const std::string lines = '\n' + std::string(all.substr(lineEnd, cut - lineEnd));
     span.listing = walkBlock(request_.kind, lines, [](const BlockRows::Row&, int) { return true; }) ? Listing::Ended
                                                                                                     : Listing::Open;
     return span.listing;
@@ -794,23 +805,20 @@ std::optional<bool> AllWalk::endedBefore()
     const std::int32_t first = spans_.back().previous;
     if (first < 0)
         return false;
-    const std::uint32_t tag = spans_.back().tag;
+    const std::uint16_t tag = spans_.back().tag;
     for (std::int32_t i = first; i >= 0; i = spans_[std::size_t(i)].previous) {
-        Span& span = spans_[std::size_t(i)];
-        if (span.tag == tag && listingOf(span) == Listing::Ended)
+        if (spans_[std::size_t(i)].tag == tag && listingOf(std::size_t(i)) == Listing::Ended)
             return true;
     }
     return false;
 }
 
-bool AllWalk::endBlock(std::int64_t end, const Sink& sink, FindAllResult& result)
+bool AllWalk::endBlock(const Sink& sink, FindAllResult& result)
 {
     if (header_.empty() || spans_.empty()) {
         header_.clear();
         return true;
     }
-    Span& span = spans_.back();
-    span.end = end;
     const bool look =
         block_ > skipThrough_ && (request_.query.keys || request_.query.values) && filter_.mayOccur(lines_);
     const std::optional<bool> ended = look ? endedBefore() : std::optional(false);
@@ -847,7 +855,7 @@ FindAllResult AllWalk::run(const Sink& sink)
     std::string_view line;
     while (reader.nextStartingWith("[", line, passed)) {
         encoding_ = reader.encoding();
-        if (!endBlock(reader.lineOffset(), sink, result))
+        if (!endBlock(sink, result))
             return result;
         if (++headers % kLinesPerCheck == 0)
             reportRead(control_, reader.lineOffset());
@@ -855,7 +863,7 @@ FindAllResult AllWalk::run(const Sink& sink)
             return result;
     }
     if (!reader.failed())
-        endBlock(QFileInfo(request_.path).size(), sink, result);
+        endBlock(sink, result);
     result.failed = !reader.isOpen() || reader.failed();
     return result;
 }
@@ -895,7 +903,7 @@ bool AllWalk::runRaw(const Sink& sink, FindAllResult& result, int& done)
         // The lines are copied only where the text may stand in them.
         if (keyRows && !header_.empty() && filter_.find(block.lines) != NeedleFilter::npos)
             lines_.append(block.lines);
-        if (!endBlock(block.end, sink, result))
+        if (!endBlock(sink, result))
             return true;
         reportRead(control_, block.end);
     }
