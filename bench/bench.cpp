@@ -238,6 +238,15 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
     };
     ops.push_back({"cli-get", "keyloom get, last value", reg, Baseline::Scan, 1.3,
                    [reg, files, keyloomGet] { return keyloomGet(reg, files.lastRegSection, files.lastRegValue); }});
+    // keyloom find as a script runs it: start-up included, every match of a
+    // text that a vendor's key paths and install paths hold, a few thousand
+    // lines printed while the file is read.
+    ops.push_back({"cli-find", "keyloom find, every match", reg, Baseline::Scan, 1.5, [reg] {
+                       QProcess p;
+                       p.start(QStringLiteral(KEYLOOM_CLI), {QStringLiteral("find"), reg, QStringLiteral("Quorrel")});
+                       return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 &&
+                              p.readAllStandardOutput().startsWith('[');
+                   }});
     const QString small = QFileInfo(ini).dir().filePath(QStringLiteral("small.ini"));
     ops.push_back({"cli-get-small",
                    "keyloom get, small INI file",

@@ -2,6 +2,7 @@
 // functions as the window, with text on the command line and on standard
 // output in UTF-8 and the file's own encoding inside the file.
 
+#include "cli/scripting.h"
 #include "document/document.h"
 #include "edit/apply.h"
 #include "filecommands/convert.h"
@@ -35,6 +36,11 @@ const char kUsageText[] = "Aufruf: keyloom BEFEHL DATEI [ABSCHNITT [SCHLÜSSEL [
                           "  get --decoded DATEI ABSCHNITT SCHLÜSSEL\n"
                           "                                    ein hex- oder dword-Wert entschlüsselt\n"
                           "      keyloom get --decoded lager.reg 'HKEY_CURRENT_USER\\Software\\Lager' Pfad\n"
+                          "  sections, keys, get mit --json    die Ausgabe als JSON (UTF-8)\n"
+                          "      keyloom keys --json kasse.ini Drucker\n"
+                          "  find [--sections] [--keys] [--values] [--case] [--json] DATEI TEXT\n"
+                          "                                    jeder Fund, einer je Zeile, in Dateireihenfolge\n"
+                          "      keyloom find --keys setup.inf Treiber\n"
                           "  set DATEI ABSCHNITT SCHLÜSSEL WERT  den Wert schreiben\n"
                           "      keyloom set kasse.ini Drucker Port COM2\n"
                           "  convert DATEI                     einen UTF-16-Export als REGEDIT4-Text schreiben\n"
@@ -47,6 +53,8 @@ void say(const QString& message) { std::fputs(("keyloom: " + message + "\n").toU
 
 void print(const QString& line)
 {
+    if (cli::collectJsonLine(line))
+        return;
     const QByteArray bytes = line.toUtf8();
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout);
     std::fputc('\n', stdout);
@@ -316,6 +324,12 @@ int run(QStringList args)
         print(QStringLiteral("keyloom %1").arg(QStringLiteral(KEYLOOM_VERSION)));
         return kDone;
     }
+    if (args.first() == QLatin1String("find"))
+        return cli::find(args.mid(1));
+    const bool readCommand = args.first() == QLatin1String("sections") || args.first() == QLatin1String("keys") ||
+                             args.first() == QLatin1String("get");
+    if (readCommand && cli::takeJsonOption(args))
+        return cli::printAsJson(args.first() == QLatin1String("get"), [&] { return run(args); });
     const QString command = args.takeFirst();
     const bool decoded = command == QLatin1String("get") && !args.isEmpty() && args.first() == "--decoded";
     if (decoded)

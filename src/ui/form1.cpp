@@ -189,6 +189,13 @@ void Form1::createControls()
     Command1->setAccessibleName(QStringLiteral("Übernehmen"));
     Label1->setAccessibleName(QStringLiteral("Gewählter Abschnitt"));
     Picture1->setAccessibleName(QStringLiteral("Trennbalken"));
+    // On Linux a combo box gives its current entry as its accessible name;
+    // what it is for comes from a label whose buddy it is. The label stays
+    // hidden, so the window looks as it did.
+    auto* driveLabel = new QLabel(QStringLiteral("Laufwerk"), this);
+    driveLabel->setObjectName(QStringLiteral("Drive1Label"));
+    driveLabel->setBuddy(Drive1);
+    driveLabel->hide();
 
     setTabOrder(Drive1, Dir1);
     setTabOrder(Dir1, File1);
@@ -631,10 +638,12 @@ void Form1::createFind()
 {
     findDialog = new FindDialog(this);
     finder_ = new FindRunner(this);
-    connect(findDialog, &FindDialog::findRequested, this, &Form1::startFind);
+    connect(findDialog, &FindDialog::findRequested, this, [this](const FindQuery& query) { startFind(query); });
     connect(finder_, &FindRunner::finished, this, &Form1::showFindResult);
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this), &QShortcut::activated, this, &Form1::showFind);
     connect(new QShortcut(QKeySequence(Qt::Key_F3), this), &QShortcut::activated, this, &Form1::findAgain);
+    connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), this), &QShortcut::activated, this,
+            &Form1::findAgainBackward);
 }
 
 void Form1::showFind()
@@ -654,6 +663,14 @@ void Form1::findAgain()
         showFind();
 }
 
+void Form1::findAgainBackward()
+{
+    if (lastQuery_)
+        startFind(*lastQuery_, true);
+    else
+        showFind();
+}
+
 Form1::FindPlace Form1::findPlace() const
 {
     return {app_.CurrentFile,
@@ -661,14 +678,17 @@ Form1::FindPlace Form1::findPlace() const
              List2->currentIndex().isValid() ? List2->currentIndex().row() : -1}};
 }
 
-void Form1::startFind(const FindQuery& query)
+void Form1::startFind(const FindQuery& query, bool backward)
 {
     if (finder_->busy())
         return;
     lastQuery_ = query;
     findStart_ = findPlace();
+    findBackward_ = backward;
+    findWrapped_ = false;
+    findDialog->noteLabel->clear();
     const FindPosition from = lastMatch_ && lastMatch_->first == findStart_ ? lastMatch_->second : findStart_.rows;
-    finder_->start({app_.CurrentFile, fileKindOf(app_.CurrentFile), app_.Codec, query, from});
+    finder_->start({app_.CurrentFile, fileKindOf(app_.CurrentFile), app_.Codec, query, from}, backward);
 }
 
 void Form1::showFindResult(const FindResult& result)
@@ -676,12 +696,31 @@ void Form1::showFindResult(const FindResult& result)
     // The user chose something else meanwhile: the answer belongs elsewhere.
     if (findPlace() != findStart_)
         return;
-    if (result.status != FindStatus::Found || result.at.section >= sections_->rowCount()) {
+    const bool found = result.status == FindStatus::Found && result.at.section < sections_->rowCount();
+    // Once past the end, from the other end of the file, unless the first
+    // search covered it all already.
+    const FindPosition fromStart{-1, -1};
+    if (!found && !findWrapped_ && (findBackward_ || findStart_.rows != fromStart)) {
+        findWrapped_ = true;
+        const FindPosition from = findBackward_ ? FindPosition{std::numeric_limits<int>::max(), -1} : fromStart;
+        finder_->start({app_.CurrentFile, fileKindOf(app_.CurrentFile), app_.Codec, *lastQuery_, from}, findBackward_);
+        return;
+    }
+    if (!found) {
         QWidget* parent = findDialog->isVisible() ? static_cast<QWidget*>(findDialog) : this;
         MessageBox::inform(parent, app_.AppTitle, QStringLiteral("'%1' wurde nicht gefunden.").arg(lastQuery_->text));
         return;
     }
-    findDialog->hide();
+    if (findWrapped_) {
+        findDialog->noteLabel->setText(findBackward_ ? QStringLiteral("Am Dateiende fortgesetzt.")
+                                                     : QStringLiteral("Am Dateianfang fortgesetzt."));
+        // Shown beside the window, which keeps the focus for the match.
+        findDialog->setAttribute(Qt::WA_ShowWithoutActivating);
+        findDialog->show();
+        findDialog->setAttribute(Qt::WA_ShowWithoutActivating, false);
+    } else {
+        findDialog->hide();
+    }
     activateWindow();
     List1->setCurrentIndex(sections_->index(result.at.section));
     if (result.at.key >= 0 && result.at.key < keys_->rowCount()) {

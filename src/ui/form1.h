@@ -117,11 +117,13 @@ public:
     const layout::Panes& panes() const { return panes_; }
 
     // Finding text, beside the controls above: Ctrl+F opens the dialog, F3
-    // searches again; a match is selected through List1 and List2 as clicks
-    // would select it.
+    // searches again, Shift+F3 backwards; a match is selected through List1
+    // and List2 as clicks would select it. Past the file's end a search goes
+    // on from its start (backwards: from its end) and the dialog says so.
     FindDialog* findDialog = nullptr;
     void showFind();
     void findAgain();
+    void findAgainBackward();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -152,7 +154,7 @@ private:
     std::string encode(const QString& text) const;
 
     void createFind();
-    void startFind(const FindQuery& query);
+    void startFind(const FindQuery& query, bool backward = false);
     void showFindResult(const FindResult& result);
     // The file and the rows of List1 and List2 as they stand.
     struct FindPlace {
@@ -175,6 +177,8 @@ private:
     FindRunner* finder_ = nullptr;
     std::optional<FindQuery> lastQuery_;
     FindPlace findStart_;  // where the running search started
+    bool findBackward_ = false;
+    bool findWrapped_ = false;  // the running search went on past the file's end
     // What the last match selected and where it stood: after a section name
     // List1_Click selects the first key itself, and the next search goes on
     // from the name, so that this key is not passed over.

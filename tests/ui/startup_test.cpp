@@ -6,6 +6,7 @@
 
 #include <QMessageBox>
 
+#include <QAccessible>
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
@@ -91,6 +92,12 @@ void StartupTest::initialState()
     QCOMPARE(order, expected);
     for (QWidget* control : expected)
         QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+    // A combo box is named for screen readers by the label it is the buddy of.
+    QStringList driveLabels;
+    for (const auto& [label, relation] :
+         QAccessible::queryAccessibleInterface(form.Drive1)->relations(QAccessible::Label))
+        driveLabels << label->text(QAccessible::Name);
+    QCOMPARE(driveLabels, QStringList{"Laufwerk"});
 }
 
 void StartupTest::popupMenu()
