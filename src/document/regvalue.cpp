@@ -121,6 +121,14 @@ std::optional<std::size_t> valueStartOf(std::string_view line)
     }
 }
 
+std::optional<std::uint32_t> dwordOf(std::string_view value)
+{
+    if (!startsWithNoCase(value, "dword:"))
+        return std::nullopt;
+    const auto n = hexNumber(value.substr(6), 8);
+    return n ? std::optional(std::uint32_t(*n)) : std::nullopt;
+}
+
 std::optional<HexHead> hexHeadOf(std::string_view value)
 {
     if (!startsWithNoCase(value, "hex"))

@@ -22,6 +22,8 @@ class QPushButton;
 namespace keyloom {
 
 class ByteListModel;
+class CompareRunner;
+struct Comparison;
 class DriveList;
 class FileList;
 class FindDialog;
@@ -121,6 +123,12 @@ public:
     void showFind();
     void findAgain();
 
+    // Comparing the file of the popup menu with a second one, beside the
+    // specified entries: the result in the window "Unterschiede", whose
+    // double-click shows a section and key here.
+    QAction* mnuCompare = nullptr;  // "vergleichen mit..."
+    void mnuCompare_Click();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -153,6 +161,10 @@ private:
     };
     FindPlace findPlace() const;
 
+    void createCompare();
+    void showComparison(const QString& a, const QString& b, const Comparison& result);
+    void showDifference(const QString& file, const std::string& section, const std::string& key);
+
     AppModul& app_;
     ByteListModel* sections_ = nullptr;
     ByteListModel* keys_ = nullptr;
@@ -163,6 +175,7 @@ private:
     bool applying_ = false;
     QHash<QString, QString> driveFolders_;
     FindRunner* finder_ = nullptr;
+    CompareRunner* comparer_ = nullptr;
     std::optional<FindQuery> lastQuery_;
     FindPlace findStart_;  // where the running search started
     // What the last match selected and where it stood: after a section name
