@@ -190,7 +190,10 @@ private:
     // A UTF-16 block that held characters Windows-1252 lacks, each of them
     // one '?' in the 8-bit text: its name and lines again, from the file's
     // own bytes, as UTF-8.
-    void reReadExactly(Block& block, std::int64_t nameStart, std::int64_t nameEnd, std::int64_t end);
+    struct Span {
+        std::int64_t nameStart, nameEnd, bodyStart, end;  // file offsets
+    };
+    void reReadExactly(Block& block, const Span& span);
 
     const Side& side_;
     LineReader reader_;
@@ -262,10 +265,9 @@ bool BlockReader::nextRegistry(Block& block)
             return false;
         }
         takeHeader();
-        unmapped_ = reader_.unmapped();
     }
     block.name = header_;
-    const std::int64_t nameStart = headerStart_, nameEnd = headerEnd_;
+    const std::int64_t nameStart = headerStart_, nameEnd = headerEnd_, bodyStart = bodyStart_;
     const std::uint64_t unmappedBefore = unmapped_;
     const bool more = reader_.nextStartingWith("[", line, [&](std::string_view bytes) { block.body += bytes; });
     const std::int64_t end = more ? reader_.lineOffset() : side_.size;
@@ -277,11 +279,11 @@ bool BlockReader::nextRegistry(Block& block)
     // re-read with this one's lines, which does no harm.
     unmapped_ = reader_.unmapped();
     if (unmapped_ != unmappedBefore)
-        reReadExactly(block, nameStart, nameEnd, end);
+        reReadExactly(block, {nameStart, nameEnd, bodyStart, end});
     return true;
 }
 
-void BlockReader::reReadExactly(Block& block, std::int64_t nameStart, std::int64_t nameEnd, std::int64_t end)
+void BlockReader::reReadExactly(Block& block, const Span& span)
 {
     QFile file(side_.path);
     if (!file.open(QIODevice::ReadOnly))
@@ -294,8 +296,8 @@ void BlockReader::reReadExactly(Block& block, std::int64_t nameStart, std::int64
         const QString text = decoder(file.read(to - from));
         return text.toStdString();
     };
-    block.name = exact(nameStart, nameEnd);
-    block.body = "\n" + exact(bodyStart_ == 0 ? nameEnd : bodyStart_, end);
+    block.name = exact(span.nameStart, span.nameEnd);
+    block.body = "\n" + exact(span.bodyStart, span.end);
     block.utf8 = true;
 }
 
