@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 
@@ -59,7 +60,50 @@ struct TextRule {
     }
 };
 
-std::uint64_t nameHash(std::string_view name) { return std::hash<std::string>{}(profileNameKey(name)); }
+// The hash of a name's profileNameKey; ASCII names, nearly all, without
+// making that key.
+std::uint64_t nameHash(std::string_view name, const TextRule& rule)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!name.empty() && blank(name.front()))
+        name.remove_prefix(1);
+    while (!name.empty() && blank(name.back()))
+        name.remove_suffix(1);
+    // One pass that lower-cases and finds bytes beyond ASCII at once.
+    thread_local std::string lowered;
+    lowered.resize(name.size());
+    unsigned char any = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        any |= c;
+        lowered[i] = static_cast<char>(unsigned(c - 'A') < 26u ? c + ('a' - 'A') : c);
+    }
+    if (any & 0x80)
+        return std::hash<std::string>{}(profileNameKey(rule.normal(name)));
+    return std::hash<std::string>{}(lowered);
+}
+
+// Whether two names are the same for a reader, ASCII names, nearly all,
+// compared without making their keys.
+bool sameKeyName(std::string_view x, const TextRule& rx, std::string_view y, const TextRule& ry)
+{
+    if (x == y && rx.utf16 == ry.utf16 && rx.utf8 == ry.utf8)
+        return true;
+    if (!isAscii(x) || !isAscii(y))
+        return profileNameKey(rx.normal(x)) == profileNameKey(ry.normal(y));
+    const auto trimmed = [](std::string_view n) {
+        while (!n.empty() && (n.front() == ' ' || n.front() == '\t'))
+            n.remove_prefix(1);
+        while (!n.empty() && (n.back() == ' ' || n.back() == '\t'))
+            n.remove_suffix(1);
+        return n;
+    };
+    x = trimmed(x);
+    y = trimmed(y);
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return x.size() == y.size() &&
+           std::equal(x.begin(), x.end(), y.begin(), [&](char p, char q) { return lower(p) == lower(q); });
+}
 
 // The name a registry header line opens: the line less its first and last
 // byte, as the section list shows it.
@@ -72,31 +116,40 @@ enum Flag : std::uint8_t { kFirst = 1, kLast = 2, kInOther = 4 };
 struct Headers {
     std::vector<std::uint64_t> hashes;  // one per block, in file order
     std::vector<std::uint8_t> flags;
-    std::vector<std::uint64_t> sorted;  // distinct hashes
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> sorted;  // (hash, block), by hash
 };
 
+// How far the reads got: the header pass of each file (on two threads),
+// then the pass over both.
 class Progress {
 public:
     explicit Progress(CompareControl* control) : control_(control) {}
     bool cancelled() const { return control_ && control_->cancel.load(std::memory_order_relaxed); }
-    // `at` more bytes of the current step are done.
-    void report(std::int64_t at) const
+    // The header pass of one file reached byte `at`.
+    void headersAt(int side, std::int64_t at)
+    {
+        headers_[side].store(at, std::memory_order_relaxed);
+        if (control_)
+            control_->done.store(headers_[0].load() + headers_[1].load(), std::memory_order_relaxed);
+    }
+    // The pass over both is `at` bytes into them, after `before` bytes of headers.
+    void bothAt(std::int64_t before, std::int64_t at) const
     {
         if (control_)
-            control_->done.store(base_ + at, std::memory_order_relaxed);
+            control_->done.store(before + at, std::memory_order_relaxed);
     }
-    void finishStep(std::int64_t bytes) { base_ += bytes; }
 
 private:
     CompareControl* control_;
-    std::int64_t base_ = 0;
+    std::atomic<std::int64_t> headers_[2] = {0, 0};
 };
 
 // The blocks of an INI file: the lines above the first header (the
 // section "" of the profile read), then one per header line.
-bool scanIniHeaders(LineReader& reader, Headers& headers, const Progress& progress)
+bool scanIniHeaders(LineReader& reader, Headers& headers, Progress& progress, int side)
 {
-    headers.hashes.push_back(nameHash({}));
+    const TextRule rule{isUtf16(reader.encoding()), false};
+    headers.hashes.push_back(nameHash({}, rule));
     std::string_view line;
     bool first = true;
     std::uint64_t lines = 0;
@@ -104,7 +157,7 @@ bool scanIniHeaders(LineReader& reader, Headers& headers, const Progress& progre
         if (++lines % (16 * kHeadersPerCheck) == 0) {
             if (progress.cancelled())
                 return false;
-            progress.report(reader.endOffset());
+            progress.headersAt(side, reader.endOffset());
         }
         if (reader.continuation())
             continue;
@@ -113,23 +166,24 @@ bool scanIniHeaders(LineReader& reader, Headers& headers, const Progress& progre
         first = false;
         const ProfileLineView parsed = profileLineOf(line);
         if (parsed.kind == ProfileLineView::Header)
-            headers.hashes.push_back(nameHash(parsed.name));
+            headers.hashes.push_back(nameHash(parsed.name, rule));
     }
     return true;
 }
 
 // The blocks of a registry file: one per header line; what stands above
 // the first is no key.
-bool scanRegistryHeaders(LineReader& reader, Headers& headers, const Progress& progress)
+bool scanRegistryHeaders(LineReader& reader, Headers& headers, Progress& progress, int side)
 {
     std::string_view line;
     while (reader.nextStartingWith("[", line)) {
+        const TextRule rule{isUtf16(reader.encoding()), false};
         if (headers.hashes.size() % kHeadersPerCheck == 0) {
             if (progress.cancelled())
                 return false;
-            progress.report(reader.endOffset());
+            progress.headersAt(side, reader.endOffset());
         }
-        headers.hashes.push_back(nameHash(registryHeaderName(line)));
+        headers.hashes.push_back(nameHash(registryHeaderName(line), rule));
     }
     return true;
 }
@@ -138,30 +192,40 @@ bool scanRegistryHeaders(LineReader& reader, Headers& headers, const Progress& p
 void markOccurrences(Headers& headers)
 {
     const std::size_t n = headers.hashes.size();
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> order(n);
+    headers.sorted.resize(n);
     for (std::size_t i = 0; i < n; ++i)
-        order[i] = {headers.hashes[i], std::uint32_t(i)};
-    std::sort(order.begin(), order.end());
+        headers.sorted[i] = {headers.hashes[i], std::uint32_t(i)};
+    std::sort(headers.sorted.begin(), headers.sorted.end());
     headers.flags.assign(n, 0);
-    headers.sorted.clear();
     for (std::size_t i = 0; i < n; ++i) {
-        const bool first = i == 0 || order[i - 1].first != order[i].first;
-        const bool last = i + 1 == n || order[i + 1].first != order[i].first;
-        if (first) {
-            headers.flags[order[i].second] |= kFirst;
-            headers.sorted.push_back(order[i].first);
-        }
-        if (last)
-            headers.flags[order[i].second] |= kLast;
+        const std::uint64_t hash = headers.sorted[i].first;
+        if (i == 0 || headers.sorted[i - 1].first != hash)
+            headers.flags[headers.sorted[i].second] |= kFirst;
+        if (i + 1 == n || headers.sorted[i + 1].first != hash)
+            headers.flags[headers.sorted[i].second] |= kLast;
     }
 }
 
-void markShared(Headers& headers, const Headers& other)
+// Marks the blocks of each file whose name the other file has, merging the
+// two lists in hash order.
+void markShared(Headers& a, Headers& b)
 {
-    for (std::size_t i = 0; i < headers.hashes.size(); ++i) {
-        if (std::binary_search(other.sorted.begin(), other.sorted.end(), headers.hashes[i]))
-            headers.flags[i] |= kInOther;
+    std::size_t i = 0, j = 0;
+    while (i < a.sorted.size() && j < b.sorted.size()) {
+        const std::uint64_t x = a.sorted[i].first, y = b.sorted[j].first;
+        if (x < y) {
+            ++i;
+        } else if (y < x) {
+            ++j;
+        } else {
+            for (; i < a.sorted.size() && a.sorted[i].first == x; ++i)
+                a.flags[a.sorted[i].second] |= kInOther;
+            for (; j < b.sorted.size() && b.sorted[j].first == x; ++j)
+                b.flags[b.sorted[j].second] |= kInOther;
+        }
     }
+    a.sorted = {};
+    b.sorted = {};
 }
 
 // ---- second pass: blocks and what they hold --------------------------
@@ -318,22 +382,19 @@ struct Section {
     bool complete = false;
 };
 
-// Text data of a hex(1), hex(2) or hex(7) value as the code units a
-// registry stores, in UTF-8; nothing for UTF-16 data of an odd length.
-std::optional<std::string> unitText(std::string_view bytes, bool utf16Data)
+// Text data of a hex(1), hex(2) or hex(7) value as the UTF-16LE code units
+// a registry stores; nothing for UTF-16 data of an odd length.
+std::optional<std::string> unitText(std::string bytes, bool utf16Data)
 {
-    if (utf16Data && bytes.size() % 2 != 0)
-        return std::nullopt;
-    QString text;
-    if (utf16Data) {
-        for (std::size_t i = 0; i < bytes.size(); i += 2)
-            text +=
-                QChar(char16_t(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8));
-    } else {
-        for (const char c : bytes)
-            text += QChar(fromWindows1252(static_cast<unsigned char>(c)));
+    if (utf16Data)
+        return bytes.size() % 2 == 0 ? std::optional(std::move(bytes)) : std::nullopt;
+    std::string units(2 * bytes.size(), '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const char16_t unit = fromWindows1252(static_cast<unsigned char>(bytes[i]));
+        units[2 * i] = static_cast<char>(unit & 0xFF);
+        units[2 * i + 1] = static_cast<char>(unit >> 8);
     }
-    return text.toStdString();
+    return units;
 }
 
 // What a registry value stores, tagged with its kind, so that equal data
@@ -381,42 +442,61 @@ private:
     LineReader reader_;
 };
 
-// The keys of a registry block: each line that begins `"name"=` or `@=`,
-// with the lines that continue a hex value ("\" at a line's end) joined to
-// it, each "\" and the next line's leading blanks removed.
+// The keys of a registry block, one at a time: each line that begins
+// `"name"=` or `@=`, with the lines that continue a hex value ("\" at a
+// line's end) joined to it, each "\" and the next line's leading blanks
+// removed.
+class RegistryEntries {
+public:
+    explicit RegistryEntries(std::string_view body) : lines_(body) {}
+    // The next key's name as written ("@" for the default value) and its
+    // value, valid until the next call.
+    bool next(std::string_view& name, std::string_view& value);
+
+private:
+    BodyLines lines_;
+    std::string name_;
+    std::string value_;
+};
+
+bool RegistryEntries::next(std::string_view& name, std::string_view& value)
+{
+    std::string_view line;
+    std::optional<std::size_t> start;
+    while (!start) {
+        if (!lines_.next(line))
+            return false;
+        start = valueStartOf(line);
+    }
+    name = *start == 2 && line.front() == '@' ? std::string_view("@") : line.substr(1, *start - 3);
+    value = line.substr(*start);
+    // Only an unquoted hex value goes on in the next line.
+    const auto goesOn = [](std::string_view v) {
+        return !v.empty() && v.back() == '\\' && v.front() != '"' && hexHeadOf(v);
+    };
+    if (!goesOn(value))
+        return true;
+    name_.assign(name);
+    value_.assign(value.substr(0, value.size() - 1));
+    while (lines_.next(line)) {
+        value_ += line.substr(std::min(line.find_first_not_of(" \t"), line.size()));
+        if (value_.back() != '\\')
+            break;
+        value_.pop_back();
+    }
+    name = name_;
+    value = value_;
+    return true;
+}
+
 void parseRegistryBlock(const Block& block, const Side& side, Section& section)
 {
     const TextRule rule{side.utf16, block.utf8};
-    BodyLines lines(block.body);
-    Entry entry;
-    bool open = false;
-    std::string_view line;
-    while (lines.next(line)) {
-        if (open) {
-            entry.value += line.substr(std::min(line.find_first_not_of(" \t"), line.size()));
-        } else if (const std::optional<std::size_t> start = valueStartOf(line)) {
-            open = true;
-            entry.name =
-                *start == 2 && line.front() == '@' ? std::string("@") : std::string(line.substr(1, *start - 3));
-            entry.key = profileNameKey(rule.normal(entry.name));
-            entry.value = line.substr(*start);
-        } else {
-            continue;
-        }
-        // Only an unquoted hex value goes on in the next line.
-        const bool goesOn =
-            !entry.value.empty() && entry.value.back() == '\\' && entry.value.front() != '"' && hexHeadOf(entry.value);
-        if (goesOn) {
-            entry.value.pop_back();
-            continue;
-        }
-        entry.canonical = registryCanonical(entry.value, side.utf16Data, rule);
-        addEntry(section, std::move(entry), FileKind::Registry);
-        entry = {};
-        open = false;
-    }
-    if (open) {
-        entry.canonical = registryCanonical(entry.value, side.utf16Data, rule);
+    RegistryEntries entries(block.body);
+    std::string_view name, value;
+    while (entries.next(name, value)) {
+        Entry entry{profileNameKey(rule.normal(name)), std::string(name), std::string(value), {}};
+        entry.canonical = registryCanonical(value, side.utf16Data, rule);
         addEntry(section, std::move(entry), FileKind::Registry);
     }
 }
@@ -502,9 +582,17 @@ private:
     {
         return sides_[side].kind == FileKind::Ini || ((flags & kFirst) && (flags & kLast));
     }
-    // The blocks of B up to where the section `key` is whole; false when B
-    // ended before. `blockB` holds B's block when it is the section's only one.
-    bool seekB(BlockReader& reader, const std::string& key, Block& blockB, bool& inHand);
+    using KeyFn = std::function<const std::string&()>;
+    // The blocks of B up to where the section of `blockA` (whose key `key`
+    // gives) is whole; false when B ended before. `blockB` holds B's block
+    // when it is the section's only one.
+    bool seekB(BlockReader& reader, const Block& blockA, const KeyFn& key, Block& blockB, bool& inHand);
+    void takeA(BlockReader& readerB, const Block& blockA, Block& blockB);
+    bool sameName(const Block& x, int sideX, const Block& y, int sideY) const
+    {
+        return sameKeyName(x.name, rule(sideX, x.utf8), y.name, rule(sideY, y.utf8));
+    }
+    bool sameEntries(const Block& a, const Block& b) const;
     // A block of B that A has no section of, or one A may have.
     void takeB(const Block& block);
     void compareBlocks(const Block& a, const Block& b);
@@ -521,6 +609,7 @@ private:
     std::unordered_map<std::string, Section> pending_[2];
     std::vector<std::pair<std::size_t, Difference>> found_;
     QString failed_;
+    bool unreadable_[2] = {false, false};
 };
 
 bool Engine::scanHeaders(int side)
@@ -536,15 +625,11 @@ bool Engine::scanHeaders(int side)
     LineReader again(s.path);
     bool whole = true;
     if (any || reader.isOpen()) {
-        whole = s.kind == FileKind::Ini ? scanIniHeaders(again, headers_[side], progress_)
-                                        : scanRegistryHeaders(again, headers_[side], progress_);
+        whole = s.kind == FileKind::Ini ? scanIniHeaders(again, headers_[side], progress_, side)
+                                        : scanRegistryHeaders(again, headers_[side], progress_, side);
     }
-    if (!reader.isOpen() || reader.failed() || again.failed()) {
-        failed_ = s.path;
-        return false;
-    }
-    progress_.finishStep(s.size);
-    return whole;
+    unreadable_[side] = !reader.isOpen() || reader.failed() || again.failed();
+    return whole && !unreadable_[side];
 }
 
 Section& Engine::pending(int side, const std::string& key, const Block& block)
@@ -607,10 +692,33 @@ void Engine::startSection(Section& section, const Block& block)
     section.order = block.index;
 }
 
+bool Engine::sameEntries(const Block& a, const Block& b) const
+{
+    const TextRule ra = rule(0, a.utf8), rb = rule(1, b.utf8);
+    // The same bytes are the same data where both files read them alike.
+    const bool alike = ra.utf16 == rb.utf16 && ra.utf8 == rb.utf8 && sides_[0].utf16Data == sides_[1].utf16Data;
+    RegistryEntries entriesA(a.body), entriesB(b.body);
+    std::string_view nameA, valueA, nameB, valueB;
+    for (;;) {
+        const bool moreA = entriesA.next(nameA, valueA);
+        const bool moreB = entriesB.next(nameB, valueB);
+        if (!moreA || !moreB)
+            return moreA == moreB;
+        if (!sameKeyName(nameA, ra, nameB, rb))
+            return false;
+        if (alike && valueA == valueB)
+            continue;
+        if (registryCanonical(valueA, sides_[0].utf16Data, ra) != registryCanonical(valueB, sides_[1].utf16Data, rb))
+            return false;
+    }
+}
+
 void Engine::compareBlocks(const Block& a, const Block& b)
 {
     // Most sections of two exports of one registry are the same lines.
     if (!a.utf8 && !b.utf8 && a.body == b.body)
+        return;
+    if (sides_[0].kind == FileKind::Registry && sameEntries(a, b))
         return;
     Section sa, sb;
     startSection(sa, a);
@@ -625,7 +733,9 @@ void Engine::takeB(const Block& block)
     const std::uint8_t flags = headers_[1].flags[block.index];
     if (sides_[1].kind == FileKind::Ini && !(flags & kFirst))
         return;  // the profile read never gets there
-    const std::string key = keyOf(1, block);
+    std::string key;
+    if ((flags & kInOther) || !pending_[1].empty())
+        key = keyOf(1, block);
     if (!(flags & kInOther) && !pending_[1].count(key)) {
         if (flags & kFirst)
             wholeSection(1, block.name, block.utf8, block.index);
@@ -636,26 +746,83 @@ void Engine::takeB(const Block& block)
     section.complete = single(1, flags) || (flags & kLast);
 }
 
-bool Engine::seekB(BlockReader& reader, const std::string& key, Block& blockB, bool& inHand)
+bool Engine::seekB(BlockReader& reader, const Block& blockA, const KeyFn& key, Block& blockB, bool& inHand)
 {
     inHand = false;
-    const auto held = pending_[1].find(key);
-    if (held != pending_[1].end() && held->second.complete)
+    const auto heldWhole = [&] {
+        if (pending_[1].empty())
+            return false;
+        const auto held = pending_[1].find(key());
+        return held != pending_[1].end() && held->second.complete;
+    };
+    if (heldWhole())
         return true;
     while (reader.next(blockB)) {
         if (progress_.cancelled())
             return false;
         const std::uint8_t flags = headers_[1].flags[blockB.index];
-        const bool ours = keyOf(1, blockB) == key;
-        if (ours && single(1, flags) && (flags & kFirst) && !pending_[1].count(key)) {
+        const bool ours = sameName(blockA, 0, blockB, 1);
+        if (ours && single(1, flags) && (flags & kFirst) && (pending_[1].empty() || !pending_[1].count(key()))) {
             inHand = true;
             return true;
         }
         takeB(blockB);
-        if (ours && pending_[1].count(key) && pending_[1][key].complete)
+        if (ours && heldWhole())
             return true;
     }
-    return pending_[1].count(key) > 0;
+    return !pending_[1].empty() && pending_[1].count(key()) > 0;
+}
+
+// One block of A: set aside while its section is not whole, else compared
+// with B's section, which B is read up to.
+void Engine::takeA(BlockReader& readerB, const Block& blockA, Block& blockB)
+{
+    const std::uint8_t flags = headers_[0].flags[blockA.index];
+    if (sides_[0].kind == FileKind::Ini && !(flags & kFirst))
+        return;  // the profile read never gets there
+    std::optional<std::string> keyA;
+    const KeyFn key = [&]() -> const std::string& {
+        if (!keyA)
+            keyA = keyOf(0, blockA);
+        return *keyA;
+    };
+    const bool held = !pending_[0].empty() && pending_[0].count(key());
+    if (!(flags & kInOther) && !held) {
+        if (flags & kFirst)
+            wholeSection(0, blockA.name, blockA.utf8, blockA.index);
+        return;
+    }
+    const bool alone = single(0, flags) && (flags & kFirst) && !held;
+    if (!alone) {
+        Section& section = pending(0, key(), blockA);
+        parseBlock(blockA, sides_[0], section);
+        if (!(flags & kLast))
+            return;
+        section.complete = true;
+    }
+    bool inHand = false;
+    const bool found = seekB(readerB, blockA, key, blockB, inHand);
+    if (progress_.cancelled())
+        return;
+    if (alone && inHand) {
+        compareBlocks(blockA, blockB);
+        return;
+    }
+    const auto sectionOf = [&](int side, const Block& block, bool fromBlock) {
+        Section section;
+        if (fromBlock) {
+            startSection(section, block);
+            parseBlock(block, sides_[side], section);
+        } else {
+            section = std::move(pending_[side].extract(key()).mapped());
+        }
+        return section;
+    };
+    const Section a = sectionOf(0, blockA, alone);
+    if (found)
+        compareSections(a, sectionOf(1, blockB, inHand));
+    else
+        wholeSection(0, a.name, a.utf8, a.order);
 }
 
 bool Engine::walk()
@@ -665,58 +832,16 @@ bool Engine::walk()
     while (readerA.next(blockA)) {
         if (progress_.cancelled())
             return false;
-        progress_.report(readerA.offset() + readerB.offset());
-        const std::uint8_t flags = headers_[0].flags[blockA.index];
-        if (sides_[0].kind == FileKind::Ini && !(flags & kFirst))
-            continue;  // the profile read never gets there
-        const std::string key = keyOf(0, blockA);
-        const bool held = pending_[0].count(key) > 0;
-        if (!(flags & kInOther) && !held) {
-            if (flags & kFirst)
-                wholeSection(0, blockA.name, blockA.utf8, blockA.index);
-            continue;
-        }
-        const bool alone = single(0, flags) && (flags & kFirst) && !held;
-        if (!alone) {
-            Section& section = pending(0, key, blockA);
-            parseBlock(blockA, sides_[0], section);
-            if (!(flags & kLast))
-                continue;
-            section.complete = true;
-        }
-        bool inHand = false;
-        const bool found = seekB(readerB, key, blockB, inHand);
-        if (progress_.cancelled())
-            return false;
-        if (alone && inHand) {
-            compareBlocks(blockA, blockB);
-            continue;
-        }
-        Section a;
-        if (alone) {
-            startSection(a, blockA);
-            parseBlock(blockA, sides_[0], a);
-        } else {
-            a = std::move(pending_[0].extract(key).mapped());
-        }
-        if (!found) {
-            wholeSection(0, a.name, a.utf8, a.order);
-            continue;
-        }
-        Section b;
-        if (inHand) {
-            startSection(b, blockB);
-            parseBlock(blockB, sides_[1], b);
-        } else {
-            b = std::move(pending_[1].extract(key).mapped());
-        }
-        compareSections(a, b);
+        progress_.bothAt(sides_[0].size + sides_[1].size, readerA.offset() + readerB.offset());
+        takeA(readerB, blockA, blockB);
     }
     while (readerB.next(blockB)) {
         if (progress_.cancelled())
             return false;
         takeB(blockB);
     }
+    if (progress_.cancelled())
+        return false;
     for (const auto* reader : {&readerA, &readerB}) {
         if (!reader->isOpen() || reader->failed()) {
             failed_ = sides_[reader == &readerA ? 0 : 1].path;
@@ -749,12 +874,18 @@ void Engine::flushPending()
 Comparison Engine::run()
 {
     Comparison result;
-    const bool scanned = scanHeaders(0) && scanHeaders(1);
+    // The two header passes are independent: each on a core of its own.
+    bool scannedB = false;
+    std::thread other([&] { scannedB = scanHeaders(1); });
+    const bool scannedA = scanHeaders(0);
+    other.join();
+    const bool scanned = scannedA && scannedB;
+    if (unreadable_[0] || unreadable_[1])
+        failed_ = sides_[unreadable_[0] ? 0 : 1].path;
     if (scanned) {
         for (Headers& headers : headers_)
             markOccurrences(headers);
         markShared(headers_[0], headers_[1]);
-        markShared(headers_[1], headers_[0]);
     }
     if (!scanned || !walk()) {
         result.status = failed_.isEmpty() ? CompareStatus::Cancelled : CompareStatus::Unreadable;
