@@ -78,6 +78,8 @@ DifferencesWindow::DifferencesWindow(const QString& a, const QString& b, std::ve
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setWordWrap(false);
+    // Key paths are long; their ends tell them apart.
+    table->setTextElideMode(Qt::ElideMiddle);
     table->verticalHeader()->hide();
     table->horizontalHeader()->setStretchLastSection(true);
     for (int column = 0; column < 3; ++column)
