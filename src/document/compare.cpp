@@ -145,15 +145,18 @@ private:
 };
 
 // The blocks of an INI file: the lines above the first header (the
-// section "" of the profile read), then one per header line.
-bool scanIniHeaders(LineReader& reader, Headers& headers, Progress& progress, int side)
+// section "" of the profile read), then one per header line. `line` is the
+// file's first line, already read.
+bool scanIniHeaders(LineReader& reader, std::string_view line, Headers& headers, Progress& progress, int side)
 {
     const TextRule rule{isUtf16(reader.encoding()), false};
     headers.hashes.push_back(nameHash({}, rule));
-    std::string_view line;
-    bool first = true;
+    // The reader keeps the mark's bytes before a UTF-16LE file's first
+    // line; they are no text.
+    if (reader.encoding() == Encoding::Utf16LE && line.substr(0, 2) == kMarkBytes)
+        line.remove_prefix(2);
     std::uint64_t lines = 0;
-    while (reader.next(line)) {
+    do {
         if (++lines % (16 * kHeadersPerCheck) == 0) {
             if (progress.cancelled())
                 return false;
@@ -161,31 +164,32 @@ bool scanIniHeaders(LineReader& reader, Headers& headers, Progress& progress, in
         }
         if (reader.continuation())
             continue;
-        if (first && reader.encoding() == Encoding::Utf16LE && line.substr(0, 2) == kMarkBytes)
-            line.remove_prefix(2);
-        first = false;
         const ProfileLineView parsed = profileLineOf(line);
         if (parsed.kind == ProfileLineView::Header)
             headers.hashes.push_back(nameHash(parsed.name, rule));
-    }
+    } while (reader.next(line));
     return true;
 }
 
 // The blocks of a registry file: one per header line; what stands above
-// the first is no key.
-bool scanRegistryHeaders(LineReader& reader, Headers& headers, Progress& progress, int side)
+// the first is no key. `line` is the file's first line, already read.
+bool scanRegistryHeaders(LineReader& reader, std::string_view line, Headers& headers, Progress& progress, int side)
 {
-    std::string_view line;
-    while (reader.nextStartingWith("[", line)) {
-        const TextRule rule{isUtf16(reader.encoding()), false};
-        if (headers.hashes.size() % kHeadersPerCheck == 0) {
-            if (progress.cancelled())
-                return false;
-            progress.headersAt(side, reader.endOffset());
+    const TextRule rule{isUtf16(reader.encoding()), false};
+    bool header = !line.empty() && line.front() == '[';
+    for (;;) {
+        if (header) {
+            if (headers.hashes.size() % kHeadersPerCheck == 0) {
+                if (progress.cancelled())
+                    return false;
+                progress.headersAt(side, reader.endOffset());
+            }
+            headers.hashes.push_back(nameHash(registryHeaderName(line), rule));
         }
-        headers.hashes.push_back(nameHash(registryHeaderName(line), rule));
+        if (!reader.nextStartingWith("[", line))
+            return true;
+        header = true;
     }
-    return true;
 }
 
 // Marks each block that is the first or the last of its name.
@@ -270,6 +274,7 @@ private:
     std::int64_t headerStart_ = 0;  // file offsets of that name and of its lines
     std::int64_t headerEnd_ = 0;
     std::int64_t bodyStart_ = 0;
+    bool nameLossy_ = false;
 };
 
 bool BlockReader::next(Block& block)
@@ -321,6 +326,9 @@ bool BlockReader::nextRegistry(Block& block)
         headerStart_ = reader_.offsetAt(std::min<std::size_t>(1, line.size()));
         headerEnd_ = reader_.offsetAt(line.size() - std::min<std::size_t>(1, line.size() - 1));
         bodyStart_ = reader_.endOffset();
+        // A '?' in a UTF-16 file's name may stand for a character
+        // Windows-1252 lacks.
+        nameLossy_ = isUtf16(reader_.encoding()) && header_.find('?') != std::string::npos;
     };
     if (!started_) {
         started_ = true;
@@ -332,6 +340,7 @@ bool BlockReader::nextRegistry(Block& block)
     }
     block.name = header_;
     const std::int64_t nameStart = headerStart_, nameEnd = headerEnd_, bodyStart = bodyStart_;
+    const bool nameLossy = nameLossy_;
     const std::uint64_t unmappedBefore = unmapped_;
     const bool more = reader_.nextStartingWith("[", line, [&](std::string_view bytes) { block.body += bytes; });
     const std::int64_t end = more ? reader_.lineOffset() : side_.size;
@@ -339,10 +348,10 @@ bool BlockReader::nextRegistry(Block& block)
         takeHeader();
     else
         ended_ = true;
-    // The count takes in the next header line too: that block's name is
-    // re-read with this one's lines, which does no harm.
+    // The count takes in the next header line too, which only costs this
+    // block a needless second read.
     unmapped_ = reader_.unmapped();
-    if (unmapped_ != unmappedBefore)
+    if (nameLossy || unmapped_ != unmappedBefore)
         reReadExactly(block, {nameStart, nameEnd, bodyStart, end});
     return true;
 }
@@ -622,13 +631,13 @@ bool Engine::scanHeaders(int side)
     s.utf16 = isUtf16(reader.encoding());
     const std::string_view head = line.substr(line.substr(0, 2) == kMarkBytes ? 2 : 0);
     s.utf16Data = s.utf16 || head.substr(0, 23) == "Windows Registry Editor";
-    LineReader again(s.path);
     bool whole = true;
-    if (any || reader.isOpen()) {
-        whole = s.kind == FileKind::Ini ? scanIniHeaders(again, headers_[side], progress_, side)
-                                        : scanRegistryHeaders(again, headers_[side], progress_, side);
-    }
-    unreadable_[side] = !reader.isOpen() || reader.failed() || again.failed();
+    if (s.kind == FileKind::Ini && !any)
+        headers_[side].hashes.push_back(nameHash({}, TextRule{}));
+    else if (any)
+        whole = s.kind == FileKind::Ini ? scanIniHeaders(reader, line, headers_[side], progress_, side)
+                                        : scanRegistryHeaders(reader, line, headers_[side], progress_, side);
+    unreadable_[side] = !reader.isOpen() || reader.failed();
     return whole && !unreadable_[side];
 }
 

@@ -84,6 +84,8 @@ const PairCase kRegistryPairs[] = {
      test::utf16Export(u"[K\\日]\r\n\"n\"=\"本日\"\r\n\"m\"=\"ü\"\r\n"), "[K\\日]\n-\"n\"=\"日本\"\n+\"n\"=\"本日\"\n"},
     {"SectionNamesBeyondWindows1252", "a.reg", test::utf16Export(u"[K\\日]\r\n\"n\"=\"1\"\r\n"), "b.reg",
      test::utf16Export(u"[K\\本]\r\n\"n\"=\"1\"\r\n"), "-[K\\日]\n+[K\\本]\n"},
+    {"LaterSectionNamesBeyondWindows1252", "a.reg", test::utf16Export(u"[A]\r\n[K\\日]\r\n\"n\"=\"1\"\r\n[Z]\r\n"),
+     "b.reg", test::utf16Export(u"[A]\r\n[K\\本]\r\n\"n\"=\"1\"\r\n[Z]\r\n"), "-[K\\日]\n+[K\\本]\n"},
 };
 INSTANTIATE_TEST_SUITE_P(Registry, ComparePair, testing::ValuesIn(kRegistryPairs),
                          [](const auto& info) { return std::string(info.param.name); });
