@@ -14,6 +14,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <thread>
 #include <unordered_map>
@@ -30,7 +31,17 @@ constexpr std::uint64_t kHeadersPerCheck = 1024;
 
 bool isAscii(std::string_view s)
 {
-    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    // Eight bytes at a time: whole sections are tested.
+    std::uint64_t any = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, s.data() + i, 8);
+        any |= word;
+    }
+    for (; i < s.size(); ++i)
+        any |= static_cast<unsigned char>(s[i]);
+    return (any & 0x8080808080808080ull) == 0;
 }
 
 // One file as the comparison reads it.
@@ -48,10 +59,15 @@ struct Side {
 struct TextRule {
     bool utf16 = false;
     bool utf8 = false;
+    bool asUtf8(std::string_view bytes) const { return utf8 || (!utf16 && isValidUtf8(bytes)); }
     QString decode(std::string_view bytes) const
     {
-        const bool asUtf8 = utf8 || (!utf16 && isValidUtf8(bytes));
-        return decodeText(bytes, asUtf8 ? TextCodec::Utf8 : TextCodec::Windows1252);
+        return decodeText(bytes, asUtf8(bytes) ? TextCodec::Utf8 : TextCodec::Windows1252);
+    }
+    // The same bytes are the same text under both rules.
+    static bool alike(std::string_view bytes, const TextRule& x, const TextRule& y)
+    {
+        return isAscii(bytes) || x.asUtf8(bytes) == y.asUtf8(bytes);
     }
     // The same text from either file gives the same bytes.
     std::string normal(std::string_view bytes) const
@@ -87,7 +103,7 @@ std::uint64_t nameHash(std::string_view name, const TextRule& rule)
 // compared without making their keys.
 bool sameKeyName(std::string_view x, const TextRule& rx, std::string_view y, const TextRule& ry)
 {
-    if (x == y && rx.utf16 == ry.utf16 && rx.utf8 == ry.utf8)
+    if (x == y && TextRule::alike(x, rx, ry))
         return true;
     if (!isAscii(x) || !isAscii(y))
         return profileNameKey(rx.normal(x)) == profileNameKey(ry.normal(y));
@@ -103,6 +119,17 @@ bool sameKeyName(std::string_view x, const TextRule& rx, std::string_view y, con
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
     return x.size() == y.size() &&
            std::equal(x.begin(), x.end(), y.begin(), [&](char p, char q) { return lower(p) == lower(q); });
+}
+
+// Whether some "hex(N)" (in any letter case) stands in `body`: the data of
+// hex(1), hex(2) and hex(7) are text whose bytes depend on the file's form.
+bool holdsTextData(std::string_view body)
+{
+    for (std::size_t at = body.find('('); at != std::string_view::npos; at = body.find('(', at + 1)) {
+        if (at >= 3 && (body[at - 3] | 0x20) == 'h' && (body[at - 2] | 0x20) == 'e' && (body[at - 1] | 0x20) == 'x')
+            return true;
+    }
+    return false;
 }
 
 // The name a registry header line opens: the line less its first and last
@@ -704,8 +731,15 @@ void Engine::startSection(Section& section, const Block& block)
 bool Engine::sameEntries(const Block& a, const Block& b) const
 {
     const TextRule ra = rule(0, a.utf8), rb = rule(1, b.utf8);
-    // The same bytes are the same data where both files read them alike.
-    const bool alike = ra.utf16 == rb.utf16 && ra.utf8 == rb.utf8 && sides_[0].utf16Data == sides_[1].utf16Data;
+    // The same bytes are the same data where both files read them alike:
+    // text data only where both hold UTF-16 or both 8-bit text.
+    const bool sameData = sides_[0].utf16Data == sides_[1].utf16Data;
+    const auto alike = [&](std::string_view value) {
+        if (value.empty() || value.front() == '"')
+            return TextRule::alike(value, ra, rb);
+        const std::optional<HexHead> head = hexHeadOf(value);
+        return sameData || !head || (head->type != kRegSz && head->type != kRegExpandSz && head->type != kRegMultiSz);
+    };
     RegistryEntries entriesA(a.body), entriesB(b.body);
     std::string_view nameA, valueA, nameB, valueB;
     for (;;) {
@@ -715,7 +749,7 @@ bool Engine::sameEntries(const Block& a, const Block& b) const
             return moreA == moreB;
         if (!sameKeyName(nameA, ra, nameB, rb))
             return false;
-        if (alike && valueA == valueB)
+        if (valueA == valueB && alike(valueA))
             continue;
         if (registryCanonical(valueA, sides_[0].utf16Data, ra) != registryCanonical(valueB, sides_[1].utf16Data, rb))
             return false;
@@ -724,8 +758,11 @@ bool Engine::sameEntries(const Block& a, const Block& b) const
 
 void Engine::compareBlocks(const Block& a, const Block& b)
 {
-    // Most sections of two exports of one registry are the same lines.
-    if (!a.utf8 && !b.utf8 && a.body == b.body)
+    // Most sections of two exports of one registry are the same lines,
+    // which hold the same where both files read their bytes alike.
+    const bool alike =
+        !a.utf8 && !b.utf8 && sides_[0].utf16 == sides_[1].utf16 && sides_[0].utf16Data == sides_[1].utf16Data;
+    if ((alike || (isAscii(a.body) && !holdsTextData(a.body))) && a.body == b.body)
         return;
     if (sides_[0].kind == FileKind::Registry && sameEntries(a, b))
         return;

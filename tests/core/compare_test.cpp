@@ -77,6 +77,11 @@ const PairCase kRegistryPairs[] = {
                     "e]\r\n\"s\"=\"M\xFCller\"\r\n\"e\"=hex(2):25,41,00\r\n\"m\"=hex(7):61,00,e4,00,00\r\n"
                     "\"t\"=hex(1):78,00\r\n\"d\"=dword:00000002\r\n@=\"\"\r\n"),
      ""},
+    {"Utf8IsNotWindows1252", "a.reg", test::utf16Export(u"[K]\r\n\"n\"=\"Ã¼\"\r\n"), "b.reg",
+     test::regedit4("[K]\r\n\"n\"=\"\xC3\xBC\"\r\n"), "[K]\n-\"n\"=\"Ã¼\"\n+\"n\"=\"ü\"\n"},
+    {"SameLinesOtherData", "a.reg", test::utf16Export(u"[K]\r\n\"e\"=hex(2):41,00,00,00\r\n"), "b.reg",
+     test::regedit4("[K]\r\n\"e\"=hex(2):41,00,00,00\r\n"),
+     "[K]\n-\"e\"=hex(2):41,00,00,00\n+\"e\"=hex(2):41,00,00,00\n"},
     {"Utf16TextDataChanged", "a.reg", test::utf16Export(u"[K]\r\n\"e\"=hex(2):25,00,41,00,00,00\r\n"), "b.reg",
      test::regedit4("[K]\r\n\"e\"=hex(2):25,42,00\r\n"),
      "[K]\n-\"e\"=hex(2):25,00,41,00,00,00\n+\"e\"=hex(2):25,42,00\n"},
