@@ -888,6 +888,7 @@ bool Engine::walk()
     }
     if (progress_.cancelled())
         return false;
+    progress_.bothAt(sides_[0].size + sides_[1].size, sides_[0].size + sides_[1].size);
     for (const auto* reader : {&readerA, &readerB}) {
         if (!reader->isOpen() || reader->failed()) {
             failed_ = sides_[reader == &readerA ? 0 : 1].path;

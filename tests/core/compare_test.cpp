@@ -109,6 +109,75 @@ const PairCase kIniPairs[] = {
 INSTANTIATE_TEST_SUITE_P(Ini, ComparePair, testing::ValuesIn(kIniPairs),
                          [](const auto& info) { return std::string(info.param.name); });
 
+const PairCase kFormPairs[] = {
+    {"InfEachChangeKind", "a.inf", "[Version]\r\nSignature=\"$Windows NT$\"\r\n[Files]\r\nx.sys=1\r\n", "b.INF",
+     "[version]\r\nsignature=$Windows NT$\r\nProvider=Q\r\n[Strings]\r\n",
+     "[Version]\n+Provider=Q\n-[Files]\n+[Strings]\n"},
+    {"Utf16ExportEachChangeKind", "a.reg",
+     test::utf16Export(u"[K]\r\n\"a\"=\"1\"\r\n\"b\"=dword:00000001\r\n\r\n[L]\r\n@=\"x\"\r\n"), "b.reg",
+     test::utf16Export(u"[K]\r\n\"a\"=\"2\"\r\n\"c\"=hex:00\r\n\r\n[M]\r\n"),
+     "[K]\n-\"a\"=\"1\"\n+\"a\"=\"2\"\n-\"b\"=dword:00000001\n+\"c\"=hex:00\n-[L]\n+[M]\n"},
+    {"LineEndsDoNotCount", "a.reg", test::regedit4("[K]\r\n\"a\"=hex:01,\\\r\n  02\r\n"), "b.reg",
+     "REGEDIT4\n\n[K]\n\"a\"=hex:01,\\\n  02\n", ""},
+    {"LoneCrLineEnds", "a.ini", "[S]\rk=1\r", "b.ini", "[S]\r\nk=1\r\n", ""},
+    {"DefaultValue", "a.reg", test::regedit4("[K]\r\n@=\"1\"\r\n"), "b.reg", test::regedit4("[K]\r\n@=\"2\"\r\n"),
+     "[K]\n-@=\"1\"\n+@=\"2\"\n"},
+    {"StringAgainstNumber", "a.reg", test::regedit4("[K]\r\n\"n\"=\"1\"\r\n"), "b.reg",
+     test::regedit4("[K]\r\n\"n\"=dword:00000001\r\n"), "[K]\n-\"n\"=\"1\"\n+\"n\"=dword:00000001\n"},
+    {"EmptyFiles", "a.ini", "", "b.ini", "", ""},
+};
+INSTANTIATE_TEST_SUITE_P(Forms, ComparePair, testing::ValuesIn(kFormPairs),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Many sections, the second file's in another order with some changed,
+// added and removed: each difference once, in the first file's order, and
+// the progress reaches the end.
+TEST(Compare, ManySectionsInAnotherOrder)
+{
+    S a = "REGEDIT4\r\n", b = "REGEDIT4\r\n";
+    const auto section = [](int i, int value) {
+        return "\r\n[HKEY_K\\" + std::to_string(i) + "]\r\n\"v\"=dword:" + std::to_string(10000000 + value) + "\r\n";
+    };
+    for (int i = 0; i < 3000; ++i)
+        a += section(i, i);
+    for (int i = 2999; i >= 0; --i) {
+        if (i % 1000 != 7)
+            b += section(i, i % 500 == 3 ? i + 1 : i);
+    }
+    b += section(5000, 0);
+    const test::FilePair files("a.reg", a, "b.reg", b);
+    CompareControl control;
+    const Comparison result = compareFiles(files.a, files.b, &control);
+    ASSERT_EQ(result.status, CompareStatus::Different);
+    std::vector<S> rows;
+    for (const Difference& d : result.differences)
+        rows.push_back((d.section + "|" + d.key.value_or("-") + "|" + d.oldLine + "|" + d.newLine).toStdString());
+    const auto changed = [](int i) {
+        return "HKEY_K\\" + std::to_string(i) + "|v|\"v\"=dword:" + std::to_string(10000000 + i) +
+               "|\"v\"=dword:" + std::to_string(10000001 + i);
+    };
+    const auto whole = [](int i) { return "HKEY_K\\" + std::to_string(i) + "|-||"; };
+    EXPECT_EQ(rows, std::vector<S>({changed(3), whole(7), changed(503), changed(1003), whole(1007), changed(1503),
+                                    changed(2003), whole(2007), changed(2503), whole(5000)}));
+    EXPECT_EQ(result.differences.back().change, ChangeKind::Added);
+    EXPECT_EQ(control.done.load(), control.total.load());
+}
+
+// What the window needs of a difference: the raw names to find the rows.
+TEST(Compare, RawNamesForTheWindow)
+{
+    const test::FilePair files("a.reg", test::regedit4("[HKEY_\xC4]\r\n\"N\\\"x\"=\"1\"\r\n"), "b.reg",
+                               test::regedit4("[hkey_\xE4]\r\n\"n\\\"X\"=\"2\"\r\n"));
+    const Comparison result = compareFiles(files.a, files.b);
+    ASSERT_EQ(result.differences.size(), 1u);
+    const Difference& d = result.differences.front();
+    EXPECT_EQ(d.sectionBytes, "HKEY_\xC4");
+    EXPECT_EQ(d.keyBytes, "N\\\"x");
+    EXPECT_EQ(d.section, QString("HKEY_Ä"));
+    EXPECT_EQ(d.oldValue, QString("1"));
+    EXPECT_EQ(d.newValue, QString("2"));
+}
+
 // An export compares equal to its own conversion, made by the load as the
 // popup menu's conversion writes it.
 TEST(Compare, ExportEqualsItsConversion)
