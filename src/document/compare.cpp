@@ -323,25 +323,40 @@ bool BlockReader::next(Block& block)
 bool BlockReader::nextIni(Block& block)
 {
     block.name = header_;
+    const Span span{headerStart_, headerEnd_, bodyStart_, side_.size};
+    const bool nameLossy = nameLossy_;
+    const std::uint64_t unmappedBefore = reader_.unmapped();
+    std::uint64_t unmappedBody = unmappedBefore;
     std::string_view line;
-    while (reader_.next(line)) {
+    for (;; unmappedBody = reader_.unmapped()) {
+        if (!reader_.next(line)) {
+            ended_ = true;
+            break;
+        }
         if (!reader_.continuation()) {
             // The reader keeps the mark's bytes before a UTF-16LE file's
             // first line; they are no text.
+            std::size_t skipped = 0;
             if (first_ && reader_.encoding() == Encoding::Utf16LE && line.substr(0, 2) == kMarkBytes)
-                line.remove_prefix(2);
+                skipped = 2;
+            line.remove_prefix(skipped);
             first_ = false;
             const ProfileLineView parsed = profileLineOf(line);
             if (parsed.kind == ProfileLineView::Header) {
                 header_ = parsed.name;
-                return true;
+                headerStart_ = reader_.lineOffset();
+                headerEnd_ = reader_.offsetAt(skipped + line.size());
+                bodyStart_ = reader_.endOffset();
+                nameLossy_ = isUtf16(reader_.encoding()) && header_.find('?') != std::string::npos;
+                break;
             }
         }
         block.body += line;
         if (!reader_.partial())
             block.body += '\n';
     }
-    ended_ = true;
+    if (nameLossy || unmappedBody != unmappedBefore)
+        reReadExactly(block, {span.nameStart, span.nameEnd, span.bodyStart, ended_ ? side_.size : headerStart_});
     return true;
 }
 
@@ -388,15 +403,21 @@ void BlockReader::reReadExactly(Block& block, const Span& span)
     QFile file(side_.path);
     if (!file.open(QIODevice::ReadOnly))
         return;
+    // The mark is no text.
+    const auto markSize = std::int64_t(byteOrderMark(reader_.encoding()).size());
     const auto exact = [&](std::int64_t from, std::int64_t to) {
         QStringDecoder decoder(reader_.encoding() == Encoding::Utf16BE ? QStringConverter::Utf16BE
                                                                        : QStringConverter::Utf16LE);
+        from = std::max(from, markSize);
         if (to <= from || !file.seek(from))
             return std::string();
         const QString text = decoder(file.read(to - from));
         return text.toStdString();
     };
     block.name = exact(span.nameStart, span.nameEnd);
+    // An INI block's span is its whole header line, which the profile read parses.
+    if (side_.kind == FileKind::Ini)
+        block.name = profileLineOf(block.name).name;
     block.body = "\n" + exact(span.bodyStart, span.end);
     block.utf8 = true;
 }

@@ -104,6 +104,8 @@ const PairCase kIniPairs[] = {
     {"Utf16AndWindows1252", "a.ini", test::utf16le(u"[Kasse]\r\nName=Müller\r\n"), "b.ini",
      "[Kasse]\r\nName=M\xFCller\r\n", ""},
     {"Utf8AndWindows1252", "a.ini", "\xEF\xBB\xBF[K]\nName=M\xC3\xBCller\n", "b.ini", "[K]\r\nName=M\xFCller\r\n", ""},
+    {"Utf16BeyondWindows1252", "a.ini", test::utf16le(u"[A]\r\nk=日\r\n[B]\r\nj=1\r\n[日]\r\nm=1\r\n"), "b.ini",
+     test::utf16le(u"[A]\r\nk=本\r\n[B]\r\nj=1\r\n[本]\r\nm=1\r\n"), "[A]\n-k=日\n+k=本\n-[日]\n+[本]\n"},
     {"CommentLinesAreKeys", "a.ini", "[S]\r\n;k=1\r\n", "b.ini", "[S]\r\n;k=2\r\n", "[S]\n-;k=1\n+;k=2\n"},
 };
 INSTANTIATE_TEST_SUITE_P(Ini, ComparePair, testing::ValuesIn(kIniPairs),
