@@ -4,6 +4,7 @@
 #include "common/pairs.h"
 #include "document/compare.h"
 #include "document/document.h"
+#include "platform/fileio.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -235,6 +236,33 @@ TEST(Compare, RefusesAndFails)
     EXPECT_EQ(compareFiles(mixed.a, mixed.a, &control).status, CompareStatus::Cancelled);
 }
 
+// A read that fails, at any point of either file, is a failure, never the
+// end of that file: the comparison says it could not read, not what differs.
+TEST(Compare, FailedReadIsNoEndOfFile)
+{
+    S a = "REGEDIT4\r\n", b = "REGEDIT4\r\n";
+    for (int i = 0; i < 400; ++i) {
+        a += "\r\n[HKEY_K\\" + std::to_string(i) + "]\r\n\"v\"=\"" + S(300, 'x') + "\"\r\n";
+        b += "\r\n[HKEY_K\\" + std::to_string(i) + "]\r\n\"v\"=\"" + S(300, i == 399 ? 'y' : 'x') + "\"\r\n";
+    }
+    const test::FilePair files("a.reg", a, "b.reg", b);
+    for (const FileOp op : {FileOp::OpenRead, FileOp::Read}) {
+        for (int nth = 1;; ++nth) {
+            clearFileFaults();
+            injectFileFault(op, nth);
+            const Comparison result = compareFiles(files.a, files.b);
+            const bool hit = fileOpCount(op) >= nth;
+            clearFileFaults();
+            if (!hit) {
+                EXPECT_EQ(result.status, CompareStatus::Different);
+                break;
+            }
+            EXPECT_EQ(result.status, CompareStatus::Unreadable) << "failure " << nth;
+            EXPECT_TRUE(result.failedFile == files.a || result.failedFile == files.b);
+        }
+    }
+}
+
 struct ExitCase {
     const char* name;
     QStringList args;  // %A and %B stand for the pair's files
@@ -268,6 +296,22 @@ const ExitCase kExits[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Cli, DiffExit, testing::ValuesIn(kExits),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// What a script reads: UTF-8 text whatever the files' encodings, nothing
+// on standard error.
+TEST(Compare, CommandLineTextIsUtf8)
+{
+    const test::FilePair files("a.ini",
+                               "[Gr\xFC\xDF"
+                               "e]\r\nName=M\xFCller\r\n",
+                               "b.ini", test::utf16le(u"[GRÜSSE]\r\n[grüße]\r\nname=Müller-Lüdenscheidt\r\n"));
+    QProcess p;
+    p.start(QStringLiteral(KEYLOOM_CLI), {"diff", files.a, files.b});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_EQ(p.readAllStandardOutput().toStdString(), "[Grüße]\n-Name=Müller\n+name=Müller-Lüdenscheidt\n+[GRÜSSE]\n");
+    EXPECT_TRUE(p.readAllStandardError().isEmpty());
+}
 
 }  // namespace
 }  // namespace keyloom
