@@ -3,6 +3,7 @@
 // output in UTF-8 and the file's own encoding inside the file.
 
 #include "cli/scripting.h"
+#include "document/compare.h"
 #include "document/document.h"
 #include "edit/apply.h"
 #include "filecommands/convert.h"
@@ -45,9 +46,13 @@ const char kUsageText[] = "Aufruf: keyloom BEFEHL DATEI [ABSCHNITT [SCHLÜSSEL [
                           "      keyloom set kasse.ini Drucker Port COM2\n"
                           "  convert DATEI                     einen UTF-16-Export als REGEDIT4-Text schreiben\n"
                           "      keyloom convert lager.reg\n"
+                          "  diff [--json] DATEI1 DATEI2       was sich zwischen zwei Dateien unterscheidet\n"
+                          "      keyloom diff vorher.reg nachher.reg\n"
                           "\n"
                           "Exit-Status: 0 erledigt, 1 Datei, Abschnitt oder Schlüssel fehlt,\n"
-                          "2 falscher Aufruf oder abgelehnter Wert, 3 Schreiben fehlgeschlagen.\n";
+                          "2 falscher Aufruf oder abgelehnter Wert, 3 Schreiben fehlgeschlagen.\n"
+                          "diff: 0 gleich, 1 verschieden, 2 falscher Aufruf oder nicht vergleichbar,\n"
+                          "3 eine Datei nicht lesbar.\n";
 
 void say(const QString& message) { std::fputs(("keyloom: " + message + "\n").toUtf8().constData(), stderr); }
 
@@ -314,6 +319,35 @@ int convert(Document& doc)
     return kDone;
 }
 
+// Compares two files; prints nothing until the comparison is done.
+int diff(QStringList args)
+{
+    const bool json = !args.isEmpty() && args.first() == QLatin1String("--json");
+    if (json)
+        args.removeFirst();
+    if (args.size() != 2) {
+        say(QStringLiteral("falscher Aufruf; 'keyloom --help' zeigt die Befehle."));
+        return kUsage;
+    }
+    const Comparison comparison = compareFiles(args.at(0), args.at(1));
+    switch (comparison.status) {
+    case CompareStatus::Refused:
+        say(compareFailureMessage(comparison, args.at(0), args.at(1)));
+        return kUsage;
+    case CompareStatus::Unreadable:
+    case CompareStatus::Cancelled:
+        say(compareFailureMessage(comparison, args.at(0), args.at(1)));
+        return kWriteFailed;
+    case CompareStatus::Equal:
+    case CompareStatus::Different:
+        break;
+    }
+    const QByteArray out =
+        json ? differencesAsJson(comparison.differences) : differencesAsText(comparison.differences).toUtf8();
+    std::fwrite(out.constData(), 1, std::size_t(out.size()), stdout);
+    return comparison.status == CompareStatus::Equal ? kDone : kMissing;
+}
+
 int run(QStringList args)
 {
     if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
@@ -331,6 +365,8 @@ int run(QStringList args)
     if (readCommand && cli::takeJsonOption(args))
         return cli::printAsJson(args.first() == QLatin1String("get"), [&] { return run(args); });
     const QString command = args.takeFirst();
+    if (command == QLatin1String("diff"))
+        return diff(args);
     const bool decoded = command == QLatin1String("get") && !args.isEmpty() && args.first() == "--decoded";
     if (decoded)
         args.removeFirst();

@@ -435,4 +435,31 @@ bool WritePrivateProfileStringA(std::string_view section, std::string_view key, 
     return writeProfileString(section, key, value, file).written;
 }
 
+ProfileLineView profileLineOf(std::string_view line)
+{
+    const ProfileLine parsed = parseLine(line);
+    switch (parsed.kind) {
+    case ProfileLine::Header:
+        return {ProfileLineView::Header, parsed.name, {}};
+    case ProfileLine::Key:
+        return {ProfileLineView::Key, parsed.name, profileValueText(parsed.value)};
+    case ProfileLine::Other:
+        break;
+    }
+    return {};
+}
+
+std::string profileNameKey(std::string_view name)
+{
+    // NameMatcher: ASCII names match by ASCII letter case alone, and never
+    // match a name beyond ASCII; those match by their decoded text.
+    name = trim(name);
+    if (isAscii(name)) {
+        std::string key(name);
+        std::transform(key.begin(), key.end(), key.begin(), asciiLower);
+        return key;
+    }
+    return '\x01' + decodeName(name).toCaseFolded().toStdString();
+}
+
 }  // namespace keyloom

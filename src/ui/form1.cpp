@@ -9,6 +9,8 @@
 #include "platform/drives.h"
 #include "platform/editor.h"
 #include "ui/bytelistmodel.h"
+#include "ui/comparerunner.h"
+#include "ui/differenceswindow.h"
 #include "ui/finddialog.h"
 #include "ui/findrunner.h"
 #include "ui/messagebox.h"
@@ -120,6 +122,7 @@ Form1::Form1(AppModul& app, QWidget* parent) : QWidget(parent), app_(app)
     placeControls();
     connectHandlers();
     createFind();
+    createCompare();
 }
 
 Form1::~Form1() = default;
@@ -730,6 +733,70 @@ void Form1::showFindResult(const FindResult& result)
         List1->setFocus();
     }
     lastMatch_.emplace(findPlace(), result.at);
+}
+
+void Form1::createCompare()
+{
+    mnuCompare = mnuPop->addAction(QStringLiteral("vergleichen mit..."));
+    mnuCompare->setObjectName(QStringLiteral("mnuCompare"));
+    comparer_ = new CompareRunner(this);
+    connect(mnuCompare, &QAction::triggered, this, &Form1::mnuCompare_Click);
+    connect(comparer_, &CompareRunner::finished, this, &Form1::showComparison);
+}
+
+void Form1::mnuCompare_Click()
+{
+    const QString first = app_.CurrentFile;
+    const QString second = secondFileChooser()(this, File1->path());
+    if (!second.isEmpty())
+        comparer_->start(first, second);
+}
+
+void Form1::showComparison(const QString& a, const QString& b, const Comparison& result)
+{
+    if (result.status == CompareStatus::Equal) {
+        tell(QStringLiteral("Keine Unterschiede."));
+        return;
+    }
+    if (result.status != CompareStatus::Different) {
+        tell(compareFailureMessage(result, a, b));
+        return;
+    }
+    auto* window = new DifferencesWindow(a, b, result.differences, this);
+    connect(window, &DifferencesWindow::rowChosen, this, &Form1::showDifference);
+    window->show();
+}
+
+void Form1::showDifference(const QString& file, const std::string& section, const std::string& key)
+{
+    // The lists show a file once File1 has it selected.
+    const QFileInfo info(file);
+    if (QFileInfo(selectedFilePath()) != info) {
+        if (QFileInfo(File1->path()).absoluteFilePath() != info.absolutePath())
+            Dir1->setPath(info.absolutePath());
+        const auto items = File1->findItems(info.fileName(), Qt::MatchExactly);
+        if (items.isEmpty())
+            return;
+        File1->setCurrentItem(items.first());
+    }
+    activateWindow();
+    raise();
+    const std::string sectionKey = profileNameKey(section);
+    for (int row = 0; row < sections_->rowCount(); ++row) {
+        if (profileNameKey(sections_->raw(row)) != sectionKey)
+            continue;
+        List1->setCurrentIndex(sections_->index(row));
+        List1->setFocus();
+        const std::string keyKey = profileNameKey(key);
+        for (int k = 0; !key.empty() && k < keys_->rowCount(); ++k) {
+            if (profileNameKey(keys_->raw(k)) == keyKey) {
+                List2->setCurrentIndex(keys_->index(k));
+                List2->setFocus();
+                break;
+            }
+        }
+        return;
+    }
 }
 
 }  // namespace keyloom

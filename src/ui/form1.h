@@ -24,6 +24,8 @@ namespace keyloom {
 
 class BoxToolTip;
 class ByteListModel;
+class CompareRunner;
+struct Comparison;
 class DriveList;
 class FileList;
 class FindDialog;
@@ -125,6 +127,12 @@ public:
     void findAgain();
     void findAgainBackward();
 
+    // Comparing the file of the popup menu with a second one, beside the
+    // specified entries: the result in the window "Unterschiede", whose
+    // double-click shows a section and key here.
+    QAction* mnuCompare = nullptr;  // "vergleichen mit..."
+    void mnuCompare_Click();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -164,6 +172,10 @@ private:
     };
     FindPlace findPlace() const;
 
+    void createCompare();
+    void showComparison(const QString& a, const QString& b, const Comparison& result);
+    void showDifference(const QString& file, const std::string& section, const std::string& key);
+
     AppModul& app_;
     ByteListModel* sections_ = nullptr;
     ByteListModel* keys_ = nullptr;
@@ -175,6 +187,7 @@ private:
     bool applying_ = false;
     QHash<QString, QString> driveFolders_;
     FindRunner* finder_ = nullptr;
+    CompareRunner* comparer_ = nullptr;
     std::optional<FindQuery> lastQuery_;
     FindPlace findStart_;  // where the running search started
     bool findBackward_ = false;

@@ -111,8 +111,9 @@ void StartupTest::popupMenu()
         names << action->objectName();
         QVERIFY(action->isEnabled());
     }
-    QCOMPARE(captions, QStringList({"konvertieren in REGEDIT4", "SPACEs einfügen", "Löschen !"}));
-    QCOMPARE(names, QStringList({"mnuConvert", "mnuSpace", "mnuDel"}));
+    // Entries beyond the specified ones follow them.
+    QCOMPARE(captions.mid(0, 3), QStringList({"konvertieren in REGEDIT4", "SPACEs einfügen", "Löschen !"}));
+    QCOMPARE(names.mid(0, 3), QStringList({"mnuConvert", "mnuSpace", "mnuDel"}));
 }
 
 void StartupTest::secondCopyEndsAtOnce()
