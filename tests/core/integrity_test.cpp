@@ -118,6 +118,23 @@ TEST(Integrity, DamagedExportIsNotConverted)
     }
 }
 
+// Line ends that grow from one unit to CR LF make the REGEDIT4 text longer
+// than the room first reserved for it; the pages of that room are being
+// mapped in on another thread, which must be stopped before the text moves
+// (AddressSanitizer would see it touch the freed block).
+TEST(Integrity, Utf16ExportWithLfOnlyLoadsWhole)
+{
+    test::TempDir dir;
+    std::u16string text = u"Windows Registry Editor Version 5.00\n";
+    for (int i = 0; i < 400000; ++i)
+        text += u"\n";
+    text += u"[K]\n\"a\"=\"1\"\n";
+    const LoadResult loaded = loadFile(dir.write("lf.reg", test::utf16le(text)));
+    ASSERT_TRUE(loaded.markerFound);
+    EXPECT_EQ(loaded.regedit4.size(), 10 + 2 * 400000 + 14u);
+    EXPECT_EQ(loaded.regedit4.substr(loaded.regedit4.size() - 14), "[K]\r\n\"a\"=\"1\"\r\n");
+}
+
 // A replaced file keeps its ACL and extended attributes; another user's
 // file, or one with several links, is written in place and keeps its owner
 // and links.
