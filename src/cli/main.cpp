@@ -2,6 +2,8 @@
 // functions as the window, with text on the command line and on standard
 // output in UTF-8 and the file's own encoding inside the file.
 
+#include "cli/scripting.h"
+#include "document/compare.h"
 #include "document/document.h"
 #include "edit/apply.h"
 #include "filecommands/convert.h"
@@ -21,6 +23,7 @@
 namespace keyloom {
 namespace {
 
+// kWriteFailed: a read or a write failed.
 enum Exit { kDone = 0, kMissing = 1, kUsage = 2, kWriteFailed = 3 };
 
 const char kUsageText[] = "Aufruf: keyloom BEFEHL DATEI [ABSCHNITT [SCHLÜSSEL [WERT]]]\n"
@@ -35,19 +38,30 @@ const char kUsageText[] = "Aufruf: keyloom BEFEHL DATEI [ABSCHNITT [SCHLÜSSEL [
                           "  get --decoded DATEI ABSCHNITT SCHLÜSSEL\n"
                           "                                    ein hex- oder dword-Wert entschlüsselt\n"
                           "      keyloom get --decoded lager.reg 'HKEY_CURRENT_USER\\Software\\Lager' Pfad\n"
+                          "  sections, keys, get mit --json    die Ausgabe als JSON (UTF-8)\n"
+                          "      keyloom keys --json kasse.ini Drucker\n"
+                          "  find [--sections] [--keys] [--values] [--case] [--json] DATEI TEXT\n"
+                          "                                    jeder Fund, einer je Zeile, in Dateireihenfolge\n"
+                          "      keyloom find --keys setup.inf Treiber\n"
                           "  set [--force] DATEI ABSCHNITT SCHLÜSSEL WERT  den Wert schreiben\n"
                           "      keyloom set kasse.ini Drucker Port COM2\n"
                           "      (--force: auch wenn Wine für das Prefix einer Wine-Registrierungsdatei läuft)\n"
                           "  convert DATEI                     einen UTF-16-Export als REGEDIT4-Text schreiben\n"
                           "      keyloom convert lager.reg\n"
+                          "  diff [--json] DATEI1 DATEI2       was sich zwischen zwei Dateien unterscheidet\n"
+                          "      keyloom diff vorher.reg nachher.reg\n"
                           "\n"
                           "Exit-Status: 0 erledigt, 1 Datei, Abschnitt oder Schlüssel fehlt,\n"
-                          "2 falscher Aufruf oder abgelehnter Wert, 3 Schreiben fehlgeschlagen.\n";
+                          "2 falscher Aufruf oder abgelehnter Wert, 3 Schreiben fehlgeschlagen.\n"
+                          "diff: 0 gleich, 1 verschieden, 2 falscher Aufruf oder nicht vergleichbar,\n"
+                          "3 eine Datei nicht lesbar.\n";
 
 void say(const QString& message) { std::fputs(("keyloom: " + message + "\n").toUtf8().constData(), stderr); }
 
 void print(const QString& line)
 {
+    if (cli::collectJsonLine(line))
+        return;
     const QByteArray bytes = line.toUtf8();
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout);
     std::fputc('\n', stdout);
@@ -118,9 +132,11 @@ int sections(Document& doc)
 }
 
 // The section's keys as the key list shows them; nothing when the section
-// does not exist (a message said so).
-std::optional<KeyListing> listSection(Document& doc, const QString& section, std::string& sectionBytes)
+// does not exist or the file could not be read (a message said so, and
+// `exit` holds the status).
+std::optional<KeyListing> listSection(Document& doc, const QString& section, std::string& sectionBytes, int& exit)
 {
+    exit = kMissing;
     const std::optional<std::string> bytes = doc.encode(section);
     if (!bytes) {
         say(QStringLiteral("Abschnitt '%1' nicht gefunden.").arg(section));
@@ -128,6 +144,11 @@ std::optional<KeyListing> listSection(Document& doc, const QString& section, std
     }
     sectionBytes = *bytes;
     KeyListing listing = listKeys(doc.path(), sectionBytes, doc.kind());
+    if (listing.readFailed) {
+        say(readFailedNote(doc.path()));
+        exit = kWriteFailed;
+        return std::nullopt;
+    }
     if (!listing.sectionFound) {
         say(QStringLiteral("Abschnitt '%1' nicht gefunden.").arg(section));
         return std::nullopt;
@@ -140,9 +161,10 @@ int keys(Document& doc, const QString& section)
     if (!doc.exists())
         return missingFile(doc);
     std::string sectionBytes;
-    const std::optional<KeyListing> listing = listSection(doc, section, sectionBytes);
+    int exit = kDone;
+    const std::optional<KeyListing> listing = listSection(doc, section, sectionBytes, exit);
     if (!listing)
-        return kMissing;
+        return exit;
     for (const std::string& key : listing->keys)
         print(doc.decode(key));
     return kDone;
@@ -158,8 +180,11 @@ struct Found {
     QString decoded;  // what the value box's tooltip says of it; empty for plain text
 };
 
-std::optional<Found> findValue(Document& doc, const QString& section, const QString& key)
+// Nothing when the key is missing or the file could not be read (a message
+// said so, and `exit` holds the status).
+std::optional<Found> findValue(Document& doc, const QString& section, const QString& key, int& exit)
 {
+    exit = kMissing;
     const auto missing = [&] {
         say(QStringLiteral("Schlüssel '%1' in Abschnitt '%2' nicht gefunden.").arg(key, section));
         return std::nullopt;
@@ -173,6 +198,11 @@ std::optional<Found> findValue(Document& doc, const QString& section, const QStr
     // there, except that the profile read gives an empty text for a missing
     // key and an empty value alike.
     const ValueView view = lookUpValue(doc.kind(), doc.path(), found.section, found.section, found.key, {});
+    if (view.readFailed) {
+        say(readFailedNote(doc.path()));
+        exit = kWriteFailed;
+        return std::nullopt;
+    }
     if (view.failed || !view.text)
         return missing();
     if (doc.kind() == FileKind::Ini && view.text->empty()) {
@@ -190,9 +220,10 @@ int get(Document& doc, const QString& section, const QString& key, bool decoded)
 {
     if (!doc.exists())
         return missingFile(doc);
-    const std::optional<Found> found = findValue(doc, section, key);
+    int exit = kDone;
+    const std::optional<Found> found = findValue(doc, section, key, exit);
     if (!found)
-        return kMissing;
+        return exit;
     print(decoded && !found->decoded.isEmpty() ? found->decoded : doc.decode(found->value));
     return kDone;
 }
@@ -202,12 +233,9 @@ int get(Document& doc, const QString& section, const QString& key, bool decoded)
 std::optional<LoadResult> convertibleText(Document& doc)
 {
     LoadResult loaded = loadFile(doc.path());
-    if (loaded.failed) {
-        say(readFailedNote(doc.path()));
-        return std::nullopt;
-    }
-    if (loaded.markerFound && loaded.unconvertible > 0) {
-        say(unconvertibleNote(doc.path(), loaded.unconvertible, loaded.firstUnconvertibleLine));
+    const QString refusal = regedit4Refusal(loaded, doc.path());
+    if (!refusal.isEmpty() && (loaded.markerFound || loaded.failed)) {
+        say(refusal);
         return std::nullopt;
     }
     return loaded;
@@ -248,9 +276,10 @@ int set(Document& doc, const QString& section, const QString& key, const QString
     EditRequest request{doc.path(), identityOf(doc.path()), kind, doc.codecFor(value), {}, {}, {}, value, kQuotesKept};
     if (registry) {
         // An export's key is written where it stands; it is never added.
-        const std::optional<Found> found = findValue(doc, section, key);
+        int exit = kDone;
+        const std::optional<Found> found = findValue(doc, section, key, exit);
         if (!found)
-            return kMissing;
+            return exit;
         request.section = found->section;
         request.key = found->key;
         request.quoteState = found->quoteState;
@@ -282,6 +311,7 @@ int convert(Document& doc)
 {
     if (!doc.exists())
         return missingFile(doc);
+    const FileIdentity read = identityOf(doc.path());
     const std::optional<LoadResult> loaded = convertibleText(doc);
     if (!loaded)
         return kWriteFailed;
@@ -289,12 +319,41 @@ int convert(Document& doc)
         say(nothingToConvertNote(doc.path()));
         return kMissing;
     }
-    if (!writeConversion(doc.path(), loaded->regedit4)) {
-        say(QStringLiteral("Die Datei '%1' konnte nicht geschrieben werden. Die Datei bleibt unverändert.")
-                .arg(doc.path()));
+    const ReplaceResult written = writeConversion(doc.path(), loaded->regedit4, read);
+    if (!written.written) {
+        say(conversionFailedNote(doc.path(), written));
         return kWriteFailed;
     }
     return kDone;
+}
+
+// Compares two files; prints nothing until the comparison is done.
+int diff(QStringList args)
+{
+    const bool json = !args.isEmpty() && args.first() == QLatin1String("--json");
+    if (json)
+        args.removeFirst();
+    if (args.size() != 2) {
+        say(QStringLiteral("falscher Aufruf; 'keyloom --help' zeigt die Befehle."));
+        return kUsage;
+    }
+    const Comparison comparison = compareFiles(args.at(0), args.at(1));
+    switch (comparison.status) {
+    case CompareStatus::Refused:
+        say(compareFailureMessage(comparison, args.at(0), args.at(1)));
+        return kUsage;
+    case CompareStatus::Unreadable:
+    case CompareStatus::Cancelled:
+        say(compareFailureMessage(comparison, args.at(0), args.at(1)));
+        return kWriteFailed;
+    case CompareStatus::Equal:
+    case CompareStatus::Different:
+        break;
+    }
+    const QByteArray out =
+        json ? differencesAsJson(comparison.differences) : differencesAsText(comparison.differences).toUtf8();
+    std::fwrite(out.constData(), 1, std::size_t(out.size()), stdout);
+    return comparison.status == CompareStatus::Equal ? kDone : kMissing;
 }
 
 int run(QStringList args)
@@ -307,7 +366,15 @@ int run(QStringList args)
         print(QStringLiteral("keyloom %1").arg(QStringLiteral(KEYLOOM_VERSION)));
         return kDone;
     }
+    if (args.first() == QLatin1String("find"))
+        return cli::find(args.mid(1));
+    const bool readCommand = args.first() == QLatin1String("sections") || args.first() == QLatin1String("keys") ||
+                             args.first() == QLatin1String("get");
+    if (readCommand && cli::takeJsonOption(args))
+        return cli::printAsJson(args.first() == QLatin1String("get"), [&] { return run(args); });
     const QString command = args.takeFirst();
+    if (command == QLatin1String("diff"))
+        return diff(args);
     const bool decoded = command == QLatin1String("get") && !args.isEmpty() && args.first() == "--decoded";
     if (decoded)
         args.removeFirst();

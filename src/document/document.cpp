@@ -175,8 +175,12 @@ LoadResult loadFile(const QString& path)
     result.regedit4 = text.finish(reader);
     result.unconvertible = text.unconvertible();
     result.firstUnconvertibleLine = text.firstUnconvertibleLine();
-    if (result.firstUnconvertibleLine != 0 && markerOffset >= 0)
-        result.firstUnconvertibleLine += linesBefore(path, markerOffset);
+    result.damagedLine = text.damagedLine();
+    if (markerOffset >= 0 && (result.firstUnconvertibleLine != 0 || result.damagedLine != 0)) {
+        const std::uint64_t before = linesBefore(path, markerOffset);
+        for (std::uint64_t* line : {&result.firstUnconvertibleLine, &result.damagedLine})
+            *line += *line != 0 ? before : 0;
+    }
     result.codec = kind == FileKind::WineRegistry ? TextCodec::Utf8 : codec.codec(reader.encoding());
     return result;
 }
@@ -186,12 +190,37 @@ QString readFailedNote(const QString& file)
     return QStringLiteral("Die Datei '%1' konnte nicht vollständig gelesen werden.").arg(Commands::FileNamePart(file));
 }
 
+QString unconvertibleNote(const QString& file, std::uint64_t count, std::uint64_t firstLine)
+{
+    const QString name = Commands::FileNamePart(file);
+    if (count == 1)
+        return QStringLiteral("Die Datei '%1' enthält 1 Zeichen, das im REGEDIT4-Format nicht darstellbar ist (in "
+                              "Zeile %2). Die Datei bleibt unverändert.")
+            .arg(name, QString::number(firstLine));
+    return QStringLiteral("Die Datei '%1' enthält %2 Zeichen, die im REGEDIT4-Format nicht darstellbar sind (erstes "
+                          "in Zeile %3). Die Datei bleibt unverändert.")
+        .arg(name, QString::number(count), QString::number(firstLine));
+}
+
+QString regedit4Refusal(const LoadResult& loaded, const QString& file)
+{
+    if (loaded.failed)
+        return readFailedNote(file);
+    if (loaded.damagedLine != 0)
+        return QStringLiteral("Die Datei '%1' ist beschädigt (Zeile %2: Zeilenende fehlt oder ein halbes "
+                              "UTF-16-Zeichen am Ende). Die Datei bleibt unverändert.")
+            .arg(Commands::FileNamePart(file), QString::number(loaded.damagedLine));
+    if (loaded.unconvertible > 0)
+        return unconvertibleNote(file, loaded.unconvertible, loaded.firstUnconvertibleLine);
+    return {};
+}
+
 KeyListing listKeys(const QString& path, std::string_view section, FileKind kind)
 {
     KeyListing result;
     LineReader reader(path);
     if (!reader.isOpen()) {
-        result.failed = true;
+        result.failed = result.readFailed = true;
         return result;
     }
     SectionMatcher opens(section, kind);
@@ -215,7 +244,7 @@ KeyListing listKeys(const QString& path, std::string_view section, FileKind kind
             return result;
         }
     }
-    result.failed = reader.failed();
+    result.failed = result.readFailed = reader.failed();
     return result;
 }
 
@@ -225,7 +254,7 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
     RegistryLookup result;
     LineReader reader(path);
     if (!reader.isOpen()) {
-        result.failed = true;
+        result.failed = result.readFailed = true;
         return result;
     }
     const std::string header = headerLineOf(section);
@@ -264,7 +293,7 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
         const std::string_view shown = result.found ? std::string_view(result.text) : currentText;
         result.enabled = !looksLikeHex(shown) && !(result.found && result.cut);
     }
-    result.failed = reader.failed();
+    result.failed = result.readFailed = reader.failed();
     return result;
 }
 
@@ -328,6 +357,7 @@ ValueView lookUpValue(FileKind kind, const QString& file, std::string_view secti
         if (lookup.examined)
             view.enabled = lookup.enabled;
         view.failed = lookup.failed;
+        view.readFailed = lookup.readFailed;
         break;
     }
     case FileKind::WineRegistry: {
@@ -339,6 +369,7 @@ ValueView lookUpValue(FileKind kind, const QString& file, std::string_view secti
             view.enabled = lookup.enabled;
         }
         view.failed = lookup.failed;
+        view.readFailed = lookup.readFailed;
         break;
     }
     }

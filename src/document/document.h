@@ -35,6 +35,7 @@ struct LoadResult {
     std::string regedit4;
     std::uint64_t unconvertible = 0;
     std::uint64_t firstUnconvertibleLine = 0;  // 1-based; 0 for none
+    std::uint64_t damagedLine = 0;             // 1-based; 0 for none
     // Utf8 only for a file with the UTF-8 mark or valid UTF-8 beyond ASCII.
     TextCodec codec = TextCodec::Utf8;
     bool opened = false;
@@ -50,6 +51,15 @@ LoadResult loadFile(const QString& path);
 
 // What the user is told when `file` could not be read to its end.
 QString readFailedNote(const QString& file);
+// What the user is told when the REGEDIT4 text of `file` holds `count`
+// characters (the first in file line `firstLine`) that the 8-bit text
+// cannot hold, so that neither the conversion nor an apply writes it.
+QString unconvertibleNote(const QString& file, std::uint64_t count, std::uint64_t firstLine);
+
+// Why the REGEDIT4 text of `loaded` (from `file`) must not be written, for
+// the user: a failed read, a damaged export, characters REGEDIT4 cannot
+// hold. Empty when it may be written.
+QString regedit4Refusal(const LoadResult& loaded, const QString& file);
 
 struct KeyListing {
     std::vector<std::string> keys;  // entries in file order
@@ -58,6 +68,9 @@ struct KeyListing {
     // no "=", or a registry name part was shorter than two bytes and did not
     // begin with "@". `keys` holds what was listed before.
     bool failed = false;
+    // Of those, the file could not be opened or a read failed: the list may
+    // lack keys the file holds.
+    bool readFailed = false;
 };
 
 // Lists the keys of every occurrence of the section whose header line is
@@ -67,8 +80,9 @@ KeyListing listKeys(const QString& path, std::string_view section, FileKind kind
 
 // What a registry value lookup did to the value box, in the order it did it.
 struct RegistryLookup {
-    bool failed = false;  // open or read failure, or a lone quote that unQuote refused
-    bool found = false;   // some line matched: text and quoteState are the last successful match
+    bool failed = false;      // open or read failure, or a lone quote that unQuote refused
+    bool readFailed = false;  // of those, the open or a read failed
+    bool found = false;       // some line matched: text and quoteState are the last successful match
     std::string text;
     std::int16_t quoteState = 0;
     // The matching line was longer than the line reader's bound: `text` is
@@ -112,6 +126,8 @@ struct ValueView {
     std::optional<QString> toolTip;
     // The lookup stopped at a failure: the apply button keeps its state.
     bool failed = false;
+    // The file could not be opened or read to where the value is.
+    bool readFailed = false;
 };
 
 // Looks `key` up the way the file's kind reads values: an INI or INF file
