@@ -15,6 +15,7 @@ jobs=$(nproc)
 
 "$here/scripts/install-deps.sh"
 "$here/scripts/check-format.sh"
+"$here/scripts/check-complexity.sh"
 
 summary=()
 run_suite() {  # build-dir, extra cmake options...

@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(small.back() == '\x7F');
 
     const bool written = WritePrivateProfileStringA(section, key, value, path);
-    const std::string after = fuzz::readFile(path);
+    const std::string after = fuzz::readAll(path);
     if (!written) {
         FUZZ_CHECK(after == before);
         return 0;

@@ -17,14 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string> linesBefore = fuzz::linesOf(path);
 
     const EditStatus status = insertSpaces(path).status;
-    FUZZ_CHECK(fuzz::readFile(fuzz::scratchPath("x.in_")) == "<missing>");
+    FUZZ_CHECK(fuzz::readAll(fuzz::scratchPath("x.in_")) == "<missing>");
     if (fuzz::isUtf16(before)) {
         FUZZ_CHECK(status == EditStatus::Refused);
-        FUZZ_CHECK(fuzz::readFile(path) == before);
+        FUZZ_CHECK(fuzz::readAll(path) == before);
         return 0;
     }
     FUZZ_CHECK(status == EditStatus::Done);
-    const std::string once = fuzz::readFile(path);
+    const std::string once = fuzz::readAll(path);
 
     const std::vector<std::string> linesAfter = fuzz::linesOf(path);
     std::size_t i = 0;
@@ -41,6 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(i == linesBefore.size());
 
     FUZZ_CHECK(insertSpaces(path).status == EditStatus::Done);
-    FUZZ_CHECK(fuzz::readFile(path) == once);
+    FUZZ_CHECK(fuzz::readAll(path) == once);
     return 0;
 }

@@ -1,22 +1,19 @@
 #pragma once
-// Helpers shared by the fuzz targets: a private scratch folder for the
-// functions that take paths, whole-file reads, and a check that aborts, so
-// that libFuzzer keeps the input that broke a property.
+// Helpers of the fuzz targets over the tests' shared ones: a private scratch
+// folder for the functions that take paths, and a check that aborts, so that
+// libFuzzer keeps the input that broke a property.
 
-#include "platform/lines.h"
+#include "common/files.h"
+#include "common/lines.h"
 
-#include <QByteArray>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QString>
 
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 #include <string_view>
 #include <unistd.h>
-#include <vector>
 
 #define FUZZ_CHECK(condition)                                                                                          \
     do {                                                                                                               \
@@ -40,32 +37,15 @@ inline QString scratchPath(const QString& name)
     return folder + QLatin1Char('/') + name;
 }
 
+// Replaces whatever `path` is with a regular file of `bytes`.
 inline void writeFile(const QString& path, std::string_view bytes)
 {
     QFile::remove(path);
-    QFile file(path);
-    FUZZ_CHECK(file.open(QIODevice::WriteOnly));
-    FUZZ_CHECK(file.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size()));
+    FUZZ_CHECK(test::writeFile(path, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size()))));
 }
 
-// The whole file, or "<missing>".
-inline std::string readFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<missing>";
-    return file.readAll().toStdString();
-}
-
-inline std::vector<std::string> linesOf(const QString& path)
-{
-    std::vector<std::string> lines;
-    LineReader reader(path);
-    std::string_view line;
-    while (reader.next(line))
-        lines.emplace_back(line);
-    return lines;
-}
+using test::linesOf;
+using test::readAll;
 
 inline bool isUtf16(std::string_view bytes)
 {

@@ -12,6 +12,7 @@ packages=(
   clang clang-format libclang-rt-14-dev time
   xvfb xauth xdotool imagemagick desktop-file-utils fonts-dejavu-core
   dpkg-dev file lintian appstream shared-mime-info librsvg2-bin
+  pmccabe acl attr ccache
 )
 
 # The Windows cross build and the Wine that runs its tests, without Wine's

@@ -2,13 +2,15 @@
 // functions as the window, with text on the command line and on standard
 // output in UTF-8 and the file's own encoding inside the file.
 
-#include "app/appmodul.h"
+#include "cli/scripting.h"
+#include "document/compare.h"
 #include "document/document.h"
 #include "edit/apply.h"
 #include "filecommands/convert.h"
 #include "filecommands/filecommands.h"
 #include "platform/fileio.h"
 #include "platform/lines.h"
+#include "platform/wineserver.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -26,6 +28,7 @@
 namespace keyloom {
 namespace {
 
+// kWriteFailed: a read or a write failed.
 enum Exit { kDone = 0, kMissing = 1, kUsage = 2, kWriteFailed = 3 };
 
 const char kUsageText[] = "Aufruf: keyloom BEFEHL DATEI [ABSCHNITT [SCHLÜSSEL [WERT]]]\n"
@@ -40,18 +43,30 @@ const char kUsageText[] = "Aufruf: keyloom BEFEHL DATEI [ABSCHNITT [SCHLÜSSEL [
                           "  get --decoded DATEI ABSCHNITT SCHLÜSSEL\n"
                           "                                    ein hex- oder dword-Wert entschlüsselt\n"
                           "      keyloom get --decoded lager.reg 'HKEY_CURRENT_USER\\Software\\Lager' Pfad\n"
-                          "  set DATEI ABSCHNITT SCHLÜSSEL WERT  den Wert schreiben\n"
+                          "  sections, keys, get mit --json    die Ausgabe als JSON (UTF-8)\n"
+                          "      keyloom keys --json kasse.ini Drucker\n"
+                          "  find [--sections] [--keys] [--values] [--case] [--json] DATEI TEXT\n"
+                          "                                    jeder Fund, einer je Zeile, in Dateireihenfolge\n"
+                          "      keyloom find --keys setup.inf Treiber\n"
+                          "  set [--force] DATEI ABSCHNITT SCHLÜSSEL WERT  den Wert schreiben\n"
                           "      keyloom set kasse.ini Drucker Port COM2\n"
+                          "      (--force: auch wenn Wine für das Prefix einer Wine-Registrierungsdatei läuft)\n"
                           "  convert DATEI                     einen UTF-16-Export als REGEDIT4-Text schreiben\n"
                           "      keyloom convert lager.reg\n"
+                          "  diff [--json] DATEI1 DATEI2       was sich zwischen zwei Dateien unterscheidet\n"
+                          "      keyloom diff vorher.reg nachher.reg\n"
                           "\n"
                           "Exit-Status: 0 erledigt, 1 Datei, Abschnitt oder Schlüssel fehlt,\n"
-                          "2 falscher Aufruf oder abgelehnter Wert, 3 Schreiben fehlgeschlagen.\n";
+                          "2 falscher Aufruf oder abgelehnter Wert, 3 Schreiben fehlgeschlagen.\n"
+                          "diff: 0 gleich, 1 verschieden, 2 falscher Aufruf oder nicht vergleichbar,\n"
+                          "3 eine Datei nicht lesbar.\n";
 
 void say(const QString& message) { std::fputs(("keyloom: " + message + "\n").toUtf8().constData(), stderr); }
 
 void print(const QString& line)
 {
+    if (cli::collectJsonLine(line))
+        return;
     const QByteArray bytes = line.toUtf8();
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout);
     std::fputc('\n', stdout);
@@ -75,14 +90,13 @@ public:
     QString decode(const std::string& bytes) { return decodeText(bytes, isAscii(bytes) ? TextCodec::Utf8 : codec()); }
     // The bytes of `text` in the file's encoding; nothing when the file's
     // code page lacks one of its characters.
-    std::optional<std::string> encode(const QString& text)
+    std::optional<std::string> encode(const QString& text) { return encodeForCodec(text, codecFor(text)); }
+    // The file's codec where `text` needs one; plain ASCII is the same bytes
+    // in every codec, and finding the codec out reads the whole file.
+    TextCodec codecFor(const QString& text)
     {
         const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-        if (ascii)
-            return text.toStdString();
-        if (!canEncode(text, codec()))
-            return std::nullopt;
-        return encodeText(text, codec());
+        return ascii ? TextCodec::Utf8 : codec();
     }
 
 private:
@@ -115,13 +129,19 @@ int sections(Document& doc)
     LoadResult loaded = loadFile(doc.path());
     for (const std::string& section : loaded.sections)
         print(decodeText(section, loaded.codec));
+    if (loaded.failed) {
+        say(readFailedNote(doc.path()));
+        return kWriteFailed;
+    }
     return kDone;
 }
 
 // The section's keys as the key list shows them; nothing when the section
-// does not exist (a message said so).
-std::optional<KeyListing> listSection(Document& doc, const QString& section, std::string& sectionBytes)
+// does not exist or the file could not be read (a message said so, and
+// `exit` holds the status).
+std::optional<KeyListing> listSection(Document& doc, const QString& section, std::string& sectionBytes, int& exit)
 {
+    exit = kMissing;
     const std::optional<std::string> bytes = doc.encode(section);
     if (!bytes) {
         say(QStringLiteral("Abschnitt '%1' nicht gefunden.").arg(section));
@@ -129,6 +149,11 @@ std::optional<KeyListing> listSection(Document& doc, const QString& section, std
     }
     sectionBytes = *bytes;
     KeyListing listing = listKeys(doc.path(), sectionBytes, doc.kind());
+    if (listing.readFailed) {
+        say(readFailedNote(doc.path()));
+        exit = kWriteFailed;
+        return std::nullopt;
+    }
     if (!listing.sectionFound) {
         say(QStringLiteral("Abschnitt '%1' nicht gefunden.").arg(section));
         return std::nullopt;
@@ -141,9 +166,10 @@ int keys(Document& doc, const QString& section)
     if (!doc.exists())
         return missingFile(doc);
     std::string sectionBytes;
-    const std::optional<KeyListing> listing = listSection(doc, section, sectionBytes);
+    int exit = kDone;
+    const std::optional<KeyListing> listing = listSection(doc, section, sectionBytes, exit);
     if (!listing)
-        return kMissing;
+        return exit;
     for (const std::string& key : listing->keys)
         print(doc.decode(key));
     return kDone;
@@ -159,8 +185,11 @@ struct Found {
     QString decoded;  // what the value box's tooltip says of it; empty for plain text
 };
 
-std::optional<Found> findValue(Document& doc, const QString& section, const QString& key)
+// Nothing when the key is missing or the file could not be read (a message
+// said so, and `exit` holds the status).
+std::optional<Found> findValue(Document& doc, const QString& section, const QString& key, int& exit)
 {
+    exit = kMissing;
     const auto missing = [&] {
         say(QStringLiteral("Schlüssel '%1' in Abschnitt '%2' nicht gefunden.").arg(key, section));
         return std::nullopt;
@@ -174,6 +203,11 @@ std::optional<Found> findValue(Document& doc, const QString& section, const QStr
     // there, except that the profile read gives an empty text for a missing
     // key and an empty value alike.
     const ValueView view = lookUpValue(doc.kind(), doc.path(), found.section, found.section, found.key, {});
+    if (view.readFailed) {
+        say(readFailedNote(doc.path()));
+        exit = kWriteFailed;
+        return std::nullopt;
+    }
     if (view.failed || !view.text)
         return missing();
     if (doc.kind() == FileKind::Ini && view.text->empty()) {
@@ -191,9 +225,10 @@ int get(Document& doc, const QString& section, const QString& key, bool decoded)
 {
     if (!doc.exists())
         return missingFile(doc);
-    const std::optional<Found> found = findValue(doc, section, key);
+    int exit = kDone;
+    const std::optional<Found> found = findValue(doc, section, key, exit);
     if (!found)
-        return kMissing;
+        return exit;
     print(decoded && !found->decoded.isEmpty() ? found->decoded : doc.decode(found->value));
     return kDone;
 }
@@ -203,40 +238,65 @@ int get(Document& doc, const QString& section, const QString& key, bool decoded)
 std::optional<LoadResult> convertibleText(Document& doc)
 {
     LoadResult loaded = loadFile(doc.path());
-    if (loaded.markerFound && loaded.unconvertible > 0) {
-        say(unconvertibleNote(doc.path(), loaded.unconvertible, loaded.firstUnconvertibleLine));
+    const QString refusal = regedit4Refusal(loaded, doc.path());
+    if (!refusal.isEmpty() && (loaded.markerFound || loaded.failed)) {
+        say(refusal);
         return std::nullopt;
     }
     return loaded;
 }
 
-int set(Document& doc, const QString& section, const QString& key, const QString& value)
+// The exit status of a write that ended in `result`.
+int exitOf(const EditResult& result)
 {
-    if (value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n'))) {
-        say(QStringLiteral("Ein Wert kann keinen Zeilenumbruch enthalten."));
+    switch (result.status) {
+    case EditStatus::Done:
+        return kDone;
+    case EditStatus::Invalid:
         return kUsage;
+    case EditStatus::Refused:
+    case EditStatus::Changed:
+    case EditStatus::BackupTaken:
+    case EditStatus::BackupFailed:
+    case EditStatus::WriteFailed:
+    case EditStatus::DeleteFailed:
+        break;
     }
-    const bool registry = doc.kind() == FileKind::Registry;
+    return kWriteFailed;
+}
+
+int set(Document& doc, const QString& section, const QString& key, const QString& value, bool force)
+{
+    const FileKind kind = doc.kind();
+    const bool registry = kind == FileKind::Registry || kind == FileKind::WineRegistry;
     if (registry && !doc.exists())
         return missingFile(doc);
-    std::optional<Found> found;
+    // A running Wine would write its own copy over the value when it ends.
+    if (kind == FileKind::WineRegistry && !force && wineServerRunsFor(winePrefixOf(doc.path()))) {
+        say(QStringLiteral("Wine läuft für dieses Prefix und überschreibt die Datei beim Beenden. Der Wert wurde "
+                           "nicht gespeichert; --force schreibt trotzdem."));
+        return kUsage;
+    }
+    // The identity before anything is read: a change meanwhile is not written over.
+    EditRequest request{doc.path(), identityOf(doc.path()), kind, doc.codecFor(value), {}, {}, {}, value, kQuotesKept};
     if (registry) {
         // An export's key is written where it stands; it is never added.
-        found = findValue(doc, section, key);
+        int exit = kDone;
+        const std::optional<Found> found = findValue(doc, section, key, exit);
         if (!found)
-            return kMissing;
+            return exit;
+        request.section = found->section;
+        request.key = found->key;
+        request.quoteState = found->quoteState;
     } else {
-        found.emplace();
         const std::optional<std::string> sectionBytes = doc.encode(section);
         const std::optional<std::string> keyBytes = doc.encode(key);
         if (!sectionBytes || !keyBytes)
             return unencodable(QStringLiteral("Der Name"), doc);
-        found->section = *sectionBytes;
-        found->key = *keyBytes;
+        request.section = *sectionBytes;
+        request.key = *keyBytes;
     }
-    const std::optional<std::string> valueBytes = doc.encode(value);
-    if (!valueBytes)
-        return unencodable(QStringLiteral("Der Wert"), doc);
+    request.label = request.section;
 
     // A UTF-16 export is written as the REGEDIT4 text the window would write.
     std::optional<LoadResult> loaded;
@@ -246,26 +306,17 @@ int set(Document& doc, const QString& section, const QString& key, const QString
             return kWriteFailed;
     }
     const std::string* pending = loaded && loaded->markerFound ? &loaded->regedit4 : nullptr;
-    const EditResult result = applyValue(doc.kind(), doc.path(), pending, {}, [&] {
-        return EditedValue{found->section, found->section, found->key, *valueBytes, found->quoteState};
-    });
-    if (result.status == EditStatus::Done)
-        return kDone;
-    QString message = editStatusMessage(result, doc.path());
-    if (message.isEmpty()) {
-        message = result.status == EditStatus::DeleteFailed
-                      ? QStringLiteral("Die Sicherungskopie '%1' konnte nicht gelöscht werden.").arg(result.backup)
-                      : QStringLiteral("Die Datei '%1' konnte nicht geschrieben werden. Die Datei bleibt unverändert.")
-                            .arg(doc.path());
-    }
-    say(message);
-    return kWriteFailed;
+    const EditResult result = applyEdit(request, pending, {});
+    if (result.status != EditStatus::Done)
+        say(result.reason);
+    return exitOf(result);
 }
 
 int convert(Document& doc)
 {
     if (!doc.exists())
         return missingFile(doc);
+    const FileIdentity read = identityOf(doc.path());
     const std::optional<LoadResult> loaded = convertibleText(doc);
     if (!loaded)
         return kWriteFailed;
@@ -273,12 +324,41 @@ int convert(Document& doc)
         say(nothingToConvertNote(doc.path()));
         return kMissing;
     }
-    if (!writeConversion(doc.path(), loaded->regedit4)) {
-        say(QStringLiteral("Die Datei '%1' konnte nicht geschrieben werden. Die Datei bleibt unverändert.")
-                .arg(doc.path()));
+    const ReplaceResult written = writeConversion(doc.path(), loaded->regedit4, read);
+    if (!written.written) {
+        say(conversionFailedNote(doc.path(), written));
         return kWriteFailed;
     }
     return kDone;
+}
+
+// Compares two files; prints nothing until the comparison is done.
+int diff(QStringList args)
+{
+    const bool json = !args.isEmpty() && args.first() == QLatin1String("--json");
+    if (json)
+        args.removeFirst();
+    if (args.size() != 2) {
+        say(QStringLiteral("falscher Aufruf; 'keyloom --help' zeigt die Befehle."));
+        return kUsage;
+    }
+    const Comparison comparison = compareFiles(args.at(0), args.at(1));
+    switch (comparison.status) {
+    case CompareStatus::Refused:
+        say(compareFailureMessage(comparison, args.at(0), args.at(1)));
+        return kUsage;
+    case CompareStatus::Unreadable:
+    case CompareStatus::Cancelled:
+        say(compareFailureMessage(comparison, args.at(0), args.at(1)));
+        return kWriteFailed;
+    case CompareStatus::Equal:
+    case CompareStatus::Different:
+        break;
+    }
+    const QByteArray out =
+        json ? differencesAsJson(comparison.differences) : differencesAsText(comparison.differences).toUtf8();
+    std::fwrite(out.constData(), 1, std::size_t(out.size()), stdout);
+    return comparison.status == CompareStatus::Equal ? kDone : kMissing;
 }
 
 int run(QStringList args)
@@ -291,9 +371,20 @@ int run(QStringList args)
         print(QStringLiteral("keyloom %1").arg(QStringLiteral(KEYLOOM_VERSION)));
         return kDone;
     }
+    if (args.first() == QLatin1String("find"))
+        return cli::find(args.mid(1));
+    const bool readCommand = args.first() == QLatin1String("sections") || args.first() == QLatin1String("keys") ||
+                             args.first() == QLatin1String("get");
+    if (readCommand && cli::takeJsonOption(args))
+        return cli::printAsJson(args.first() == QLatin1String("get"), [&] { return run(args); });
     const QString command = args.takeFirst();
+    if (command == QLatin1String("diff"))
+        return diff(args);
     const bool decoded = command == QLatin1String("get") && !args.isEmpty() && args.first() == "--decoded";
     if (decoded)
+        args.removeFirst();
+    const bool force = command == QLatin1String("set") && !args.isEmpty() && args.first() == "--force";
+    if (force)
         args.removeFirst();
     const std::pair<const char*, qsizetype> arities[] = {
         {"sections", 1}, {"keys", 2}, {"get", 3}, {"set", 4}, {"convert", 1}};
@@ -311,7 +402,7 @@ int run(QStringList args)
     if (command == QLatin1String("get"))
         return get(doc, args.at(1), args.at(2), decoded);
     if (command == QLatin1String("set"))
-        return set(doc, args.at(1), args.at(2), args.at(3));
+        return set(doc, args.at(1), args.at(2), args.at(3), force);
     return convert(doc);
 }
 

@@ -4,6 +4,7 @@
 // go with it. Every function reads the file afresh through LineReader, works
 // on bytes, never throws and never changes the file.
 
+#include "document/linerules.h"
 #include "document/namelist.h"
 #include "platform/textcodec.h"
 
@@ -16,12 +17,10 @@
 
 namespace keyloom {
 
-// Every action on a file's values switches over the kind without a default,
-// so a new kind is a compile error until each of them handles it.
-enum class FileKind { Ini, Registry };
-
-// Registry export when the last three characters of `path`, lower-cased, are
-// "reg"; INI syntax for every other path.
+// Wine's own registry file when the first line of `path` is "WINE REGISTRY
+// Version 2", whatever its name; otherwise a registry export when the last
+// three characters of `path`, lower-cased, are "reg"; INI syntax for every
+// other path.
 FileKind fileKindOf(const QString& path);
 
 struct LoadResult {
@@ -31,28 +30,36 @@ struct LoadResult {
     NameList sections;
     // Some line began with the export marker FF FE "Windows".
     bool markerFound = false;
-    // "REGEDIT4" CR LF, then every line after the last marker line, each with
-    // CR LF; empty when there was no marker. The lines of a hex(1), hex(2) or
-    // hex(7) value are the same value in REGEDIT4: one Windows-1252 byte for
-    // each UTF-16 code unit of its data, the list wrapped again.
+    // The file's REGEDIT4 text and what it cannot hold
+    // (document/regedit4text.h); empty when there was no marker.
     std::string regedit4;
-    // Characters of that text that REGEDIT4 cannot hold: those that
-    // Windows-1252 lacks (shown as "?") in the text's lines and in its
-    // hex(1), hex(2) and hex(7) data, and one more for each such list that
-    // cannot be read (not hex, an odd byte count, half a surrogate pair, a
-    // line in pieces). Such a list stands as it was. With the 1-based file
-    // line of the first; 0 for none. While the count is not 0, the text must
-    // not be written anywhere.
     std::uint64_t unconvertible = 0;
-    std::uint64_t firstUnconvertibleLine = 0;
+    std::uint64_t firstUnconvertibleLine = 0;  // 1-based; 0 for none
+    std::uint64_t damagedLine = 0;             // 1-based; 0 for none
     // Utf8 only for a file with the UTF-8 mark or valid UTF-8 beyond ASCII.
     TextCodec codec = TextCodec::Utf8;
     bool opened = false;
+    // A read failed part-way: the result holds what was read before it, and
+    // nothing built from it may be written anywhere.
+    bool failed = false;
 };
 
-// Scans `path` once. Never fails: a file that cannot be opened gives an empty
-// result with opened == false, and a read error keeps what was read before it.
+// Scans `path` once, in one pass: the section names, the encoding decision
+// (document/codecdecision.h) and the REGEDIT4 text. A file that cannot be
+// opened gives an empty result with opened == false.
 LoadResult loadFile(const QString& path);
+
+// What the user is told when `file` could not be read to its end.
+QString readFailedNote(const QString& file);
+// What the user is told when the REGEDIT4 text of `file` holds `count`
+// characters (the first in file line `firstLine`) that the 8-bit text
+// cannot hold, so that neither the conversion nor an apply writes it.
+QString unconvertibleNote(const QString& file, std::uint64_t count, std::uint64_t firstLine);
+
+// Why the REGEDIT4 text of `loaded` (from `file`) must not be written, for
+// the user: a failed read, a damaged export, characters REGEDIT4 cannot
+// hold. Empty when it may be written.
+QString regedit4Refusal(const LoadResult& loaded, const QString& file);
 
 struct KeyListing {
     std::vector<std::string> keys;  // entries in file order
@@ -61,6 +68,9 @@ struct KeyListing {
     // no "=", or a registry name part was shorter than two bytes and did not
     // begin with "@". `keys` holds what was listed before.
     bool failed = false;
+    // Of those, the file could not be opened or a read failed: the list may
+    // lack keys the file holds.
+    bool readFailed = false;
 };
 
 // Lists the keys of every occurrence of the section whose header line is
@@ -68,18 +78,11 @@ struct KeyListing {
 // than the line reader's bound is listed cut to it.
 KeyListing listKeys(const QString& path, std::string_view section, FileKind kind);
 
-// Takes one pair of enclosing double quotes off `text` (quoteState 2) or leaves
-// it as it is (quoteState 0). A text that is one double quote alone is refused:
-// false, and neither argument is touched.
-bool unQuote(std::string& text, std::int16_t& quoteState);
-// Puts a pair of double quotes around `text` when neither end is one already;
-// the empty text becomes "\"\"".
-void enQuote(std::string& text);
-
 // What a registry value lookup did to the value box, in the order it did it.
 struct RegistryLookup {
-    bool failed = false;  // open or read failure, or a lone quote that unQuote refused
-    bool found = false;   // some line matched: text and quoteState are the last successful match
+    bool failed = false;      // open or read failure, or a lone quote that unQuote refused
+    bool readFailed = false;  // of those, the open or a read failed
+    bool found = false;       // some line matched: text and quoteState are the last successful match
     std::string text;
     std::int16_t quoteState = 0;
     // The matching line was longer than the line reader's bound: `text` is
@@ -105,6 +108,13 @@ struct RegistryLookup {
 RegistryLookup lookupRegistryValue(const QString& path, std::string_view section, std::string_view entry,
                                    std::string_view currentText);
 
+// Looks `entry` up in every occurrence of `section` of Wine's registry file
+// `path`, both decoded (UTF-8): `text` is a string form's text decoded and
+// every other value as written; `enabled` only for a string or dword value
+// that the box can hold and write back unchanged; `whole` the value as
+// written with its continuation lines joined.
+RegistryLookup lookupWineValue(const QString& path, std::string_view section, std::string_view entry);
+
 // What the value box shows after a key was chosen, in the order the lookup
 // sets it; an empty field leaves that part of the window as it is.
 struct ValueView {
@@ -116,6 +126,8 @@ struct ValueView {
     std::optional<QString> toolTip;
     // The lookup stopped at a failure: the apply button keeps its state.
     bool failed = false;
+    // The file could not be opened or read to where the value is.
+    bool readFailed = false;
 };
 
 // Looks `key` up the way the file's kind reads values: an INI or INF file

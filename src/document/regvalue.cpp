@@ -15,18 +15,6 @@ constexpr std::size_t kWrapColumn = 80;
 
 int hexDigit(char c) { return kHexDigitValue[static_cast<unsigned char>(c)]; }
 
-bool startsWithNoCase(std::string_view text, std::string_view lowerPrefix)
-{
-    if (text.size() < lowerPrefix.size())
-        return false;
-    for (std::size_t i = 0; i < lowerPrefix.size(); ++i) {
-        const char c = text[i];
-        if ((c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c) != lowerPrefix[i])
-            return false;
-    }
-    return true;
-}
-
 // The number of up to `maxDigits` hex digits, none of them missing.
 std::optional<std::uint64_t> hexNumber(std::string_view digits, std::size_t maxDigits)
 {
@@ -97,45 +85,11 @@ bool stringsOf(std::string_view bytes, bool utf16Data, QStringList& strings)
 
 }  // namespace
 
-std::optional<std::size_t> valueStartOf(std::string_view line)
+std::optional<std::uint32_t> dwordOf(std::string_view value)
 {
-    if (line.substr(0, 2) == "@=")
-        return 2;
-    if (line.empty() || line.front() != '"')
-        return std::nullopt;
-    // Escapes are rare: a quote ends the name unless an odd run of
-    // backslashes stands before it.
-    for (std::size_t from = 1;;) {
-        const std::size_t quote = line.find('"', from);
-        if (quote == std::string_view::npos)
-            return std::nullopt;
-        std::size_t backslashes = 0;
-        while (line[quote - 1 - backslashes] == '\\')
-            ++backslashes;
-        if (backslashes % 2 == 0) {
-            if (line.substr(quote + 1, 1) == "=")
-                return quote + 2;
-            return std::nullopt;
-        }
-        from = quote + 1;
-    }
-}
-
-std::optional<HexHead> hexHeadOf(std::string_view value)
-{
-    if (!startsWithNoCase(value, "hex"))
-        return std::nullopt;
-    if (value.substr(3, 1) == ":")
-        return HexHead{kRegBinary, 4};
-    if (value.substr(3, 1) != "(")
-        return std::nullopt;
-    const std::size_t close = value.find(')', 4);
-    if (close == std::string_view::npos || value.substr(close + 1, 1) != ":")
-        return std::nullopt;
-    const auto type = hexNumber(value.substr(4, close - 4), 8);
-    if (!type)
-        return std::nullopt;
-    return HexHead{std::uint32_t(*type), close + 2};
+    const std::optional<std::string_view> digits = dwordDigitsOf(value);
+    const auto n = digits ? hexNumber(*digits, 8) : std::nullopt;
+    return n ? std::optional(std::uint32_t(*n)) : std::nullopt;
 }
 
 bool parseHexList(std::string_view list, std::string& bytes, std::size_t* faultAt)
@@ -192,8 +146,8 @@ void appendWrappedHexList(std::string& out, std::size_t column, std::string_view
 QString describeRegistryValue(std::string_view value, bool utf16Data)
 {
     const QString unreadable = QStringLiteral(": Daten nicht lesbar");
-    if (startsWithNoCase(value, "dword:")) {
-        const auto n = hexNumber(value.substr(6), 8);
+    if (const std::optional<std::string_view> digits = dwordDigitsOf(value)) {
+        const auto n = hexNumber(*digits, 8);
         if (!n)
             return typeName(kRegDword) + unreadable;
         return QStringLiteral("REG_DWORD: %1 (0x%2)").arg(*n).arg(*n, 8, 16, QLatin1Char('0'));

@@ -4,6 +4,8 @@
 // bytes, written again in the wrapped form, and described for a person.
 // Plain functions over bytes; nothing here reads a file.
 
+#include "document/linerules.h"
+
 #include <QString>
 #include <array>
 #include <cstddef>
@@ -14,27 +16,9 @@
 
 namespace keyloom {
 
-// Value types that matter here, by the number the "hex(N)" notation uses.
-constexpr std::uint32_t kRegSz = 1;
-constexpr std::uint32_t kRegExpandSz = 2;
-constexpr std::uint32_t kRegBinary = 3;
-constexpr std::uint32_t kRegDword = 4;
-constexpr std::uint32_t kRegMultiSz = 7;
-constexpr std::uint32_t kRegQword = 0xb;
-
-// Where the value begins in a key line: after `"name"=` (quotes and
-// backslashes in the name escaped with "\") or after `@=`; nothing for any
-// other line.
-std::optional<std::size_t> valueStartOf(std::string_view line);
-
-// The head of a hex value: "hex:" is REG_BINARY, "hex(N):" is type N (up to
-// eight hex digits); "hex" in any letter case. `listStart` is the head's
-// length, where the byte list begins.
-struct HexHead {
-    std::uint32_t type = kRegBinary;
-    std::size_t listStart = 0;
-};
-std::optional<HexHead> hexHeadOf(std::string_view value);
+// The number of a "dword:" value ("dword" in any letter case, one to eight
+// hex digits); nothing for every other value.
+std::optional<std::uint32_t> dwordOf(std::string_view value);
 
 // The value of each hex digit, -1 for every other byte.
 inline constexpr std::array<signed char, 256> kHexDigitValue = [] {

@@ -3,8 +3,10 @@
 // profile write, a registry export by rewriting it through its backup, the
 // key's lines rebuilt with the new value and every other line copied as it is.
 
-#include "document/document.h"
+#include "document/linerules.h"
 #include "edit/rewrite.h"
+#include "platform/fileio.h"
+#include "platform/textcodec.h"
 
 #include <QString>
 #include <cstdint>
@@ -13,8 +15,26 @@
 
 namespace keyloom {
 
-// What the window shows when the values are read: section (List1), key (List2)
-// and the value to write, already passed through enQuote when QuoteState was 2.
+// What the user asked to write, captured at the moment they asked (the apply
+// button pressed, the command line read), before any event can run: the
+// write uses this alone, whatever the window shows by the time it writes.
+struct EditRequest {
+    QString file;
+    // The file as its shown content was read; a file whose identity differs
+    // by the time of the write is not written. Not checked when it does not
+    // exist (a profile write may create the file).
+    FileIdentity identity;
+    FileKind kind = FileKind::Ini;
+    TextCodec codec = TextCodec::Windows1252;  // the file's text encoding
+    std::string section;                       // List1's entry
+    std::string label;                         // Label1's caption: the INI way's section
+    std::string key;                           // List2's entry
+    QString text;                              // the value box's text, as typed
+    std::int16_t quoteState = kQuotesKept;
+};
+
+// The section, key and value a registry rewrite writes: the value already
+// encoded and passed through enQuote where QuoteState was 2.
 struct ApplyValues {
     std::string section;
     std::string key;
@@ -26,32 +46,29 @@ struct ApplyValues {
 // after a failure). `pendingText`, when given, is the REGEDIT4 text waiting
 // for exactly this file and becomes the source instead of the file.
 // `processEvents` runs after the backup is made and after both files are
-// closed; `readControls` runs once, right after the first of these. Values
-// holding CR or LF, which a line cannot carry, are refused.
+// closed. Values holding CR or LF, which a line cannot carry, are refused.
 [[nodiscard]] EditResult applyRegistryValue(const QString& currentFile, const std::string* pendingText,
-                                            const std::function<void()>& processEvents,
-                                            const std::function<ApplyValues()>& readControls);
+                                            const std::function<void()>& processEvents, const ApplyValues& values);
 
-// What the window holds when an apply reads its controls: List1's entry,
-// Label1's caption, List2's entry, Text1's text in the file's encoding, and
-// QuoteState.
-struct EditedValue {
-    std::string section;
-    std::string label;
-    std::string key;
-    std::string value;
-    std::int16_t quoteState = 0;
-};
+// Writes `request` the way the file's kind writes values: an INI or INF file
+// through the profile write (section from Label1, the value as typed), a
+// registry export through applyRegistryValue (section from List1, the value
+// quoted again when the lookup took its quotes off), Wine's file through
+// the same backup with the value line in Wine's own form (names decoded,
+// the text escaped as Wine writes it). The text is encoded in
+// the file's encoding first; a character it lacks refuses the write, never
+// turns into "?". A file changed since it was read is not written. The
+// result's reason says, for every outcome but Done, what the user must be
+// told.
+[[nodiscard]] EditResult applyEdit(const EditRequest& request, const std::string* pendingText,
+                                   const std::function<void()>& processEvents);
 
-// Writes an edited value the way the file's kind writes values: an INI or
-// INF file through the profile write (section from Label1, the value as
-// typed), a registry export through applyRegistryValue (section from List1,
-// the value quoted again when the lookup took its quotes off). For an INI
-// file `readControls` runs at once and `processEvents` not at all; the
-// result is Done when the value reached the file and Refused otherwise.
-[[nodiscard]] EditResult applyValue(FileKind kind, const QString& file, const std::string* pendingText,
-                                    const std::function<void()>& processEvents,
-                                    const std::function<EditedValue()>& readControls);
+// What the user is told when a value of Wine's file cannot take the text:
+// it is a multi string or hex value, or a dword value got no eight hex digits.
+QString wineValueNote(const QString& file);
+// What the user is asked before a value of Wine's file is written while a
+// wineserver runs for its prefix (platform/wineserver.h).
+QString wineRunningQuestion();
 
 // What the user is told when the box holds a character that the file's
 // 8-bit code page (Windows-1252) lacks: nothing is written then.

@@ -86,8 +86,9 @@ EditResult rewriteThroughBackup(const QString& file, const std::string* pendingT
     EditResult result;
     result.backup = backupNameOf(file);
     const QString& backup = result.backup;
-    auto ending = [&](EditStatus status) {
+    auto ending = [&](EditStatus status, QString reason = {}) {
         result.status = status;
+        result.reason = reason.isEmpty() ? editStatusMessage(result, file) : reason;
         return result;
     };
     // A backup that is the file itself (by name or through a link) would
@@ -95,7 +96,7 @@ EditResult rewriteThroughBackup(const QString& file, const std::string* pendingT
     if (!isRegularFile(file) || backup == file || isSameFile(file, backup))
         return ending(EditStatus::Refused);
     if (!pendingText && isUtf16File(file))
-        return ending(EditStatus::Refused);
+        return ending(EditStatus::Refused, utf16WithoutTextNote(file));
 
     OutputFile out;
     if (!out.create(backup, file))
@@ -145,13 +146,65 @@ QString editStatusMessage(const EditResult& result, const QString& file)
         return QStringLiteral("Die Datei '%1' konnte nicht vollständig geschrieben werden. Der vorherige Inhalt "
                               "liegt unverändert in '%2'.")
             .arg(fileName, backupName);
-    case EditStatus::Done:
-    case EditStatus::Refused:
     case EditStatus::BackupFailed:
+        return QStringLiteral("Die Sicherungskopie '%1' konnte nicht angelegt werden. Die Datei '%2' bleibt "
+                              "unverändert.")
+            .arg(backupName, fileName);
     case EditStatus::DeleteFailed:
+        return QStringLiteral("Die Datei '%1' wurde geschrieben, aber die Sicherungskopie '%2' konnte nicht gelöscht "
+                              "werden.")
+            .arg(fileName, backupName);
+    case EditStatus::Refused:
+        return notWrittenNote(file);
+    case EditStatus::Changed:
+        return changedSinceReadNote(file);
+    case EditStatus::Invalid:
+        return invalidNameNote(file);
+    case EditStatus::Done:
         break;
     }
     return {};
+}
+
+QString notWrittenNote(const QString& file)
+{
+    const QString name = Commands::FileNamePart(file);
+    const QFileInfo info(file);
+    if (!info.exists())
+        return QStringLiteral("Die Datei '%1' ist nicht vorhanden. Der Wert wurde nicht gespeichert.").arg(name);
+    if (!info.isFile())
+        return QStringLiteral("'%1' ist keine gewöhnliche Datei. Der Wert wurde nicht gespeichert.").arg(name);
+    if (!info.isWritable())
+        return QStringLiteral("Die Datei '%1' ist schreibgeschützt. Der Wert wurde nicht gespeichert.").arg(name);
+    return QStringLiteral("Die Datei '%1' konnte nicht geschrieben werden. Die Datei bleibt unverändert.").arg(name);
+}
+
+QString lineBreakNote(const QString& file)
+{
+    return QStringLiteral("Ein Name oder Wert kann keinen Zeilenumbruch enthalten. Die Datei '%1' bleibt "
+                          "unverändert.")
+        .arg(Commands::FileNamePart(file));
+}
+
+QString changedSinceReadNote(const QString& file)
+{
+    return QStringLiteral("Die Datei '%1' wurde seit dem Laden verändert. Der Wert wurde nicht gespeichert.")
+        .arg(Commands::FileNamePart(file));
+}
+
+QString invalidNameNote(const QString& file)
+{
+    return QStringLiteral("Abschnitt, Schlüssel oder Wert können so nicht in die Datei '%1' geschrieben werden (leerer "
+                          "Schlüssel, Zeilenumbruch oder ein Name, der nicht wiedergefunden würde). Die Datei bleibt "
+                          "unverändert.")
+        .arg(Commands::FileNamePart(file));
+}
+
+QString utf16WithoutTextNote(const QString& file)
+{
+    return QStringLiteral("Die Datei '%1' ist in UTF-16 gespeichert und kann nicht zeilenweise als 8-Bit-Text "
+                          "geschrieben werden. Die Datei bleibt unverändert.")
+        .arg(Commands::FileNamePart(file));
 }
 
 }  // namespace keyloom

@@ -37,12 +37,16 @@ enum class EditStatus {
     BackupFailed,  // the backup could not be made; the file is as it was, no backup is left
     WriteFailed,   // the rewrite failed part-way: the file may be cut, the backup holds the old content
     DeleteFailed,  // the file is complete; the backup could not be removed and stays
+    Changed,       // the file changed since its content was read: nothing was written
+    Invalid,       // the names or the value cannot be written as given: nothing was written
 };
 
 struct EditResult {
     EditStatus status = EditStatus::Refused;
     QString backup;            // the backup's name
     bool pendingUsed = false;  // the file was completely rewritten from the pending text
+    // What the user is told, in German, naming the files; empty for Done.
+    QString reason;
 };
 
 // Rewrites `file` through its backup. The backup is created new, with the
@@ -59,8 +63,15 @@ struct EditResult {
                                               const std::function<void()>& processEvents,
                                               const std::function<std::optional<LineRule>()>& makeRule);
 
-// What the user must be told after `result` for `file` (in German, naming the
-// files), or an empty text where the failure stays silent.
+// What the user is told after `result` for `file` (in German, naming the
+// files): the general reason for its status; empty for Done.
 QString editStatusMessage(const EditResult& result, const QString& file);
+// Reasons that name `file`: it could not be written (read-only, gone, not
+// opened), a value or name held a line break, it changed since it was read.
+QString notWrittenNote(const QString& file);
+QString lineBreakNote(const QString& file);
+QString changedSinceReadNote(const QString& file);
+QString utf16WithoutTextNote(const QString& file);
+QString invalidNameNote(const QString& file);
 
 }  // namespace keyloom

@@ -294,6 +294,29 @@ bool isReplaceableByRename(const QString& path)
 #endif
 }
 
+FileIdentity identityOf(const QString& path)
+{
+#ifdef _WIN32
+    // The C runtime reports neither file numbers nor sub-second times there:
+    // the volume's serial number and the file index tell files apart, the
+    // write time counts in 100 ns.
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!fileInformation(path, info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return {};
+    const auto join = [](DWORD high, DWORD low) { return (std::uint64_t(high) << 32) | low; };
+    const std::int64_t modifiedNs =
+        std::int64_t(join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime)) * 100;
+    return {true, std::uint64_t(info.dwVolumeSerialNumber), join(info.nFileIndexHigh, info.nFileIndexLow),
+            std::int64_t(join(info.nFileSizeHigh, info.nFileSizeLow)), modifiedNs};
+#else
+    stat_t st{};
+    if (sysStat(path, &st) != 0 || !isRegularMode(st))
+        return {};
+    const std::int64_t modifiedNs = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return {true, std::uint64_t(st.st_dev), std::uint64_t(st.st_ino), std::int64_t(st.st_size), modifiedNs};
+#endif
+}
+
 bool isRegularFile(const QString& path)
 {
     stat_t st{};

@@ -81,6 +81,22 @@ bool removeFile(const QString& path);
 // copying one over the other would empty it.
 bool isSameFile(const QString& a, const QString& b);
 
+// What tells a file apart from another one under the same name, or from the
+// same file with other content: device, inode, size and modification time.
+// A file is written only while its identity is the one its content was read
+// with.
+struct FileIdentity {
+    bool exists = false;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+// The identity of the regular file `path` (links followed); `exists` false
+// for anything else.
+FileIdentity identityOf(const QString& path);
+
 // Test seam: makes chosen file operations fail on purpose, so that tests can
 // walk every failure point of a write. The writes through QSaveFile ask
 // fileFaultHit() themselves. Process-wide; nothing outside tests arms it.

@@ -175,14 +175,10 @@ void LineReader::decodeUtf16(const char* data, std::size_t size)
 void LineReader::detectEncoding()
 {
     // Called once the buffer holds the file's first bytes (raw).
-    auto startsWith = [&](std::string_view mark) {
-        return buffer_.size() >= mark.size() && std::memcmp(buffer_.data(), mark.data(), mark.size()) == 0;
-    };
-    if (startsWith("\xEF\xBB\xBF")) {
-        encoding_ = Encoding::Utf8Bom;
+    encoding_ = encodingOfMark(std::string_view(buffer_.data(), std::min<std::size_t>(buffer_.size(), 3)));
+    if (encoding_ == Encoding::Utf8Bom) {
         pos_ = scanFrom_ = 3;
-    } else if (startsWith("\xFF\xFE") || startsWith("\xFE\xFF")) {
-        encoding_ = buffer_[0] == '\xFF' ? Encoding::Utf16LE : Encoding::Utf16BE;
+    } else if (isUtf16(encoding_)) {
         const std::string raw(buffer_.data() + 2, buffer_.size() - 2);
         buffer_.clear();
         if (encoding_ == Encoding::Utf16LE)
@@ -367,8 +363,14 @@ bool LineReader::nextStartingWith(std::string_view firsts, std::string_view& lin
             if (lineStart) {
                 if (passed && hit != base + pos_)
                     passed(std::string_view(base + pos_, std::size_t(hit - (base + pos_))));
-                pos_ = scanFrom_ = std::size_t(hit - base);
-                crKnown_ = lfKnown_ = false;
+                // A cached line end at or after the new start, or none in the
+                // buffer, stays true: forgetting it would search a file with
+                // only LF endings for a CR to the buffer's end at every hit.
+                const std::size_t at = std::size_t(hit - base);
+                const bool scanned = scanFrom_ <= at;
+                crKnown_ = crKnown_ && scanned && (nextCr_ == kNone || nextCr_ >= at);
+                lfKnown_ = lfKnown_ && scanned && (nextLf_ == kNone || nextLf_ >= at);
+                pos_ = scanFrom_ = at;
                 partial_ = false;
                 return next(line);
             }
@@ -398,6 +400,24 @@ std::int64_t LineReader::utf16Offset(std::int64_t decoded) const
     const std::int64_t folded =
         foldsBefore_ + (std::upper_bound(folds_.begin(), folds_.end(), decoded) - folds_.begin());
     return 2 + 2 * (decoded - marker + folded);
+}
+
+Encoding encodingOfMark(std::string_view head)
+{
+    if (head.substr(0, 3) == "\xEF\xBB\xBF")
+        return Encoding::Utf8Bom;
+    if (head.substr(0, 2) == "\xFF\xFE")
+        return Encoding::Utf16LE;
+    if (head.substr(0, 2) == "\xFE\xFF")
+        return Encoding::Utf16BE;
+    return Encoding::Bytes;
+}
+
+std::string_view firstLineText(std::string_view line, Encoding encoding)
+{
+    if (encoding == Encoding::Utf16LE && line.substr(0, 2) == "\xFF\xFE")
+        line.remove_prefix(2);
+    return line;
 }
 
 std::string_view byteOrderMark(Encoding encoding)
@@ -460,8 +480,7 @@ bool LineWriter::writeRaw(std::string_view bytes)
         return false;
     if (firstLine_) {
         firstLine_ = false;
-        if (encoding_ == Encoding::Utf16LE && bytes.substr(0, 2) == "\xFF\xFE")
-            bytes.remove_prefix(2);
+        bytes = firstLineText(bytes, encoding_);
     }
     appendEncoded(out_, encoding_, bytes);
     return out_.size() < kBlock || flush();
@@ -501,7 +520,7 @@ bool isUtf16File(const QString& path)
     char head[2];
     if (!file.open(path) || file.read(head, 2) != 2)
         return false;
-    return (head[0] == '\xFF' && head[1] == '\xFE') || (head[0] == '\xFE' && head[1] == '\xFF');
+    return isUtf16(encodingOfMark(std::string_view(head, 2)));
 }
 
 }  // namespace keyloom

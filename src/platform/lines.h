@@ -91,6 +91,9 @@ public:
     using Passed = std::function<void(std::string_view)>;
     bool nextStartingWith(std::string_view firsts, std::string_view& line, const Passed& passed = {});
     bool failed() const { return failed_; }
+    // A UTF-16 file that ended with half a unit, an odd byte no line holds;
+    // known once next() returned false.
+    bool oddByteAtEnd() const { return eof_ && !pendingByte_.empty(); }
     Encoding encoding() const { return encoding_; }
     // Ending of the line last returned by next(); None for a partial piece.
     LineEnding ending() const { return ending_; }
@@ -170,6 +173,12 @@ private:
     bool lfKnown_ = false;
 };
 
+// The encoding that the byte-order mark at the start of `head` announces
+// (EF BB BF, FF FE, FE FF); Bytes when it begins with none.
+Encoding encodingOfMark(std::string_view head);
+// The text of a file's first line as the reader delivers it: a UTF-16LE
+// file's comes with the mark's FF FE in front, which is no text.
+std::string_view firstLineText(std::string_view line, Encoding encoding);
 // The byte-order mark a file in `encoding` starts with ("" for Bytes).
 std::string_view byteOrderMark(Encoding encoding);
 // 8-bit text as the reader delivers it, appended to `out` in `encoding`

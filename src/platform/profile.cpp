@@ -2,13 +2,11 @@
 
 #include "platform/fileio.h"
 #include "platform/lines.h"
-#include "platform/replacingfile.h"
+#include "platform/replace.h"
 #include "platform/textcodec.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 #include <algorithm>
 #include <cstring>
@@ -120,16 +118,6 @@ bool mayBeHeader(std::string_view line)
     return !body.empty() && body.front() == '[';
 }
 
-// The value as a reader sees it: up to a NUL, trimmed, one pair of enclosing
-// quotes of the same kind removed.
-std::string_view readValue(std::string_view raw)
-{
-    raw = trim(raw.substr(0, raw.find('\0')));
-    if (raw.size() >= 2 && (raw.front() == '"' || raw.front() == '\'') && raw.back() == raw.front())
-        raw = raw.substr(1, raw.size() - 2);
-    return raw;
-}
-
 // Where the value of a key line starts: after the first '=' and the blanks
 // that follow it.
 std::size_t valueStart(std::string_view line)
@@ -141,24 +129,10 @@ std::size_t valueStart(std::string_view line)
     return i;
 }
 
-// The text of a file's first line: a UTF-16LE file's comes with the mark's
-// "\xFF\xFE" in front, which is no text.
-std::string_view firstLineText(std::string_view line, Encoding encoding)
-{
-    if (encoding == Encoding::Utf16LE && line.substr(0, 2) == "\xFF\xFE")
-        line.remove_prefix(2);
-    return line;
-}
-
-bool beginsWithByteOrderMark(std::string_view bytes)
-{
-    return bytes.substr(0, 3) == "\xEF\xBB\xBF" || bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF";
-}
-
 // A write as one splice: the old file's first `keepUntil` bytes, then
 // `insert`, then the old file from `resumeAt` on.
 struct Splice {
-    enum Status { Failed, Unchanged, Change };
+    enum Status { Failed, Invalid, Unchanged, Change };
     Status status = Failed;
     Encoding encoding = Encoding::Bytes;
     std::int64_t keepUntil = 0;
@@ -166,122 +140,153 @@ struct Splice {
     std::string insert;  // 8-bit text, encoded when written
 };
 
-// First pass: finds the line to change or the place for new lines. `path` is
-// empty for a file that does not exist yet.
-Splice planWrite(const QString& path, std::int64_t fileSize, std::string_view section, std::string_view key,
-                 std::string_view value)
+// Where a write goes in a file: the key's value, or the place for a new key
+// line at the end of the section, or for a new section at the end of the
+// file. Offsets are the file's.
+struct ProfileSpot {
+    bool read = false;  // the file was read to where the spot is
+    Encoding encoding = Encoding::Bytes;
+    bool keyFound = false;
+    std::int64_t valueAt = 0;   // the key's value: from here...
+    std::int64_t valueEnd = 0;  // ...to here (its line's ending)
+    bool valueSame = false;     // it is the new value already
+    bool sectionFound = false;
+    std::int64_t insertAt = 0;  // just after the section's last non-blank line
+    bool insertNeedsEnding = false;
+    std::int64_t fileEnd = 0;
+    bool lastLineOpen = false;  // the file's last line has no ending
+    LineEnding firstEnding = LineEnding::None;
+};
+
+// Reads `lines` (the file) up to the key of `section` whose value would be
+// `newValue`, or to its end.
+ProfileSpot locate(LineReader& lines, std::int64_t fileSize, std::string_view section, std::string_view key,
+                   std::string_view newValue)
 {
-    Splice splice;
-    // A file that does not exist yet has no lines (and is not opened).
-    std::optional<LineReader> reader;
-    if (path.isEmpty())
-        reader.emplace(LineReader::FromMemory{}, std::string_view());
-    else
-        reader.emplace(path);
-    LineReader& lines = *reader;
+    ProfileSpot spot;
     std::string_view line;
     // The first read shows the encoding.
     bool more = lines.next(line);
     if (!lines.isOpen() || lines.failed())
-        return splice;
-    splice.encoding = lines.encoding();
-    const auto markSize = static_cast<std::int64_t>(byteOrderMark(splice.encoding).size());
+        return spot;
+    spot.encoding = lines.encoding();
+    const auto markSize = static_cast<std::int64_t>(byteOrderMark(spot.encoding).size());
     // A UTF-16 file cut in the middle of a character: anything appended would
     // be shifted by one byte.
-    if (isUtf16(splice.encoding) && (fileSize - markSize) % 2 != 0)
-        return splice;
-
+    if (isUtf16(spot.encoding) && (fileSize - markSize) % 2 != 0)
+        return spot;
     const NameMatcher wantedSection(section);
     const NameMatcher wantedKey(key);
-    const std::string_view newValue = trimLeft(value);
-    bool inSection = wantedSection.empty();
-    // Just after the section's last non-blank line, where a new key goes.
-    std::int64_t insertAt = markSize;
-    bool insertNeedsEnding = false;
-    std::int64_t fileEnd = markSize;
-    bool lastLineOpen = false;
-    LineEnding firstEnding = LineEnding::None;
+    spot.sectionFound = wantedSection.empty();
+    spot.insertAt = spot.fileEnd = markSize;
     std::int64_t linesEnded = 0;
     bool lineCounts = false;  // the line in progress moves insertAt
     for (bool first = true; more; more = lines.next(line), first = false) {
-        const std::string_view text = first ? firstLineText(line, splice.encoding) : line;
+        const std::string_view text = first ? firstLineText(line, spot.encoding) : line;
         // A UTF-16LE file of the mark alone has no line.
         if (first && text.empty() && line.size() == 2 && lines.ending() == LineEnding::None)
             continue;
         if (!lines.partial() && linesEnded++ == 0)
-            firstEnding = lines.ending();
-        fileEnd = lines.endOffset();
-        lastLineOpen = lines.ending() == LineEnding::None;
+            spot.firstEnding = lines.ending();
+        spot.fileEnd = lines.endOffset();
+        spot.lastLineOpen = lines.ending() == LineEnding::None;
         // Of a line in pieces only the first is parsed, as the read does.
         if (lines.continuation()) {
             if (lineCounts) {
-                insertAt = fileEnd;
-                insertNeedsEnding = lastLineOpen;
+                spot.insertAt = spot.fileEnd;
+                spot.insertNeedsEnding = spot.lastLineOpen;
             }
             continue;
         }
         lineCounts = false;
-        if (!inSection && !mayBeHeader(text))
+        if (!spot.sectionFound && !mayBeHeader(text))
             continue;
         const ProfileLine parsed = parseLine(text);
         if (parsed.kind == ProfileLine::Header) {
-            if (inSection)
+            if (spot.sectionFound)
                 break;
-            inSection = wantedSection.matches(parsed.name);
-        } else if (!inSection || trim(text).empty()) {
+            spot.sectionFound = wantedSection.matches(parsed.name);
+        } else if (!spot.sectionFound || trim(text).empty()) {
             continue;
         } else if (parsed.kind == ProfileLine::Key && wantedKey.matches(parsed.name)) {
             const std::size_t valueAt = line.size() - text.size() + valueStart(text);
-            if (!lines.partial() && line.substr(valueAt) == newValue) {
-                splice.status = Splice::Unchanged;
-                return splice;
-            }
-            splice.keepUntil = lines.offsetAt(valueAt);
+            spot.keyFound = true;
+            spot.valueSame = !lines.partial() && line.substr(valueAt) == newValue;
+            spot.valueAt = lines.offsetAt(valueAt);
             // The old value runs to the end of the line's last piece.
             while (lines.partial() && lines.next(line)) {}
-            if (lines.failed())
-                return splice;
-            splice.status = Splice::Change;
-            splice.resumeAt = lines.offsetAt(line.size());
-            splice.insert = newValue;
-            return splice;
+            spot.valueEnd = lines.offsetAt(line.size());
+            break;
         }
-        if (inSection) {
-            insertAt = fileEnd;
-            insertNeedsEnding = lastLineOpen;
+        if (spot.sectionFound) {
+            spot.insertAt = spot.fileEnd;
+            spot.insertNeedsEnding = spot.lastLineOpen;
             lineCounts = true;
         }
     }
-    if (lines.failed())
-        return splice;
+    spot.read = !lines.failed();
+    return spot;
+}
 
-    const std::string_view eol = endingBytes(firstEnding);
+// The splice that puts `newValue` at `spot`: the value replaced, or a key
+// line (after a header line, for a new section) added. Invalid for a key or
+// section that would be written but never found again.
+Splice compose(const ProfileSpot& spot, std::string_view section, std::string_view key, std::string_view newValue)
+{
+    Splice splice;
+    splice.encoding = spot.encoding;
+    if (!spot.read)
+        return splice;
+    if (spot.keyFound) {
+        splice.status = spot.valueSame ? Splice::Unchanged : Splice::Change;
+        splice.keepUntil = spot.valueAt;
+        splice.resumeAt = spot.valueEnd;
+        splice.insert = newValue;
+        return splice;
+    }
+    splice.status = Splice::Invalid;
+    const std::string_view eol = endingBytes(spot.firstEnding);
     const std::string keyLine = std::string(key) + "=" + std::string(newValue);
     // A key such as "a=b" or ";x" would be written but never found again.
     const ProfileLine parsedKey = parseLine(keyLine);
-    if (parsedKey.kind != ProfileLine::Key || !wantedKey.matches(parsedKey.name))
+    if (parsedKey.kind != ProfileLine::Key || !NameMatcher(key).matches(parsedKey.name))
         return splice;
-    if (inSection) {
-        splice.keepUntil = splice.resumeAt = insertAt;
-        if (insertNeedsEnding)
+    if (spot.sectionFound) {
+        splice.keepUntil = splice.resumeAt = spot.insertAt;
+        if (spot.insertNeedsEnding)
             splice.insert.append(eol);
     } else {
         const std::string header = "[" + std::string(section) + "]";
         const ProfileLine parsedHeader = parseLine(header);
-        if (parsedHeader.kind != ProfileLine::Header || !wantedSection.matches(parsedHeader.name))
+        if (parsedHeader.kind != ProfileLine::Header || !NameMatcher(section).matches(parsedHeader.name))
             return splice;
-        splice.keepUntil = splice.resumeAt = fileEnd;
-        if (lastLineOpen)
+        splice.keepUntil = splice.resumeAt = spot.fileEnd;
+        if (spot.lastLineOpen)
             splice.insert.append(eol);
         splice.insert.append(header).append(eol);
     }
     splice.insert.append(keyLine).append(eol);
     // A key line first in a file without a byte-order mark must not begin
     // with the bytes of one: the file would read as another encoding.
-    if (splice.keepUntil == 0 && beginsWithByteOrderMark(splice.insert))
+    if (splice.keepUntil == 0 && encodingOfMark(splice.insert) != Encoding::Bytes)
         return splice;
     splice.status = Splice::Change;
     return splice;
+}
+
+// First pass: finds the line to change or the place for new lines. `path` is
+// empty for a file that does not exist yet.
+Splice planWrite(const QString& path, std::int64_t fileSize, std::string_view section, std::string_view key,
+                 std::string_view value)
+{
+    // A file that does not exist yet has no lines (and is not opened).
+    std::optional<LineReader> reader;
+    if (path.isEmpty())
+        reader.emplace(LineReader::FromMemory{}, std::string_view());
+    else
+        reader.emplace(path);
+    const std::string_view newValue = trimLeft(value);
+    return compose(locate(*reader, fileSize, section, key, newValue), section, key, newValue);
 }
 
 // Moves up to `count` bytes (all that are left when count < 0) from `in` to
@@ -305,29 +310,14 @@ std::int64_t pump(InputFile& in, QIODevice* out, std::int64_t count, std::vector
     return moved;
 }
 
-struct FileState {
-    bool exists = false;
-    std::int64_t size = 0;
-    QDateTime modified;
-    bool operator==(const FileState&) const = default;
-};
-
-FileState stateOf(const QString& path)
-{
-    const QFileInfo info(path);
-    return {info.exists(), info.size(), info.lastModified()};
-}
-
 // Writes the old file's bytes from `in` with `splice` applied to `out`, from
-// offset `from` on (the bytes before it are already there). False on any
-// failure, or when the file changed since it was planned: a splice at stale
-// offsets would corrupt it.
-bool writeSpliced(InputFile& in, QIODevice& out, std::int64_t from, const QString& path, const FileState& before,
-                  const Splice& splice)
+// offset `from` on (the bytes before it are already there); `inserted` is the
+// splice's text encoded. False on any failure, or when the old content is not
+// as long as it was when planned.
+bool writeSpliced(InputFile& in, QIODevice& out, std::int64_t from, const std::string& inserted, const Splice& splice,
+                  const FileIdentity& before)
 {
     std::vector<char> block(kBlock);
-    std::string inserted;
-    appendEncoded(inserted, splice.encoding, splice.insert);
     std::int64_t rest = 0;
     if (before.exists && pump(in, &out, splice.keepUntil - from, block) != splice.keepUntil - from)
         return false;
@@ -336,64 +326,18 @@ bool writeSpliced(InputFile& in, QIODevice& out, std::int64_t from, const QStrin
     const std::int64_t skipped = splice.resumeAt - splice.keepUntil;
     if (before.exists && (pump(in, nullptr, skipped, block) != skipped || (rest = pump(in, &out, -1, block)) < 0))
         return false;
-    return splice.resumeAt + rest == before.size && stateOf(path) == before;
-}
-
-// Writes the spliced file beside the old one and renames it over the old one
-// (over a link's target, the link staying a link; permissions kept). On any
-// failure the temporary file goes and the old file stays.
-bool replaceFile(const QString& path, const FileState& before, const Splice& splice)
-{
-    // Unbuffered, so that a failing write shows in write()'s count: commit()
-    // does not notice a failure of the final flush of a buffered write, and
-    // would rename a cut file over the whole one.
-    ReplacingFile out(path);
-    if (fileFaultHit(FileOp::OpenWrite) || !out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    InputFile in;
-    if (before.exists && !in.open(path))
-        return false;
-    if (!writeSpliced(in, out, 0, path, before, splice))
-        return false;
-    return out.error() == QFileDevice::NoError && !fileFaultHit(FileOp::Rename) && out.commit();
-}
-
-// Writes the splice into the file itself, for a file that a rename would
-// take from its owner, group or other links, or whose folder the user cannot
-// write to. The old content is first copied to a private file in the
-// temporary folder, which stays and is named in the result when the file may
-// have been cut.
-ProfileWrite overwriteFile(const QString& path, const FileState& before, const Splice& splice)
-{
-    ProfileWrite result;
-    QTemporaryFile copy(QDir(QDir::tempPath()).filePath(QFileInfo(path).fileName() + QStringLiteral(".XXXXXX")));
-    if (!copy.open())
-        return result;
-    copy.close();
-    OutputFile copyOut;
-    if (!copyOut.open(copy.fileName()) || !copyInto(path, copyOut) || stateOf(path) != before)
-        return result;
-    InputFile in;
-    QFile out(path);
-    // The bytes before the splice are the same: writing starts at it.
-    if (!in.open(copy.fileName()) || fileFaultHit(FileOp::OpenWrite) ||
-        !out.open(QIODevice::ReadWrite | QIODevice::Unbuffered) || !out.seek(splice.keepUntil))
-        return result;
-    std::vector<char> block(kBlock);
-    const bool written = pump(in, nullptr, splice.keepUntil, block) == splice.keepUntil &&
-                         writeSpliced(in, out, splice.keepUntil, copy.fileName(), stateOf(copy.fileName()), splice) &&
-                         out.resize(out.pos()) && out.error() == QFileDevice::NoError;
-    out.close();
-    if (written && out.error() == QFileDevice::NoError) {
-        result.written = true;
-        return result;
-    }
-    copy.setAutoRemove(false);
-    result.wholeCopy = copy.fileName();
-    return result;
+    return splice.resumeAt + rest == before.size;
 }
 
 }  // namespace
+
+std::string_view profileValueText(std::string_view raw)
+{
+    raw = trim(raw.substr(0, raw.find('\0')));
+    if (raw.size() >= 2 && (raw.front() == '"' || raw.front() == '\'') && raw.back() == raw.front())
+        raw = raw.substr(1, raw.size() - 2);
+    return raw;
+}
 
 std::int64_t GetPrivateProfileStringA(std::string_view section, std::string_view key, std::string_view def,
                                       char* buffer, std::int64_t size, const QString& file)
@@ -431,7 +375,7 @@ std::int64_t GetPrivateProfileStringA(std::string_view section, std::string_view
                 break;
             inSection = wantedSection.matches(parsed.name);
         } else if (inSection && parsed.kind == ProfileLine::Key && wantedKey.matches(parsed.name)) {
-            return place(readValue(parsed.value));
+            return place(profileValueText(parsed.value));
         }
     }
     return place(def);
@@ -442,36 +386,80 @@ ProfileWrite writeProfileString(std::string_view section, std::string_view key, 
 {
     ProfileWrite result;
     auto breaksLine = [](std::string_view s) { return s.find_first_of("\r\n") != npos; };
-    if (file.isEmpty() || breaksLine(section) || breaksLine(key) || breaksLine(value) || section.find('\0') != npos ||
-        key.find('\0') != npos || trim(key).empty())
+    if (file.isEmpty())
         return result;
+    if (breaksLine(section) || breaksLine(key) || breaksLine(value) || section.find('\0') != npos ||
+        key.find('\0') != npos || trim(key).empty()) {
+        result.invalid = true;
+        return result;
+    }
 
     const QFileInfo info(file);
-    const FileState before = stateOf(file);
     // A dangling link or anything but a regular file is left alone.
-    if (before.exists ? !info.isFile() : info.isSymLink())
+    if (info.exists() ? !info.isFile() : info.isSymLink())
         return result;
+    const FileIdentity before = identityOf(file);
 
     const Splice splice = planWrite(before.exists ? file : QString(), before.size, trim(section), trim(key), value);
     if (splice.status == Splice::Unchanged) {
         result.written = true;
         return result;
     }
+    result.invalid = splice.status == Splice::Invalid;
     if (splice.status != Splice::Change)
         return result;
-    if (!before.exists || isReplaceableByRename(file)) {
-        result.written = replaceFile(file, before, splice);
+    std::string inserted;
+    appendEncoded(inserted, splice.encoding, splice.insert);
+    const std::int64_t newSize =
+        before.size - (splice.resumeAt - splice.keepUntil) + static_cast<std::int64_t>(inserted.size());
+    // The old content read from the file or, written in place, from its
+    // private copy: the splice's offsets hold for both.
+    const ContentWriter write = [&](InputFile& old, QIODevice& out, std::int64_t from) {
+        return writeSpliced(old, out, from, inserted, splice, before);
+    };
+    if (!before.exists) {
+        result.written = createWithContent(file, write);
         return result;
     }
-    if (!info.isWritable())
-        return result;
-    return overwriteFile(file, before, splice);
+    // A file that changed since it was planned is not written: a splice at
+    // stale offsets would corrupt it.
+    const ReplaceResult replaced = replaceContent(file, before, splice.keepUntil, newSize, write);
+    result.written = replaced.written;
+    result.wholeCopy = replaced.wholeCopy;
+    return result;
 }
 
 bool WritePrivateProfileStringA(std::string_view section, std::string_view key, std::string_view value,
                                 const QString& file)
 {
     return writeProfileString(section, key, value, file).written;
+}
+
+ProfileLineView profileLineOf(std::string_view line)
+{
+    const ProfileLine parsed = parseLine(line);
+    switch (parsed.kind) {
+    case ProfileLine::Header:
+        return {ProfileLineView::Header, parsed.name, {}};
+    case ProfileLine::Key:
+        return {ProfileLineView::Key, parsed.name, profileValueText(parsed.value)};
+    case ProfileLine::Other:
+        break;
+    }
+    return {};
+}
+
+std::string profileNameKey(std::string_view name)
+{
+    // NameMatcher: ASCII names match by ASCII letter case alone, and never
+    // match a name beyond ASCII; those match by their decoded text.
+    name = trim(name);
+    if (isAscii(name)) {
+        std::string key(name);
+        std::transform(key.begin(), key.end(), key.begin(), asciiLower);
+        return key;
+    }
+    return '\x01' + decodeName(name).toCaseFolded().toStdString();
 }
 
 }  // namespace keyloom

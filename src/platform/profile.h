@@ -9,6 +9,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace keyloom {
@@ -21,9 +22,18 @@ namespace keyloom {
 std::int64_t GetPrivateProfileStringA(std::string_view section, std::string_view key, std::string_view def,
                                       char* buffer, std::int64_t size, const QString& file);
 
+// The value as the profile read gives it, from `raw`, the text after a key
+// line's first "=": up to a NUL, without the blanks around it and one pair of
+// enclosing quotes of the same kind ('"' or "'").
+std::string_view profileValueText(std::string_view raw);
+
 // What a profile write did.
 struct ProfileWrite {
     bool written = false;  // the value reached the file (or was there already)
+    // Nothing was written because the names or the value cannot be: a line
+    // break, a NUL in a name, an empty key, or a line that would not read
+    // back as that key and section.
+    bool invalid = false;
     // Set when a write into the file itself failed part-way: a private copy
     // of the whole old content, which stays for the user.
     QString wholeCopy;
@@ -42,5 +52,20 @@ struct ProfileWrite {
 // The same, true when the value reached the file.
 [[nodiscard]] bool WritePrivateProfileStringA(std::string_view section, std::string_view key, std::string_view value,
                                               const QString& file);
+
+// One line as the profile read sees it, for readers that walk a whole file:
+// a header with its name, or a key with its name and its value as the read
+// returns it (uncut); Other for every other line. A UTF-16LE file's first
+// line is passed without the "\xFF\xFE" that the line reader puts first.
+struct ProfileLineView {
+    enum Kind { Other, Header, Key };
+    Kind kind = Other;
+    std::string_view name;   // trimmed
+    std::string_view value;  // as the read returns it, before any cut to a buffer
+};
+ProfileLineView profileLineOf(std::string_view line);
+// A key for a section or key name: two names that the read takes for the
+// same one (blanks around them and letter case ignored) give the same key.
+std::string profileNameKey(std::string_view name);
 
 }  // namespace keyloom

@@ -112,4 +112,11 @@ std::string encodeText(const QString& text, TextCodec codec)
     return bytes;
 }
 
+std::optional<std::string> encodeForCodec(const QString& text, TextCodec codec)
+{
+    if (!canEncode(text, codec))
+        return std::nullopt;
+    return encodeText(text, codec);
+}
+
 }  // namespace keyloom

@@ -5,6 +5,7 @@
 // other file, plain ASCII included.
 
 #include <QString>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,10 @@ char16_t fromWindows1252(unsigned char byte);
 // True when every character of `text` has bytes in `codec`: always for
 // UTF-8, for Windows-1252 only the characters of its code page.
 bool canEncode(const QString& text, TextCodec codec);
+
+// The bytes of `text` in `codec`; none when the codec lacks one of its
+// characters, which is never replaced by "?".
+std::optional<std::string> encodeForCodec(const QString& text, TextCodec codec);
 
 // Text for display; bytes back from the user's text, in the file's encoding.
 QString decodeText(std::string_view bytes, TextCodec codec);

@@ -1,5 +1,7 @@
 #include "ui/bytelistmodel.h"
 
+#include "ui/wholetext.h"
+
 namespace keyloom {
 
 int ByteListModel::rowCount(const QModelIndex& parent) const
@@ -13,6 +15,11 @@ QVariant ByteListModel::data(const QModelIndex& index, int role) const
         return {};
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
         return decodeText(raw(index.row()), codec_);
+    if ((role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole) && view_) {
+        const QString whole = cutRowText(*view_, index);
+        if (!whole.isEmpty())
+            return role == Qt::ToolTipRole ? wholeTextToolTip(whole) : whole;
+    }
     return {};
 }
 
@@ -33,5 +40,16 @@ void ByteListModel::setEntries(const std::vector<std::string>& entries, TextCode
 }
 
 void ByteListModel::clear() { setEntries(NameList(), codec_); }
+
+int ByteListModel::rowOf(std::string_view bytes) const
+{
+    int row = 0;
+    for (const std::string& entry : entries_) {
+        if (entry == bytes)
+            return row;
+        ++row;
+    }
+    return -1;
+}
 
 }  // namespace keyloom

@@ -3,9 +3,10 @@
 // function and writes the result back; the handlers set one another off
 // through the controls' own signals, so a click runs the whole chain.
 
-#include "app/appmodul.h"
 #include "document/find.h"
+#include "edit/apply.h"
 #include "layout/layout.h"
+#include "ui/appmodul.h"
 
 #include <QHash>
 #include <QWidget>
@@ -21,7 +22,10 @@ class QPushButton;
 
 namespace keyloom {
 
+class BoxToolTip;
 class ByteListModel;
+class CompareRunner;
+struct Comparison;
 class DriveList;
 class FileList;
 class FindDialog;
@@ -115,11 +119,19 @@ public:
     const layout::Panes& panes() const { return panes_; }
 
     // Finding text, beside the controls above: Ctrl+F opens the dialog, F3
-    // searches again; a match is selected through List1 and List2 as clicks
-    // would select it.
+    // searches again, Shift+F3 backwards; a match is selected through List1
+    // and List2 as clicks would select it. Past the file's end a search goes
+    // on from its start (backwards: from its end) and the dialog says so.
     FindDialog* findDialog = nullptr;
     void showFind();
     void findAgain();
+    void findAgainBackward();
+
+    // Comparing the file of the popup menu with a second one, beside the
+    // specified entries: the result in the window "Unterschiede", whose
+    // double-click shows a section and key here.
+    QAction* mnuCompare = nullptr;  // "vergleichen mit..."
+    void mnuCompare_Click();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -133,6 +145,13 @@ private:
     QString selectedFilePath() const;
     // Shows `message` in an information box; nothing for an empty one.
     void tell(const QString& message);
+    // Shows `message` in a warning box: something asked for did not happen.
+    void warn(const QString& message);
+    // What the window does after an apply of `request` ended in `result`.
+    void applied(const EditRequest& request, const EditResult& result);
+    // Tells that the file changed since it was loaded, loads it anew and
+    // shows the request's section, key and typed text again.
+    void reloadAfterChange(const EditRequest& request, const EditResult& result);
     // Runs one layout step on the shared state and applies the panes.
     template <typename Step>
     void runLayout(Step step);
@@ -143,7 +162,7 @@ private:
     std::string encode(const QString& text) const;
 
     void createFind();
-    void startFind(const FindQuery& query);
+    void startFind(const FindQuery& query, bool backward = false);
     void showFindResult(const FindResult& result);
     // The file and the rows of List1 and List2 as they stand.
     struct FindPlace {
@@ -153,9 +172,14 @@ private:
     };
     FindPlace findPlace() const;
 
+    void createCompare();
+    void showComparison(const QString& a, const QString& b, const Comparison& result);
+    void showDifference(const QString& file, const std::string& section, const std::string& key);
+
     AppModul& app_;
     ByteListModel* sections_ = nullptr;
     ByteListModel* keys_ = nullptr;
+    BoxToolTip* valueTip_ = nullptr;  // Text1's tooltip
     std::string label1Bytes_;
     bool loaded_ = false;
     layout::Panes panes_;
@@ -163,8 +187,11 @@ private:
     bool applying_ = false;
     QHash<QString, QString> driveFolders_;
     FindRunner* finder_ = nullptr;
+    CompareRunner* comparer_ = nullptr;
     std::optional<FindQuery> lastQuery_;
     FindPlace findStart_;  // where the running search started
+    bool findBackward_ = false;
+    bool findWrapped_ = false;  // the running search went on past the file's end
     // What the last match selected and where it stood: after a section name
     // List1_Click selects the first key itself, and the next search goes on
     // from the name, so that this key is not passed over.

@@ -17,6 +17,10 @@ int ask(QWidget* parent, const QString& caption, const QString& text);
 // Tells `text` in a modal box with an OK button and the information icon.
 void inform(QWidget* parent, const QString& caption, const QString& text);
 
+// Tells `text` in a modal box with an OK button and the warning icon: what
+// was asked for did not happen.
+void warn(QWidget* parent, const QString& caption, const QString& text);
+
 // The next question is answered with `answer` at once, without a dialog.
 void setNextAnswer(int answer);
 // The text of the last question or information shown (for tests).

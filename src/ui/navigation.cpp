@@ -1,6 +1,7 @@
 #include "ui/navigation.h"
 
 #include "platform/drives.h"
+#include "ui/wholetext.h"
 
 #include <QDir>
 #include <QFileIconProvider>
@@ -152,7 +153,8 @@ bool FileList::setPath(const QString& path)
     path_ = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
     clear();
     const QStringList names = QDir(path_).entryList(patterns_, QDir::Files, QDir::Name | QDir::IgnoreCase);
-    addItems(names);
+    for (const QString& name : names)
+        addItem(new FileItem(name));
     return true;
 }
 
@@ -173,6 +175,17 @@ QString FileList::fileName() const
 {
     const QListWidgetItem* item = currentItem();
     return item && item->isSelected() ? item->text() : QString();
+}
+
+QVariant FileItem::data(int role) const
+{
+    if (role != Qt::ToolTipRole && role != Qt::AccessibleDescriptionRole)
+        return QListWidgetItem::data(role);
+    const QListWidget* list = listWidget();
+    const QString whole = list ? cutRowText(*list, list->model()->index(list->row(this), 0)) : QString();
+    if (whole.isEmpty())
+        return QListWidgetItem::data(role);
+    return role == Qt::ToolTipRole ? wholeTextToolTip(whole, list->toolTip()) : whole;
 }
 
 void FileList::mousePressEvent(QMouseEvent* event)

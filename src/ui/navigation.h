@@ -45,6 +45,14 @@ private:
     QString path_;
 };
 
+// A file's entry: where the list shows its name only in part, the whole
+// name leads the list's own tooltip and is the accessible description.
+class FileItem : public QListWidgetItem {
+public:
+    using QListWidgetItem::QListWidgetItem;
+    QVariant data(int role) const override;
+};
+
 // The files of one folder that match the pattern, sorted by name without
 // regard to letter case, hidden files left out.
 class FileList : public QListWidget {

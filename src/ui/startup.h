@@ -2,7 +2,7 @@
 // Start-up: one copy only, the window shown, and the command-line file
 // selected as if the user had clicked it.
 
-#include "app/appmodul.h"
+#include "ui/appmodul.h"
 
 #include <QString>
 #include <memory>

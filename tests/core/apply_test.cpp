@@ -1,8 +1,10 @@
+#include "common/edits.h"
+#include "common/file_size_limit.h"
+#include "common/gtest_util.h"
 #include "common/posix_only.h"
+#include "common/utf16.h"
 #include "document/document.h"
 #include "edit/apply.h"
-#include "file_size_limit.h"
-#include "test_util.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,8 +23,13 @@ using S = std::string;
 EditResult apply(const QString& file, ApplyValues values, const std::string* pending = nullptr)
 {
     return applyRegistryValue(
-        file, pending, [] {}, [&] { return values; });
+        file, pending, [] {}, values);
 }
+
+// Sets the value "a" of the section "K" to 2.
+EditStatus applyTwo(const QString& file) { return apply(file, {"K", "a", "2"}).status; }
+
+using test::PrintTo;
 
 struct RewriteCase {
     const char* name;
@@ -34,12 +41,10 @@ struct RewriteCase {
     std::string after;
 };
 
-class Rewrite : public testing::TestWithParam<RewriteCase> {};
+class Rewrite : public test::FileTable<RewriteCase> {};
 
 TEST_P(Rewrite, WholeFile)
 {
-    const RewriteCase& c = GetParam();
-    test::TempDir dir;
     const QString file = dir.write("t.reg", c.before);
     std::string value = c.text;
     if (c.quoteState == 2)
@@ -86,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
         RewriteCase{"utf8_bom_kept", S("\xEF\xBB\xBF[K]\r\n\"a\"=\"\xC3\xA4\"\r\n"), "K", "a", "\xC3\xB6", 2,
                     S("\xEF\xBB\xBF[K]\r\n\"a\"=\"\xC3\xB6\"\r\n")},
         RewriteCase{"empty_file_stays_empty", S(), "K", "a", "2", 0, S()}),
-    [](const testing::TestParamInfo<RewriteCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(Apply, BackupName)
 {
@@ -108,12 +113,9 @@ TEST(Apply, EventsAroundTheRewriteAndControlsReadOnce)
             // First: backup complete, file untouched. Second: file rewritten, backup still there.
             calls.push_back("events file=" + test::readAll(file) + " backup=" + test::readAll(backup));
         },
-        [&] {
-            calls.push_back("controls");
-            return ApplyValues{"K", "a", "2"};
-        });
+        ApplyValues{"K", "a", "2"});
     EXPECT_EQ(r.status, EditStatus::Done);
-    const std::vector<std::string> expected = {"events file=" + before + " backup=" + before, "controls",
+    const std::vector<std::string> expected = {"events file=" + before + " backup=" + before,
                                                "events file=[K]\r\n\"a\"=2\r\n backup=" + before};
     EXPECT_EQ(calls, expected);
 }
@@ -137,17 +139,9 @@ TEST(Apply, Utf16FileWithoutPendingTextRefused)
     test::TempDir dir;
     for (const std::string& bytes : {utf16le(u"Windows\r\n[K]\r\n\"a\"=1\r\n"), S("\xFE\xFF\0[\0K\0]", 8)}) {
         const QString file = dir.write("t.reg", bytes);
-        bool readControls = false;
         const EditResult r = applyRegistryValue(
-            file, nullptr, [] {},
-            [&] {
-                readControls = true;
-                return ApplyValues{"K", "a", "2"};
-            });
-        EXPECT_EQ(r.status, EditStatus::Refused);
-        EXPECT_FALSE(readControls);
-        EXPECT_EQ(test::readAll(file), bytes);
-        EXPECT_FALSE(QFile::exists(dir.path("t.re_")));
+            file, nullptr, [] {}, ApplyValues{"K", "a", "2"});
+        test::expectRefusedUntouched(r.status, file, bytes, dir.path("t.re_"));
     }
 }
 
@@ -158,7 +152,8 @@ TEST(Apply, LineBreakInAnyValueRefused)
     const QString file = dir.write("t.reg", before);
     for (const ApplyValues& values :
          {ApplyValues{"K", "a", "1\r\n[X]"}, ApplyValues{"K", "a\n", "1"}, ApplyValues{"K\r", "a", "1"}}) {
-        EXPECT_EQ(apply(file, values).status, EditStatus::Refused);
+        const EditResult r = apply(file, values);
+        EXPECT_EQ(r.status, EditStatus::Invalid);
         EXPECT_EQ(test::readAll(file), before);
         EXPECT_FALSE(QFile::exists(dir.path("t.re_")));
     }
@@ -166,16 +161,7 @@ TEST(Apply, LineBreakInAnyValueRefused)
 
 TEST(Apply, BackupThatIsTheFileRefused)
 {
-    test::TempDir dir;
-    const std::string before = "[K]\r\n\"a\"=1\r\n";
-    const QString named = dir.write("t.re_", before);
-    EXPECT_EQ(apply(named, {"K", "a", "2"}).status, EditStatus::Refused);
-    EXPECT_EQ(test::readAll(named), before);
-
-    const QString file = dir.write("u.reg", before);
-    ASSERT_TRUE(test::linkToSameFile(file, dir.path("u.re_")));
-    EXPECT_EQ(apply(file, {"K", "a", "2"}).status, EditStatus::Refused);
-    EXPECT_EQ(test::readAll(file), before);
+    test::expectNoBackupOntoItself(applyTwo, "reg", "re_", "[K]\r\n\"a\"=1\r\n");
 }
 
 TEST(Apply, MissingOrIrregularFileRefused)
@@ -194,12 +180,10 @@ TEST(Apply, WriteFailureKeepsCompleteBackup)
     test::TempDir dir;
     const std::string before = "[K]\r\n\"a\"=1\r\n";
     const QString file = dir.write("t.reg", before);
-    EditResult r{};
-    {
-        // The backup still fits; the longer new content does not.
-        test::FileSizeLimit limit(before.size() + 4);
-        r = apply(file, {"K", "a", std::string(100, 'x')});
-    }
+    // The backup still fits; the longer new content does not.
+    const EditResult r = test::withFileSizeLimit(before.size() + 4, [&] {
+        return apply(file, {"K", "a", std::string(100, 'x')});
+    });
     EXPECT_EQ(r.status, EditStatus::WriteFailed);
     EXPECT_EQ(test::readAll(dir.path("t.re_")), before);
     EXPECT_EQ(test::readAll(file), ("[K]\r\n\"a\"=" + std::string(100, 'x')).substr(0, before.size() + 4));
@@ -213,11 +197,7 @@ TEST(Apply, BackupFailureLeavesFileUnchanged)
     test::TempDir dir;
     const std::string before = std::string(200, ';') + "\r\n[K]\r\n\"a\"=1\r\n";
     const QString file = dir.write("t.reg", before);
-    EditResult r{};
-    {
-        test::FileSizeLimit limit(100);
-        r = apply(file, {"K", "a", "2"});
-    }
+    const EditResult r = test::withFileSizeLimit(100, [&] { return apply(file, {"K", "a", "2"}); });
     EXPECT_EQ(r.status, EditStatus::BackupFailed);
     EXPECT_EQ(test::readAll(file), before);
 }
@@ -225,15 +205,7 @@ TEST(Apply, BackupFailureLeavesFileUnchanged)
 
 TEST(Apply, ReadOnlyFileUnchanged)
 {
-    test::TempDir dir;
-    const std::string before = "[K]\r\n\"a\"=1\r\n";
-    const QString file = dir.write("t.reg", before);
-    dir.runWithoutRoot([&] {
-        QFile::setPermissions(file, QFile::ReadOwner);
-        EXPECT_EQ(apply(file, {"K", "a", "2"}).status, EditStatus::Refused);
-        EXPECT_EQ(test::readAll(file), before);
-        EXPECT_FALSE(QFileInfo::exists(backupNameOf(file)));
-    });
+    test::expectReadOnlyFileRefused(applyTwo, "t.reg", "t.re_", "[K]\r\n\"a\"=1\r\n");
 }
 
 }  // namespace

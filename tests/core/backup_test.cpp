@@ -2,10 +2,10 @@
 // commands before anything is written, and the backup is never more
 // readable than the file it copies.
 
+#include "common/gtest_util.h"
 #include "common/posix_only.h"
 #include "edit/apply.h"
 #include "filecommands/spacing.h"
-#include "test_util.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,16 +29,16 @@ const S kCompressed = "SZDD\x88\xF0'3A\0compressed"s;
 
 EditResult applyTo(const QString& file, const std::function<void()>& processEvents = {})
 {
-    return applyRegistryValue(file, nullptr, processEvents, [] { return ApplyValues{"K", "a", "\"2\""}; });
+    return applyRegistryValue(file, nullptr, processEvents, ApplyValues{"K", "a", "\"2\""});
 }
+
+using test::PrintTo;
 
 struct TakenCase {
     const char* name;
     // Puts something under the backup name `backup` in `dir`.
     std::function<void(const test::TempDir& dir, const QString& backup)> take;
 };
-
-void PrintTo(const TakenCase& c, std::ostream* os) { *os << c.name; }
 
 class TakenBackupName : public testing::TestWithParam<TakenCase> {};
 
@@ -86,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, TakenBackupName,
                                                    [](const test::TempDir& d, const QString& b) {
                                                        QFile::link(d.path("nowhere"), b);
                                                    }}),
-                         [](const testing::TestParamInfo<TakenCase>& info) { return S(info.param.name); });
+                         test::CaseName());
 
 KEYLOOM_POSIX_ONLY(BackupMode, BackupIsNoMoreReadableThanTheFile, "mode bits")
 #ifndef _WIN32
@@ -98,7 +98,7 @@ TEST_P(BackupMode, BackupIsNoMoreReadableThanTheFile)
     const QString file = dir.write("x.reg", kReg);
     ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), mode_t(GetParam())), 0);
     int seen = -1;
-    dir.runWithoutRoot([&] {
+    test::runWithoutRoot(dir, [&] {
         const EditResult r = applyTo(file, [&] {
             struct stat st {};
             if (seen < 0 && ::stat(QFile::encodeName(dir.path("x.re_")).constData(), &st) == 0)

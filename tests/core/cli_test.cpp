@@ -1,6 +1,7 @@
 // The command-line program, run as a user would, on files written here.
 
-#include "test_util.h"
+#include "common/gtest_util.h"
+#include "common/utf16.h"
 
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@ namespace keyloom {
 namespace {
 
 using S = std::string;
+
+using test::PrintTo;
 
 struct CliCase {
     const char* name;
@@ -19,8 +22,6 @@ struct CliCase {
     S out;    // standard output, UTF-8
     S after;  // the file afterwards; empty: as before
 };
-
-void PrintTo(const CliCase& c, std::ostream* os) { *os << c.name; }
 
 struct CliRun {
     int exit;
@@ -36,12 +37,10 @@ CliRun keyloom(QStringList args, const QString& file)
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput().toStdString()};
 }
 
-class Cli : public testing::TestWithParam<CliCase> {};
+class Cli : public test::FileTable<CliCase> {};
 
 TEST_P(Cli, CommandGivesOutputStatusAndFile)
 {
-    const CliCase& c = GetParam();
-    test::TempDir dir;
     const QString file = *c.file ? dir.write(c.file, c.before) : dir.path("gone.ini");
     const CliRun run = keyloom(c.args, file);
     EXPECT_EQ(run.exit, c.exit);
@@ -120,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"beyond_code_page_refused", "a.ini", kIni1252, {"set", "%F", "Kasse", "Port", "\u4E2D"}, 2, "", ""},
         CliCase{"nothing_to_convert", "a.reg", kReg, {"convert", "%F"}, 1, "", ""},
         CliCase{"wrong_usage", "a.ini", kIniBomLf, {"get", "%F", "A"}, 2, "", ""}),
-    [](const testing::TestParamInfo<CliCase>& info) { return S(info.param.name); });
+    test::CaseName());
 
 TEST(Cli, TakenBackupNameFailsTheWrite)
 {

@@ -1,7 +1,7 @@
 #include "app/commands.h"
+#include "common/files.h"
 #include "platform/drives.h"
 #include "platform/singleinstance.h"
-#include "test_util.h"
 
 #include <gtest/gtest.h>
 

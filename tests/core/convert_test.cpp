@@ -1,7 +1,7 @@
+#include "common/file_size_limit.h"
+#include "common/gtest_util.h"
 #include "common/posix_only.h"
-#include "file_size_limit.h"
 #include "filecommands/convert.h"
-#include "test_util.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,21 +15,16 @@ namespace {
 
 const std::string kUtf16("\xFF\xFEW\0i\0n\0\r\0\n\0", 12);
 
-QStringList entries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
-
 TEST(Convert, WritesTextAndOneMoreLineEnd)
 {
     test::TempDir dir;
     const QString file = dir.write("t.reg", kUtf16);
     QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
     const QFile::Permissions permissions = QFile::permissions(file);
-    EXPECT_TRUE(writeConversion(file, "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"\xE4\"\r\n"));
+    EXPECT_TRUE(writeConversion(file, "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"\xE4\"\r\n", identityOf(file)).written);
     EXPECT_EQ(test::readAll(file), "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"\xE4\"\r\n\r\n");
     EXPECT_EQ(QFile::permissions(file), permissions);
-    EXPECT_EQ(entries(dir.path("")), QStringList{"t.reg"});
+    EXPECT_EQ(test::entries(dir.path("")), QStringList{"t.reg"});
 }
 
 KEYLOOM_POSIX_ONLY(Convert, SymbolicLinkKeptAndTargetUpdated, "symbolic links (QFile::link makes shortcuts on Windows)")
@@ -40,7 +35,7 @@ TEST(Convert, SymbolicLinkKeptAndTargetUpdated)
     const QString target = dir.write("target.reg", kUtf16);
     const QString link = dir.path("link.reg");
     ASSERT_TRUE(QFile::link(target, link));
-    EXPECT_TRUE(writeConversion(link, "REGEDIT4\r\n"));
+    EXPECT_TRUE(writeConversion(link, "REGEDIT4\r\n", identityOf(link)).written);
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_EQ(test::readAll(target), "REGEDIT4\r\n\r\n");
 }
@@ -49,8 +44,8 @@ TEST(Convert, SymbolicLinkKeptAndTargetUpdated)
 TEST(Convert, MissingFileNotCreated)
 {
     test::TempDir dir;
-    EXPECT_FALSE(writeConversion(dir.path("gone.reg"), "REGEDIT4\r\n"));
-    EXPECT_TRUE(entries(dir.path("")).isEmpty());
+    EXPECT_FALSE(writeConversion(dir.path("gone.reg"), "REGEDIT4\r\n", identityOf(dir.path("gone.reg"))).written);
+    EXPECT_TRUE(test::entries(dir.path("")).isEmpty());
 }
 
 KEYLOOM_POSIX_ONLY(Convert, WriteFailureLeavesFileWholeAndNoTemporary,
@@ -60,30 +55,28 @@ TEST(Convert, WriteFailureLeavesFileWholeAndNoTemporary)
 {
     test::TempDir dir;
     const QString file = dir.write("t.reg", kUtf16);
-    bool written;
-    {
-        test::FileSizeLimit limit(64);
-        written = writeConversion(file, "REGEDIT4\r\n" + std::string(100, ';'));
-    }
-    EXPECT_FALSE(written);
+    EXPECT_FALSE(test::withFileSizeLimit(
+        64, [&] { return writeConversion(file, "REGEDIT4\r\n" + std::string(100, ';'), identityOf(file)).written; }));
     EXPECT_EQ(test::readAll(file), kUtf16);
-    EXPECT_EQ(entries(dir.path("")), QStringList{"t.reg"});
+    EXPECT_EQ(test::entries(dir.path("")), QStringList{"t.reg"});
 }
 #endif
 
-KEYLOOM_POSIX_ONLY(Convert, ReadOnlyFolderLeavesFileWhole,
+KEYLOOM_POSIX_ONLY(Convert, ReadOnlyFolderWrittenInPlace,
                    "folder permissions (a folder's read-only attribute stops no writes on Windows)")
 #ifndef _WIN32
-TEST(Convert, ReadOnlyFolderLeavesFileWhole)
+// The same rule as the profile write: a writable file in a folder the user
+// cannot write to is written in place, and nothing is left beside it.
+TEST(Convert, ReadOnlyFolderWrittenInPlace)
 {
     test::TempDir dir;
     ASSERT_TRUE(QDir(dir.path("")).mkdir("ro"));
     const QString file = dir.write("ro/t.reg", kUtf16);
-    dir.runWithoutRoot([&] {
+    test::runWithoutRoot(dir, [&] {
         QFile::setPermissions(dir.path("ro"), QFile::ReadOwner | QFile::ExeOwner);
-        EXPECT_FALSE(writeConversion(file, "REGEDIT4\r\n"));
-        EXPECT_EQ(test::readAll(file), kUtf16);
-        EXPECT_EQ(entries(dir.path("ro")), QStringList{"t.reg"});
+        EXPECT_TRUE(writeConversion(file, "REGEDIT4\r\n", identityOf(file)).written);
+        EXPECT_EQ(test::readAll(file), "REGEDIT4\r\n\r\n");
+        EXPECT_EQ(test::entries(dir.path("ro")), QStringList{"t.reg"});
         QFile::setPermissions(dir.path("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     });
 }

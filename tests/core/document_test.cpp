@@ -1,5 +1,6 @@
+#include "common/gtest_util.h"
+#include "common/utf16.h"
 #include "document/document.h"
-#include "test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -11,13 +12,9 @@ using test::utf16le;
 using S = std::string;
 using Keys = std::vector<std::string>;
 
-template <class Case>
-std::string caseName(const testing::TestParamInfo<Case>& info)
-{
-    return info.param.name;
-}
-
 // --- load -------------------------------------------------------------------
+
+using test::PrintTo;
 
 struct LoadCase {
     const char* name;
@@ -27,12 +24,10 @@ struct LoadCase {
     TextCodec codec;
 };
 
-class Load : public testing::TestWithParam<LoadCase> {};
+class Load : public test::FileTable<LoadCase> {};
 
 TEST_P(Load, SectionsMarkerAndCodec)
 {
-    const LoadCase& c = GetParam();
-    test::TempDir dir;
     const LoadResult r = loadFile(dir.write("f.reg", c.bytes));
     EXPECT_TRUE(r.opened);
     EXPECT_EQ(r.sections, c.sections);
@@ -53,20 +48,25 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"missing_bracket_loses_last_char", S("[Name\n"), {"Nam"}, S(), W1252},
         LoadCase{"lone_bracket_none_pair_empty", S("[\r\n[]\r\n"), {""}, S(), W1252},
         LoadCase{"blank_before_bracket_is_no_header", S(" [A]\r\n"), {}, S(), W1252},
-        LoadCase{"marker_then_three_lines", S("x\r\n\xFF\xFEWindows 5\r\n[K]\r\n\"a\"=\"1\"\r\n\r\n"), {"K"},
-                 S("REGEDIT4\r\n[K]\r\n\"a\"=\"1\"\r\n\r\n"), W1252},
+        LoadCase{"marker_then_three_lines",
+                 S("x\r\n\xFF\xFEWindows 5\r\n[K]\r\n\"a\"=\"1\"\r\n\r\n"),
+                 {"K"},
+                 S("REGEDIT4\r\n[K]\r\n\"a\"=\"1\"\r\n\r\n"),
+                 W1252},
         LoadCase{"marker_line_only", S("\n\xFF\xFEWindows"), {}, S("REGEDIT4\r\n"), W1252},
-        LoadCase{"second_marker_restarts", S("\n\xFF\xFEWindows\nA\n\xFF\xFEWindows\nB"), {},
-                 S("REGEDIT4\r\nB\r\n"), W1252},
-        LoadCase{"marker_other_case_or_later", S("\n\xFF\xFEwindows\n \xFF\xFEWindows\nx\xFF\xFEWindows\n"), {},
-                 S(), W1252},
+        LoadCase{
+            "second_marker_restarts", S("\n\xFF\xFEWindows\nA\n\xFF\xFEWindows\nB"), {}, S("REGEDIT4\r\nB\r\n"), W1252},
+        LoadCase{
+            "marker_other_case_or_later", S("\n\xFF\xFEwindows\n \xFF\xFEWindows\nx\xFF\xFEWindows\n"), {}, S(), W1252},
         LoadCase{"utf8_text", S("[\xC3\x84]\r\nk=\xE2\x82\xAC\r\n"), {"\xC3\x84"}, S(), U8},
         LoadCase{"latin1_text", S("[\xC4]\r\n"), {"\xC4"}, S(), W1252},
         LoadCase{"utf8_bom_first_header", S("\xEF\xBB\xBF[A]\r\n"), {"A"}, S(), U8},
         LoadCase{"utf16le_export",
-                 utf16le(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_X]\r\n\"a\"=\"\u00E4\"\r\n"), {"HKEY_X"},
-                 S("REGEDIT4\r\n\r\n[HKEY_X]\r\n\"a\"=\"\xE4\"\r\n"), W1252}),
-    caseName<LoadCase>);
+                 utf16le(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_X]\r\n\"a\"=\"\u00E4\"\r\n"),
+                 {"HKEY_X"},
+                 S("REGEDIT4\r\n\r\n[HKEY_X]\r\n\"a\"=\"\xE4\"\r\n"),
+                 W1252}),
+    test::CaseName());
 
 TEST(Load, MissingFileGivesEmptyResult)
 {
@@ -96,12 +96,10 @@ struct ListCase {
     bool failed;
 };
 
-class List : public testing::TestWithParam<ListCase> {};
+class List : public test::FileTable<ListCase> {};
 
 TEST_P(List, KeysInFileOrder)
 {
-    const ListCase& c = GetParam();
-    test::TempDir dir;
     const KeyListing r = listKeys(dir.write("f", c.bytes), c.section, c.kind);
     EXPECT_EQ(r.keys, c.keys);
     EXPECT_EQ(r.failed, c.failed);
@@ -113,17 +111,24 @@ constexpr FileKind Reg = FileKind::Registry;
 INSTANTIATE_TEST_SUITE_P(
     Cases, List,
     testing::Values(
-        ListCase{"ini_comment_indent_blank", S("[Main]\r\nKey1=abc\r\n; note\r\n  Indented=1\r\nKey2 = x\r\n\r\n"),
-                 "Main", Ini, {"Key1", "Key2 "}, false},
+        ListCase{"ini_comment_indent_blank",
+                 S("[Main]\r\nKey1=abc\r\n; note\r\n  Indented=1\r\nKey2 = x\r\n\r\n"),
+                 "Main",
+                 Ini,
+                 {"Key1", "Key2 "},
+                 false},
         ListCase{"registry_default_and_continuation",
                  S("[HKEY_CURRENT_USER\\Software\\Demo]\r\n\"Version\"=\"1.0\"\r\n@=\"text\"\r\n"
                    "\"Data\"=hex:01,02,\\\r\n  03,04\r\n"),
-                 "HKEY_CURRENT_USER\\Software\\Demo", Reg, {"Version", "@", "Data"}, false},
+                 "HKEY_CURRENT_USER\\Software\\Demo",
+                 Reg,
+                 {"Version", "@", "Data"},
+                 false},
         ListCase{"header_compared_exactly", S("[main]\r\na=1\r\n[Main] \r\nb=1\r\n"), "Main", Ini, {}, false},
         ListCase{"header_with_note_never_matches", S("[Main] ; comment\r\na=1\r\n"), "Main] ; ", Ini, {}, false},
         ListCase{"keys_above_first_header_ignored", S("k=1\r\n[Main]\r\nj=2"), "Main", Ini, {"j"}, false},
-        ListCase{"section_twice", S("[A]\r\na=1\r\n[B]\r\nb=1\r\n[A]\r\nc=1\r\na=2\r\n"), "A", Ini, {"a", "c", "a"},
-                 false},
+        ListCase{
+            "section_twice", S("[A]\r\na=1\r\n[B]\r\nb=1\r\n[A]\r\nc=1\r\na=2\r\n"), "A", Ini, {"a", "c", "a"}, false},
         ListCase{"registry_equals_in_name", S("[K]\r\n\"a=b\"=\"x\"\r\n\"c\"=1\r\n"), "K", Reg, {"c"}, false},
         ListCase{"registry_unquoted_name", S("[K]\r\nabc=1\r\n"), "K", Reg, {"b"}, false},
         ListCase{"registry_empty_name", S("[K]\r\n\"\"=1\r\n\"d\"=2\r\n"), "K", Reg, {"d"}, false},
@@ -133,11 +138,15 @@ INSTANTIATE_TEST_SUITE_P(
         ListCase{"registry_text_read_as_ini", S("[K]\r\n\"a\"=1\r\n"), "K", Ini, {"\"a\""}, false},
         ListCase{"ini_empty_name_skipped", S("[A]\r\n=v\r\nk=1\r\n"), "A", Ini, {"k"}, false},
         ListCase{"tab_led_line_listed", S("[A]\r\n\tk=1\r\n"), "A", Ini, {"\tk"}, false},
-        ListCase{"inf_bare_file_name_fails", S("[Files]\r\na=1\r\nb=2\r\nx.sys\r\nc=3\r\n"), "Files", Ini,
-                 {"a", "b"}, true},
-        ListCase{"line_without_equals_outside_section", S("x.sys\r\n[A]\r\nk=1\r\n[B]\r\ny.sys\r\n"), "A", Ini,
-                 {"k"}, false}),
-    caseName<ListCase>);
+        ListCase{
+            "inf_bare_file_name_fails", S("[Files]\r\na=1\r\nb=2\r\nx.sys\r\nc=3\r\n"), "Files", Ini, {"a", "b"}, true},
+        ListCase{"line_without_equals_outside_section",
+                 S("x.sys\r\n[A]\r\nk=1\r\n[B]\r\ny.sys\r\n"),
+                 "A",
+                 Ini,
+                 {"k"},
+                 false}),
+    test::CaseName());
 
 TEST(List, MissingFileFails)
 {
@@ -158,9 +167,14 @@ TEST(Quote, UnQuoteRemovesOnePair)
         std::int16_t state;
     };
     const Row rows[] = {
-        {"\"1.0\"", true, "1.0", 2},     {"dword:0a", true, "dword:0a", 0}, {"", true, "", 0},
-        {"\"\"", true, "", 2},           {"\"\"a\"\"", true, "\"a\"", 2},   {"\"abc", true, "\"abc", 0},
-        {"abc\"", true, "abc\"", 0},     {"\"", false, "\"", 7},
+        {"\"1.0\"", true, "1.0", 2},
+        {"dword:0a", true, "dword:0a", 0},
+        {"", true, "", 0},
+        {"\"\"", true, "", 2},
+        {"\"\"a\"\"", true, "\"a\"", 2},
+        {"\"abc", true, "\"abc", 0},
+        {"abc\"", true, "abc\"", 0},
+        {"\"", false, "\"", 7},
     };
     for (const Row& row : rows) {
         std::string text = row.in;
@@ -185,25 +199,24 @@ TEST(Quote, EnQuoteOnlyWhenNeitherEndIsAQuote)
 
 // --- registry lookup ----------------------------------------------------------
 
-const std::string kExport =
-    "[HKEY_X]\r\n"
-    "\"Version\"=\"1.0\"\r\n"
-    "\"Count\"=dword:0000000a\r\n"
-    "@=\"default text\"\r\n"
-    "\"Data\"=hex:01,02,\\\r\n"
-    "  03,04\r\n"
-    "\"Note\"=\"hex is short for hexadecimal\"\r\n"
-    "\"Upper\"=\"HEX\"\r\n"
-    "\"Empty\"=\"\"\r\n"
-    "\"Odd\"=\"abc\r\n"
-    "\"Twice\"=\"first\"\r\n"
-    "\"Twice\"=\"second\"\r\n"
-    "[Other]\r\n"
-    "\"Version\"=\"other\"\r\n"
-    "[Y]\r\n"
-    "\"Later\"=\"b\"\r\n"
-    "[Y]\r\n"
-    "\"Later\"=\"c\"\r\n";
+const std::string kExport = "[HKEY_X]\r\n"
+                            "\"Version\"=\"1.0\"\r\n"
+                            "\"Count\"=dword:0000000a\r\n"
+                            "@=\"default text\"\r\n"
+                            "\"Data\"=hex:01,02,\\\r\n"
+                            "  03,04\r\n"
+                            "\"Note\"=\"hex is short for hexadecimal\"\r\n"
+                            "\"Upper\"=\"HEX\"\r\n"
+                            "\"Empty\"=\"\"\r\n"
+                            "\"Odd\"=\"abc\r\n"
+                            "\"Twice\"=\"first\"\r\n"
+                            "\"Twice\"=\"second\"\r\n"
+                            "[Other]\r\n"
+                            "\"Version\"=\"other\"\r\n"
+                            "[Y]\r\n"
+                            "\"Later\"=\"b\"\r\n"
+                            "[Y]\r\n"
+                            "\"Later\"=\"c\"\r\n";
 
 struct LookupCase {
     const char* name;
@@ -226,12 +239,10 @@ RegistryLookup outcome(bool failed, bool found, std::string text, std::int16_t s
     return r;
 }
 
-class Lookup : public testing::TestWithParam<LookupCase> {};
+class Lookup : public test::FileTable<LookupCase> {};
 
 TEST_P(Lookup, Outcome)
 {
-    const LookupCase& c = GetParam();
-    test::TempDir dir;
     const RegistryLookup r = lookupRegistryValue(dir.write("f.reg", c.bytes), c.section, c.entry, c.current);
     EXPECT_EQ(r.failed, c.expected.failed);
     EXPECT_EQ(r.found, c.expected.found);
@@ -255,7 +266,8 @@ INSTANTIATE_TEST_SUITE_P(
                    outcome(false, true, "hex:01,02,\\", 0, true, false)},
         LookupCase{"string_starting_hex_disabled", kExport, "HKEY_X", "Note", "",
                    outcome(false, true, "hex is short for hexadecimal", 2, true, false)},
-        LookupCase{"upper_case_hex_enabled", kExport, "HKEY_X", "Upper", "", outcome(false, true, "HEX", 2, true, true)},
+        LookupCase{"upper_case_hex_enabled", kExport, "HKEY_X", "Upper", "",
+                   outcome(false, true, "HEX", 2, true, true)},
         LookupCase{"empty_quoted", kExport, "HKEY_X", "Empty", "", outcome(false, true, "", 2, true, true)},
         LookupCase{"quote_at_one_end", kExport, "HKEY_X", "Odd", "", outcome(false, true, "\"abc", 0, true, true)},
         LookupCase{"first_line_in_one_occurrence", kExport, "HKEY_X", "Twice", "",
@@ -275,7 +287,7 @@ INSTANTIATE_TEST_SUITE_P(
                    outcome(true, false, "", 0, true, true)},
         LookupCase{"lone_quote_after_earlier_match", S("[K]\r\n\"a\"=\"hex\"\r\n[K]\r\n\"a\"=\"\r\n"), "K", "a", "",
                    outcome(true, true, "hex", 2, true, false)}),
-    caseName<LookupCase>);
+    test::CaseName());
 
 TEST(Lookup, MissingFileFails)
 {

@@ -1,9 +1,9 @@
 // The plain-text editor gets the path as exactly one argument and no shell
 // ever sees it, whatever characters the file name holds.
 
+#include "common/files.h"
 #include "common/posix_only.h"
 #include "platform/editor.h"
-#include "test_util.h"
 
 #include <QElapsedTimer>
 #include <QFile>

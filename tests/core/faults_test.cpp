@@ -2,14 +2,14 @@
 // Whatever fails, the file is either unchanged or its backup holds the whole
 // old content, and no failure is reported as success.
 
+#include "common/file_size_limit.h"
+#include "common/gtest_util.h"
 #include "common/posix_only.h"
 #include "edit/apply.h"
-#include "file_size_limit.h"
 #include "filecommands/convert.h"
 #include "filecommands/spacing.h"
 #include "platform/fileio.h"
 #include "platform/profile.h"
-#include "test_util.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,11 +33,6 @@ const char* nameOf(FileOp op)
 {
     static const char* const names[] = {"OpenRead", "Read", "OpenWrite", "Write", "Close", "Copy", "Rename", "Remove"};
     return names[static_cast<int>(op)];
-}
-
-QStringList entries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // Runs `run` once cleanly to count its calls of each operation, then once
@@ -72,6 +67,32 @@ int forEachFailurePoint(const std::function<void(const test::TempDir&)>& prepare
     return tried;
 }
 
+// Judges a run of a command that rewrites `path` after copying it to
+// `backupPath`, which ended in `status` with one file operation failing: a
+// success is the whole new content `after` and no backup; any failure, counted
+// in `failed`, leaves `before` whole in the file or in the backup.
+void expectOldContentWhole(const QString& path, const QString& backupPath, EditStatus status, const S& before,
+                           const S& after, int& failed)
+{
+    const S file = test::readAll(path);
+    const S backup = test::readAll(backupPath);
+    if (status == EditStatus::Done) {
+        EXPECT_TRUE(file == after);
+        EXPECT_EQ(backup, "<missing>");
+        return;
+    }
+    ++failed;
+    EXPECT_TRUE(file == before || backup == before);
+    if (status == EditStatus::BackupFailed || status == EditStatus::Refused) {
+        // Whole: no backup left to block the next try.
+        EXPECT_TRUE(file == before);
+        EXPECT_EQ(backup, "<missing>");
+    }
+    if (status == EditStatus::WriteFailed || status == EditStatus::DeleteFailed) {
+        EXPECT_TRUE(backup == before);
+    }
+}
+
 // Enough lines to need several blocks of output.
 S registryExport()
 {
@@ -91,36 +112,19 @@ TEST(Faults, ApplyKeepsTheOldContentWhole)
     }
     EditStatus status{};
     int failed = 0;
-    const int tried = forEachFailurePoint([&](const test::TempDir& dir) { dir.write("t.reg", before); },
-                                          [&](const test::TempDir& dir) {
-                                              status = applyRegistryValue(dir.path("t.reg"), nullptr, {}, [] {
-                                                           return ApplyValues{"K3", "a", "\"new\""};
-                                                       }).status;
-                                          },
-                                          [&](const test::TempDir& dir) {
-                                              const S file = test::readAll(dir.path("t.reg"));
-                                              const S backup = test::readAll(dir.path("t.re_"));
-                                              // A failed probe for UTF-16 may still end in a
-                                              // complete rewrite; a success is only ever one.
-                                              if (status == EditStatus::Done) {
-                                                  EXPECT_TRUE(file == after);
-                                                  EXPECT_EQ(backup, "<missing>");
-                                                  return;
-                                              }
-                                              ++failed;
-                                              EXPECT_TRUE(file == before || backup == before);
-                                              if (status == EditStatus::BackupFailed || status == EditStatus::Refused) {
-                                                  // Whole: no backup left to block the next try.
-                                                  EXPECT_TRUE(file == before);
-                                                  EXPECT_EQ(backup, "<missing>");
-                                              }
-                                              if (status == EditStatus::WriteFailed) {
-                                                  EXPECT_TRUE(backup == before);
-                                              }
-                                              if (status == EditStatus::DeleteFailed) {
-                                                  EXPECT_TRUE(file == after && backup == before);
-                                              }
-                                          });
+    const int tried = forEachFailurePoint(
+        [&](const test::TempDir& dir) { dir.write("t.reg", before); },
+        [&](const test::TempDir& dir) {
+            status = applyRegistryValue(dir.path("t.reg"), nullptr, {}, ApplyValues{"K3", "a", "\"new\""}).status;
+        },
+        [&](const test::TempDir& dir) {
+            // A failed probe for UTF-16 may still end in a complete rewrite;
+            // a success is only ever one.
+            expectOldContentWhole(dir.path("t.reg"), dir.path("t.re_"), status, before, after, failed);
+            if (status == EditStatus::DeleteFailed) {
+                EXPECT_TRUE(test::readAll(dir.path("t.reg")) == after);
+            }
+        });
     EXPECT_GT(failed, 10);
     EXPECT_GE(tried, failed);
 }
@@ -137,7 +141,7 @@ TEST(Faults, ApplyFromPendingTextKeepsFileOrPendingBackup)
     const int tried = forEachFailurePoint(
         [&](const test::TempDir& dir) { dir.write("t.reg", utf16); },
         [&](const test::TempDir& dir) {
-            result = applyRegistryValue(dir.path("t.reg"), &pending, {}, [] { return ApplyValues{"K", "a", "\"2\""}; });
+            result = applyRegistryValue(dir.path("t.reg"), &pending, {}, ApplyValues{"K", "a", "\"2\""});
         },
         [&](const test::TempDir& dir) {
             const S file = test::readAll(dir.path("t.reg"));
@@ -161,27 +165,12 @@ TEST(Faults, SpacingKeepsTheOldContentWhole)
     }
     EditStatus status{};
     int failed = 0;
-    const int tried =
-        forEachFailurePoint([&](const test::TempDir& dir) { dir.write("t.ini", before); },
-                            [&](const test::TempDir& dir) { status = insertSpaces(dir.path("t.ini")).status; },
-                            [&](const test::TempDir& dir) {
-                                const S file = test::readAll(dir.path("t.ini"));
-                                const S backup = test::readAll(dir.path("t.in_"));
-                                if (status == EditStatus::Done) {
-                                    EXPECT_TRUE(file == after);
-                                    EXPECT_EQ(backup, "<missing>");
-                                    return;
-                                }
-                                ++failed;
-                                EXPECT_TRUE(file == before || backup == before);
-                                if (status == EditStatus::BackupFailed || status == EditStatus::Refused) {
-                                    EXPECT_TRUE(file == before);
-                                    EXPECT_EQ(backup, "<missing>");
-                                }
-                                if (status == EditStatus::WriteFailed || status == EditStatus::DeleteFailed) {
-                                    EXPECT_TRUE(backup == before);
-                                }
-                            });
+    const int tried = forEachFailurePoint(
+        [&](const test::TempDir& dir) { dir.write("t.ini", before); },
+        [&](const test::TempDir& dir) { status = insertSpaces(dir.path("t.ini")).status; },
+        [&](const test::TempDir& dir) {
+            expectOldContentWhole(dir.path("t.ini"), dir.path("t.in_"), status, before, after, failed);
+        });
     EXPECT_GT(failed, 10);
     EXPECT_GE(tried, failed);
 }
@@ -192,22 +181,24 @@ TEST(Faults, ConversionLeavesTheFileWholeAndNoTemporary)
     bool written = true;
     const int tried = forEachFailurePoint(
         [&](const test::TempDir& dir) { dir.write("t.reg", before); },
-        [&](const test::TempDir& dir) { written = writeConversion(dir.path("t.reg"), "REGEDIT4\r\n"); },
+        [&](const test::TempDir& dir) {
+            written = writeConversion(dir.path("t.reg"), "REGEDIT4\r\n", identityOf(dir.path("t.reg"))).written;
+        },
         [&](const test::TempDir& dir) {
             EXPECT_FALSE(written);
             EXPECT_EQ(test::readAll(dir.path("t.reg")), before);
-            EXPECT_EQ(entries(dir.path("")), QStringList{"t.reg"});
+            EXPECT_EQ(test::entries(dir.path("")), QStringList{"t.reg"});
         });
     EXPECT_GE(tried, 4);
 }
+
+using test::PrintTo;
 
 struct ProfileCase {
     const char* name;
     S section;
     S key;
 };
-
-void PrintTo(const ProfileCase& c, std::ostream* os) { *os << c.name; }
 
 class FaultsProfile : public testing::TestWithParam<ProfileCase> {};
 
@@ -225,7 +216,7 @@ TEST_P(FaultsProfile, WriteLeavesTheFileWholeAndNoTemporary)
                                           [&](const test::TempDir& dir) {
                                               EXPECT_FALSE(written);
                                               EXPECT_TRUE(test::readAll(dir.path("t.ini")) == before);
-                                              EXPECT_EQ(entries(dir.path("")), QStringList{"t.ini"});
+                                              EXPECT_EQ(test::entries(dir.path("")), QStringList{"t.ini"});
                                           });
     EXPECT_GE(tried, 4);
 }
@@ -233,7 +224,7 @@ TEST_P(FaultsProfile, WriteLeavesTheFileWholeAndNoTemporary)
 INSTANTIATE_TEST_SUITE_P(Cases, FaultsProfile,
                          testing::Values(ProfileCase{"changed_key", "S3", "k3"}, ProfileCase{"new_key", "S3", "fresh"},
                                          ProfileCase{"new_section", "T", "fresh"}),
-                         [](const testing::TestParamInfo<ProfileCase>& info) { return S(info.param.name); });
+                         test::CaseName());
 
 // The temporary file of a profile write fills up only when its buffered
 // tail is written on commit: still a failure, and the file stays whole.
@@ -247,14 +238,9 @@ TEST(Faults, ProfileWriteWhoseLastFlushFailsIsNoSuccess)
     while (before.size() < 10000)
         before += "; " + S(60, 'c') + "\r\n";
     const QString file = dir.write("t.ini", before);
-    bool written;
-    {
-        test::FileSizeLimit limit(5000);
-        written = WritePrivateProfileStringA("S", "k", "2", file);
-    }
-    EXPECT_FALSE(written);
+    EXPECT_FALSE(test::withFileSizeLimit(5000, [&] { return WritePrivateProfileStringA("S", "k", "2", file); }));
     EXPECT_TRUE(test::readAll(file) == before);
-    EXPECT_EQ(entries(dir.path("")), QStringList{"t.ini"});
+    EXPECT_EQ(test::entries(dir.path("")), QStringList{"t.ini"});
 }
 #endif
 
@@ -287,12 +273,7 @@ TEST_F(FullDisk, EveryCommandLeavesAFileThatFitsOnlyOnceWhole)
         reg += "\"a\"=\"" + S(60, 'x') + "\"\r\n";
     const QString regFile = dir_.write("t.reg", reg);
     ASSERT_EQ(test::readAll(regFile), reg);
-    EXPECT_EQ(applyRegistryValue(regFile, nullptr, {},
-                                 [] {
-                                     return ApplyValues{"K", "a", "1"};
-                                 })
-                  .status,
-              EditStatus::BackupFailed);
+    EXPECT_EQ(applyRegistryValue(regFile, nullptr, {}, ApplyValues{"K", "a", "1"}).status, EditStatus::BackupFailed);
     EXPECT_TRUE(test::readAll(regFile) == reg);
     QFile::remove(dir_.path("t.re_"));
 
@@ -300,7 +281,7 @@ TEST_F(FullDisk, EveryCommandLeavesAFileThatFitsOnlyOnceWhole)
     while (utf16.size() < 40000)
         utf16 += S("x\0", 2);
     const QString converted = dir_.write("t.reg", utf16);
-    EXPECT_FALSE(writeConversion(converted, S(30000, 'y')));
+    EXPECT_FALSE(writeConversion(converted, S(30000, 'y'), identityOf(converted)).written);
     EXPECT_TRUE(test::readAll(converted) == utf16);
     QFile::remove(converted);
 
@@ -313,7 +294,7 @@ TEST_F(FullDisk, EveryCommandLeavesAFileThatFitsOnlyOnceWhole)
     QFile::remove(dir_.path("t.in_"));
     EXPECT_FALSE(WritePrivateProfileStringA("S", "k", "new", iniFile));
     EXPECT_TRUE(test::readAll(iniFile) == ini);
-    EXPECT_EQ(entries(dir_.path("")), QStringList{"t.ini"});
+    EXPECT_EQ(test::entries(dir_.path("")), QStringList{"t.ini"});
 }
 #endif
 

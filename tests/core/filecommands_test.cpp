@@ -1,5 +1,5 @@
+#include "common/files.h"
 #include "filecommands/filecommands.h"
-#include "test_util.h"
 
 #include <gtest/gtest.h>
 

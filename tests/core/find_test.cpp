@@ -1,6 +1,7 @@
+#include "common/gtest_util.h"
+#include "common/utf16.h"
 #include "document/find.h"
 #include "document/textmatch.h"
-#include "test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 namespace keyloom {
 namespace {
 
+using test::PrintTo;
 using S = std::string;
 
 struct FindCase {
@@ -22,14 +24,12 @@ struct FindCase {
     unsigned skip = 0;  // 1: no section names, 2: no key names, 4: no values; 8: letter case counts
 };
 
-class Find : public testing::TestWithParam<FindCase> {};
+class Find : public test::FileTable<FindCase> {};
 
 // The search gives the rows that the window's lists give, and a value match
 // is what the value box then shows.
 TEST_P(Find, MatchesWhatTheListsShow)
 {
-    const FindCase& c = GetParam();
-    test::TempDir dir;
     const QString path = dir.write(c.file, c.bytes);
     const LoadResult loaded = loadFile(path);
     FindRequest request{path, fileKindOf(path), loaded.codec,
@@ -160,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  {0, 0},
                  FindHit::Value}),
-    [](const testing::TestParamInfo<FindCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 // Across the read blocks of a large file, in both encodings of an export:
 // header lines that straddle two blocks are counted once.

@@ -1,7 +1,7 @@
 // Inputs the fuzz targets found, each kept as a case of its own.
 
+#include "common/files.h"
 #include "platform/profile.h"
-#include "test_util.h"
 
 #include <QFile>
 #include <gtest/gtest.h>

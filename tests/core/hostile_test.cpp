@@ -2,14 +2,17 @@
 // opens nothing but regular files, never blocks on a pipe or a device, and
 // loses no byte of a file it may rewrite.
 
+#include "common/gtest_util.h"
+#include "common/lines.h"
 #include "common/posix_only.h"
+#include "common/privileges.h"
+#include "common/utf16.h"
 #include "document/document.h"
 #include "edit/apply.h"
 #include "filecommands/convert.h"
 #include "filecommands/spacing.h"
 #include "platform/lines.h"
 #include "platform/profile.h"
-#include "test_util.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,13 +20,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <functional>
 #include <vector>
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -31,6 +32,7 @@ namespace keyloom {
 namespace {
 
 using S = std::string;
+using test::linesOf;
 
 #ifdef _WIN32
 // No SIGALRM there: CTest's timeout ends a blocked run.
@@ -46,16 +48,6 @@ public:
     ~Watchdog() { ::alarm(0); }
 };
 #endif
-
-std::vector<S> linesOf(const QString& path)
-{
-    std::vector<S> lines;
-    LineReader reader(path);
-    std::string_view line;
-    while (reader.next(line))
-        lines.emplace_back(line);
-    return lines;
-}
 
 std::vector<S> withoutEmpty(std::vector<S> lines)
 {
@@ -75,6 +67,8 @@ S binaryBytes()
     return bytes;
 }
 
+using test::PrintTo;
+
 struct RegularCase {
     const char* name;
     const char* file;
@@ -83,8 +77,6 @@ struct RegularCase {
     bool utf16;
     bool profileWritable = true;  // false: a UTF-16 file cut inside a character
 };
-
-void PrintTo(const RegularCase& c, std::ostream* os) { *os << c.name; }
 
 class HostileRegular : public testing::TestWithParam<RegularCase> {};
 
@@ -112,9 +104,7 @@ TEST_P(HostileRegular, EveryCommandKeepsTheLines)
     const std::int64_t n = GetPrivateProfileStringA("a", "b", "def", buffer, sizeof buffer, file);
     EXPECT_LE(n, 63);
 
-    const EditResult applied = applyRegistryValue(file, nullptr, {}, [] {
-        return ApplyValues{"no such section", "k", "v"};
-    });
+    const EditResult applied = applyRegistryValue(file, nullptr, {}, ApplyValues{"no such section", "k", "v"});
     EXPECT_EQ(applied.status, c.utf16 ? EditStatus::Refused : EditStatus::Done);
     EXPECT_EQ(linesOf(file), before);
     EXPECT_FALSE(QFile::exists(backupNameOf(file)));
@@ -132,7 +122,7 @@ TEST_P(HostileRegular, EveryCommandKeepsTheLines)
         EXPECT_EQ(S(buffer), "v");
     }
 
-    EXPECT_TRUE(writeConversion(file, "REGEDIT4\r\n"));
+    EXPECT_TRUE(writeConversion(file, "REGEDIT4\r\n", identityOf(file)).written);
     EXPECT_EQ(test::readAll(file), "REGEDIT4\r\n\r\n");
 }
 
@@ -149,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 TextCodec::Windows1252, true},
                     RegularCase{"utf16be_odd_length", "x.ini", test::utf16be(u"[S]\r\nk=1") + "\x01",
                                 TextCodec::Windows1252, true, false}),
-    [](const testing::TestParamInfo<RegularCase>& info) { return S(info.param.name); });
+    test::CaseName());
 
 // What a command must do with a path that is no readable regular file.
 void expectEveryCommandRefuses(const QString& path)
@@ -165,14 +155,9 @@ void expectEveryCommandRefuses(const QString& path)
     char buffer[16];
     EXPECT_EQ(GetPrivateProfileStringA("S", "k", "def", buffer, sizeof buffer, path), 3);
     EXPECT_FALSE(WritePrivateProfileStringA("S", "k", "v", path));
-    EXPECT_EQ(applyRegistryValue(path, nullptr, {},
-                                 [] {
-                                     return ApplyValues{"S", "k", "v"};
-                                 })
-                  .status,
-              EditStatus::Refused);
+    EXPECT_EQ(applyRegistryValue(path, nullptr, {}, ApplyValues{"S", "k", "v"}).status, EditStatus::Refused);
     EXPECT_EQ(insertSpaces(path).status, EditStatus::Refused);
-    EXPECT_FALSE(writeConversion(path, "REGEDIT4\r\n"));
+    EXPECT_FALSE(writeConversion(path, "REGEDIT4\r\n", identityOf(path)).written);
     EXPECT_FALSE(QFileInfo::exists(backupNameOf(path)));
 }
 
@@ -255,12 +240,7 @@ TEST(Hostile, BackupNameTakenByPipeDeviceOrFolder)
         const QString iniFile = dir.write("t.ini", ini);
         for (const QString& backup : {dir.path("t.re_"), dir.path("t.in_")})
             ASSERT_TRUE(takeName(kind, backup));
-        EXPECT_EQ(applyRegistryValue(regFile, nullptr, {},
-                                     [] {
-                                         return ApplyValues{"K", "a", "2"};
-                                     })
-                      .status,
-                  EditStatus::BackupTaken);
+        EXPECT_EQ(applyRegistryValue(regFile, nullptr, {}, ApplyValues{"K", "a", "2"}).status, EditStatus::BackupTaken);
         EXPECT_EQ(test::readAll(regFile), reg);
         EXPECT_EQ(insertSpaces(iniFile).status, EditStatus::BackupTaken);
         EXPECT_EQ(test::readAll(iniFile), ini);
@@ -270,22 +250,6 @@ TEST(Hostile, BackupNameTakenByPipeDeviceOrFolder)
 KEYLOOM_POSIX_ONLY(Hostile, FileWithoutReadPermission, "file permissions and another user")
 KEYLOOM_POSIX_ONLY(Hostile, LineOf200MegabytesWithoutEnd, "sparse files and peak memory from getrusage")
 #ifndef _WIN32
-// Runs `check` as an unprivileged user (in a child process when we are
-// root), so that permissions apply; true when every check held.
-bool runUnprivileged(const std::function<bool()>& check)
-{
-    if (::geteuid() != 0)
-        return check();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const bool ok = ::setgid(65534) == 0 && ::setuid(65534) == 0 && check();
-        std::fflush(stderr);
-        ::_exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 TEST(Hostile, FileWithoutReadPermission)
 {
     test::TempDir dir;
@@ -296,11 +260,11 @@ TEST(Hostile, FileWithoutReadPermission)
     ::chmod(QFile::encodeName(dir.path("")).constData(), 0777);
     for (const QString& f : {reg, ini}) {
         if (::geteuid() == 0) {
-            ASSERT_EQ(::chown(QFile::encodeName(f).constData(), 65534, 65534), 0);
+            ASSERT_TRUE(test::giveToNobody(f));
         }
         ::chmod(QFile::encodeName(f).constData(), 0200);
     }
-    const bool held = runUnprivileged([&] {
+    const bool held = test::runAsNobody([&] {
         Watchdog watchdog(60);
         bool ok = true;
         auto check = [&](bool condition, const char* what) {
@@ -314,11 +278,7 @@ TEST(Hostile, FileWithoutReadPermission)
         char buffer[16];
         check(GetPrivateProfileStringA("S", "k", "def", buffer, sizeof buffer, ini) == 3, "profile read");
         check(!WritePrivateProfileStringA("S", "k", "2", ini), "profile write");
-        check(applyRegistryValue(
-                  reg, nullptr, {},
-                  [] {
-                      return ApplyValues{"S", "k", "2"};
-                  }).status == EditStatus::BackupFailed,
+        check(applyRegistryValue(reg, nullptr, {}, ApplyValues{"S", "k", "2"}).status == EditStatus::BackupFailed,
               "apply");
         check(insertSpaces(ini).status == EditStatus::BackupFailed, "spaces");
         return ok;
@@ -414,14 +374,9 @@ TEST(Hostile, LineOf200MegabytesWithoutEnd)
     EXPECT_TRUE(found.found);
     EXPECT_TRUE(found.cut);
     EXPECT_FALSE(found.enabled);
-    EXPECT_EQ(applyRegistryValue(reg, nullptr, {}, [] { return ApplyValues{"K", "b", "1"}; }).status, EditStatus::Done);
+    EXPECT_EQ(applyRegistryValue(reg, nullptr, {}, ApplyValues{"K", "b", "1"}).status, EditStatus::Done);
     EXPECT_TRUE(holds(reg, regHead, kZeros, "\r\n"));
-    EXPECT_EQ(applyRegistryValue(reg, nullptr, {},
-                                 [] {
-                                     return ApplyValues{"K", "a", "\"v\""};
-                                 })
-                  .status,
-              EditStatus::Done);
+    EXPECT_EQ(applyRegistryValue(reg, nullptr, {}, ApplyValues{"K", "a", "\"v\""}).status, EditStatus::Done);
     EXPECT_EQ(test::readAll(reg), "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"v\"\r\n");
 
     // The sanitizer's allocator keeps freed blocks aside, which says nothing

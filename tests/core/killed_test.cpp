@@ -1,7 +1,7 @@
 // A process killed with SIGKILL in the middle of a registry apply: the old
 // content is whole in the file or in its backup, whenever the kill comes.
 
-#include "test_util.h"
+#include "common/files.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,3 +1,4 @@
+#include "common/gtest_util.h"
 #include "layout/layout.h"
 
 #include <gtest/gtest.h>
@@ -135,6 +136,8 @@ TEST(Layout, FirstShowHeightensToMinimum)
     EXPECT_EQ(r.state.LayoutFlag, 0);
 }
 
+using test::PrintTo;
+
 struct Scenario {
     const char* name;
     std::vector<Event> events;
@@ -144,8 +147,6 @@ struct Scenario {
     Twips windowWidth;
     Twips windowHeight;
 };
-
-void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
 
 class LayoutScenario : public testing::TestWithParam<Scenario> {};
 
@@ -366,7 +367,7 @@ INSTANTIATE_TEST_SUITE_P(
                  0,
                  7715,
                  5490}),
-    [](const testing::TestParamInfo<Scenario>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(Layout, ReleaseRestoresBarColour) { EXPECT_EQ(splitterMouseUp(), BarColour::ButtonFace); }
 
@@ -375,8 +376,6 @@ struct RoundCase {
     float value;
     std::optional<std::int16_t> expected;
 };
-
-void PrintTo(const RoundCase& c, std::ostream* os) { *os << c.name; }
 
 class RoundToInt16 : public testing::TestWithParam<RoundCase> {};
 
@@ -391,7 +390,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundCase{"below_smallest", -32768.75f, std::nullopt},
                     RoundCase{"not_a_number", std::numeric_limits<float>::quiet_NaN(), std::nullopt},
                     RoundCase{"infinite", std::numeric_limits<float>::infinity(), std::nullopt}),
-    [](const testing::TestParamInfo<RoundCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 }  // namespace
 }  // namespace keyloom::layout

@@ -1,5 +1,7 @@
+#include "common/gtest_util.h"
+#include "common/lines.h"
+#include "common/utf16.h"
 #include "platform/lines.h"
-#include "test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +22,8 @@ std::vector<std::string> readFile(const std::string& bytes, Encoding* encoding =
         *encoding = reader.encoding();
     return lines;
 }
+
+using test::PrintTo;
 
 struct SplitCase {
     const char* name;
@@ -48,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
                     SplitCase{"only_newline", S("\r\n"), {""}},
                     SplitCase{"high_bytes_and_nul", S("x\xFF\xFE\x80\x00\r\n", 7), {S("x\xFF\xFE\x80\x00", 5)}},
                     SplitCase{"utf8_bom_dropped", S("\xEF\xBB\xBF[A]\r\nk=v"), {"[A]", "k=v"}}),
-    [](const testing::TestParamInfo<SplitCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(LineReader, Utf16LeBecomesWindows1252WithMarkerKept)
 {
@@ -129,6 +133,7 @@ TEST(LineReader, PassingOverLinesDeliversWhatNextWould)
         {"utf16le_marker", test::utf16le(u"Windows Registry\r\n\r\n[A]\r\n\"\u00e4\"=\"1\"\r\n[B]\r\n"), "[\xFF"},
         {"utf16be", test::utf16be(u"x\r\n[A]\r\ny\r\n"), "[\xFF"},
         {"two_firsts", "k\n\xFF\xFEWindows\n[A]\nv\n", "[\xFF"},
+        {"line_ends_known_across_hits", "[a]\nx\n[b]\ny\nz\n[c]\r\nw\r\n[d]\rq\n[e]\n\r\n[f]"},
     };
     // A header right after each place a read block ends, after each kind of
     // line end split there or not.
@@ -210,12 +215,10 @@ struct WriteCase {
     std::string bytes;
 };
 
-class LineWrite : public testing::TestWithParam<WriteCase> {};
+class LineWrite : public test::FileTable<WriteCase> {};
 
 TEST_P(LineWrite, WritesBytesAndReadsBack)
 {
-    const WriteCase& c = GetParam();
-    test::TempDir dir;
     const QString path = dir.path("out.reg");
     LineWriter writer;
     ASSERT_TRUE(writer.open(path, c.encoding, c.ending));
@@ -238,7 +241,7 @@ INSTANTIATE_TEST_SUITE_P(
                               LineEnding::CrLf,
                               {"\xFF\xFEW\x80"},
                               std::string("\xFF\xFEW\0\xAC\x20\r\0\n\0", 10)}),
-    [](const testing::TestParamInfo<WriteCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(LineWriter, EndingFollowsFirstLine)
 {

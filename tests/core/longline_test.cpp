@@ -1,12 +1,12 @@
 // Lines longer than the line reader's bound: delivered in pieces, copied
 // through whole by every rewrite, looked at by their beginning by every scan.
 
+#include "common/gtest_util.h"
 #include "document/document.h"
 #include "edit/apply.h"
 #include "filecommands/spacing.h"
 #include "platform/lines.h"
 #include "platform/profile.h"
-#include "test_util.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -45,13 +45,13 @@ std::vector<Piece> piecesOf(LineReader& reader)
     return pieces;
 }
 
+using test::PrintTo;
+
 struct PieceCase {
     const char* name;
     std::string bytes;
     std::vector<Piece> pieces;  // with a bound of 16 bytes
 };
-
-void PrintTo(const PieceCase& c, std::ostream* os) { *os << c.name; }
 
 class LinePieces : public testing::TestWithParam<PieceCase> {};
 
@@ -86,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "a\r\n" + k16 + k16 + "zz\rb",
                   {{"a", false, CrLf}, {k16, true, None}, {k16, true, None}, {"zz", false, Cr}, {"b", false, None}}},
         PieceCase{"utf8_bom_not_counted", "\xEF\xBB\xBF" + k16 + "\r\n", {{k16, false, CrLf}}}),
-    [](const testing::TestParamInfo<PieceCase>& info) { return S(info.param.name); });
+    test::CaseName());
 
 TEST(LinePieces, BoundBelowTheMinimumIsRaised)
 {
@@ -141,7 +141,7 @@ TEST(LongLine, ApplyCopiesEveryByteOfAnUnmatchedLongLine)
     const S big = longLine("\"big\"=\"", 2 * kMax + 17);
     const S before = "REGEDIT4\r\n\r\n[K]\r\n" + big + "\r\n\"a\"=1\r\n" + big;
     const QString file = dir.write("t.reg", before);
-    const EditResult r = applyRegistryValue(file, nullptr, {}, [] { return ApplyValues{"K", "a", "2"}; });
+    const EditResult r = applyRegistryValue(file, nullptr, {}, ApplyValues{"K", "a", "2"});
     EXPECT_EQ(r.status, EditStatus::Done);
     EXPECT_TRUE(test::readAll(file) == "REGEDIT4\r\n\r\n[K]\r\n" + big + "\r\n\"a\"=2\r\n" + big + "\r\n");
 }
@@ -150,7 +150,7 @@ TEST(LongLine, ApplyReplacesAMatchedLongLineWhole)
 {
     test::TempDir dir;
     const QString file = dir.write("t.reg", "[K]\r\n" + longLine("\"big\"=\"", 3 * kMax) + "\r\n\"a\"=1\r\n");
-    const EditResult r = applyRegistryValue(file, nullptr, {}, [] { return ApplyValues{"K", "big", "\"v\""}; });
+    const EditResult r = applyRegistryValue(file, nullptr, {}, ApplyValues{"K", "big", "\"v\""});
     EXPECT_EQ(r.status, EditStatus::Done);
     EXPECT_EQ(test::readAll(file), "[K]\r\n\"big\"=\"v\"\r\n\"a\"=1\r\n");
 }
@@ -162,7 +162,7 @@ TEST(LongLine, ApplyNeverTakesALongLineForTheHeader)
     const S before = header + "\r\n\"a\"=1\r\n";
     const QString file = dir.write("t.reg", before);
     const S section = header.substr(1, header.size() - 2);
-    const EditResult r = applyRegistryValue(file, nullptr, {}, [&] { return ApplyValues{section, "a", "2"}; });
+    const EditResult r = applyRegistryValue(file, nullptr, {}, ApplyValues{section, "a", "2"});
     EXPECT_EQ(r.status, EditStatus::Done);
     EXPECT_TRUE(test::readAll(file) == before);
 }
@@ -181,7 +181,7 @@ TEST(LongLine, FirstLineInPiecesDecidesTheEnding)
     test::TempDir dir;
     const S big = longLine("\"x\"=", kMax + 3);
     const QString reg = dir.write("t.reg", big + "\n[K]\n\"a\"=1\r\n");
-    EXPECT_EQ(applyRegistryValue(reg, nullptr, {}, [] { return ApplyValues{"K", "a", "2"}; }).status, EditStatus::Done);
+    EXPECT_EQ(applyRegistryValue(reg, nullptr, {}, ApplyValues{"K", "a", "2"}).status, EditStatus::Done);
     EXPECT_TRUE(test::readAll(reg) == big + "\n[K]\n\"a\"=2\n");
     const QString ini = dir.write("t.ini", big + "\r\n[K]\n");
     EXPECT_EQ(insertSpaces(ini).status, EditStatus::Done);

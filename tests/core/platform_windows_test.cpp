@@ -7,11 +7,11 @@
 #ifdef _WIN32
 
 #include "app/commands.h"
+#include "common/files.h"
 #include "platform/drives.h"
 #include "platform/fileio.h"
 #include "platform/memory.h"
 #include "platform/profile.h"
-#include "test_util.h"
 
 #include <QDir>
 #include <QFile>

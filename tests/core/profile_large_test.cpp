@@ -2,8 +2,8 @@
 // alone and mixed: the line ends are found the same way wherever the blocks
 // fall, and a write still changes only the one value.
 
+#include "common/gtest_util.h"
 #include "platform/profile.h"
-#include "test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,8 @@
 
 namespace keyloom {
 namespace {
+
+using test::PrintTo;
 
 struct LargeCase {
     const char* name;
@@ -69,7 +71,7 @@ TEST_P(ProfileLarge, ReadAndWriteLastKey)
 INSTANTIATE_TEST_SUITE_P(Endings, ProfileLarge,
                          testing::Values(LargeCase{"crlf", {"\r\n"}}, LargeCase{"lf", {"\n"}}, LargeCase{"cr", {"\r"}},
                                          LargeCase{"mixed", {"\r\n", "\n", "\r", "\r\n", "\r"}}),
-                         [](const testing::TestParamInfo<LargeCase>& info) { return std::string(info.param.name); });
+                         test::CaseName());
 
 }  // namespace
 }  // namespace keyloom

@@ -1,7 +1,8 @@
 #include "app/commands.h"
+#include "common/gtest_util.h"
 #include "common/posix_only.h"
+#include "common/utf16.h"
 #include "platform/profile.h"
-#include "test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -32,6 +33,8 @@ S lookup(const QString& file, std::string_view section, std::string_view key, st
     return S(buffer.data(), static_cast<std::size_t>(n));
 }
 
+using test::PrintTo;
+
 // ---------------------------------------------------------------- reading
 
 struct ReadCase {
@@ -42,16 +45,9 @@ struct ReadCase {
     S expected;
 };
 
-void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
+class ProfileRead : public test::FileTable<ReadCase> {};
 
-class ProfileRead : public testing::TestWithParam<ReadCase> {};
-
-TEST_P(ProfileRead, FindsValue)
-{
-    const ReadCase& c = GetParam();
-    test::TempDir dir;
-    EXPECT_EQ(lookup(dir.write("f.ini", c.bytes), c.section, c.key), c.expected);
-}
+TEST_P(ProfileRead, FindsValue) { EXPECT_EQ(lookup(dir.write("f.ini", c.bytes), c.section, c.key), c.expected); }
 
 INSTANTIATE_TEST_SUITE_P(
     Lookup, ProfileRead,
@@ -111,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"missing_key", "[A]\r\nk=1\r\n", "A", "x", "<def>"},
         ReadCase{"empty_key_finds_nothing", "[A]\r\n=1\r\n", "A", "", "<def>"},
         ReadCase{"empty_file", "", "A", "k", "<def>"}),
-    [](const testing::TestParamInfo<ReadCase>& info) { return S(info.param.name); });
+    test::CaseName());
 
 TEST(ProfileRead, MissingFileOrFolderGivesDefault)
 {
@@ -156,14 +152,10 @@ struct WriteCase {
     S after;
 };
 
-void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.name; }
-
-class ProfileWrite : public testing::TestWithParam<WriteCase> {};
+class ProfileWrite : public test::FileTable<WriteCase> {};
 
 TEST_P(ProfileWrite, ChangesOnlyWhatItMust)
 {
-    const WriteCase& c = GetParam();
-    test::TempDir dir;
     const QString file = c.before ? dir.write("f.ini", *c.before) : dir.path("f.ini");
     EXPECT_TRUE(WritePrivateProfileStringA(c.section, c.key, c.value, file));
     EXPECT_EQ(test::readAll(file), c.after);
@@ -228,7 +220,7 @@ INSTANTIATE_TEST_SUITE_P(
                   test::utf16(u"[A]\r\nk=2\r\n\u4E2D=x\r\n", false)},
         WriteCase{"utf16be_new_section", test::utf16(u"[A]\r\n", false), "B", "n", "\x80",
                   test::utf16(u"[A]\r\n[B]\r\nn=\u20AC\r\n", false)}),
-    [](const testing::TestParamInfo<WriteCase>& info) { return S(info.param.name); });
+    test::CaseName());
 
 struct RejectCase {
     const char* name;
@@ -237,14 +229,10 @@ struct RejectCase {
     S value;
 };
 
-void PrintTo(const RejectCase& c, std::ostream* os) { *os << c.name; }
-
-class ProfileWriteRejects : public testing::TestWithParam<RejectCase> {};
+class ProfileWriteRejects : public test::FileTable<RejectCase> {};
 
 TEST_P(ProfileWriteRejects, LeavesFileAlone)
 {
-    const RejectCase& c = GetParam();
-    test::TempDir dir;
     const S before = "[A]\r\nk=1\r\n";
     const QString file = dir.write("f.ini", before);
     EXPECT_FALSE(WritePrivateProfileStringA(c.section, c.key, c.value, file));
@@ -261,7 +249,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RejectCase{"empty_key", "A", "", "1"}, RejectCase{"blank_key", "A", " \t", "1"},
                     RejectCase{"equals_in_new_key", "A", "a=b", "1"},
                     RejectCase{"new_key_read_as_header", "A", "[x]", "1"}),
-    [](const testing::TestParamInfo<RejectCase>& info) { return S(info.param.name); });
+    test::CaseName());
 
 KEYLOOM_POSIX_ONLY(ProfileWrite, UnchangedLineLeavesFileUntouched, "inode numbers and utime")
 #ifndef _WIN32
@@ -355,7 +343,7 @@ TEST(ProfileWrite, KeepsWhatTheFileIs)
     ASSERT_TRUE(QDir(dir.path("")).mkdir("ro"));
     const QString inside = dir.write("ro/f.ini", before);
     const QByteArray folder = QFile::encodeName(dir.path("ro"));
-    dir.runWithoutRoot([&] {
+    test::runWithoutRoot(dir, [&] {
         ASSERT_EQ(::chmod(QFile::encodeName(readOnly).constData(), 0444), 0);
         EXPECT_FALSE(WritePrivateProfileStringA("A", "k", "2", readOnly));
         EXPECT_EQ(test::readAll(readOnly), before);
@@ -375,11 +363,11 @@ TEST(ProfileWrite, KeepsWhatTheFileIs)
     // Another user's file written by root keeps its owner.
     if (::geteuid() == 0) {
         const QString theirs = dir.write("theirs.ini", before);
-        ASSERT_EQ(::chown(QFile::encodeName(theirs).constData(), 65534, 65534), 0);
+        ASSERT_TRUE(test::giveToNobody(theirs));
         EXPECT_TRUE(WritePrivateProfileStringA("A", "k", "2", theirs));
         struct stat st {};
         ASSERT_EQ(::stat(QFile::encodeName(theirs).constData(), &st), 0);
-        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_uid, test::kNobody);
         EXPECT_EQ(test::readAll(theirs), after);
     }
 }
@@ -422,14 +410,10 @@ struct RoundTripCase {
     S expected;  // what the read returns
 };
 
-void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.name; }
-
-class ProfileRoundTrip : public testing::TestWithParam<RoundTripCase> {};
+class ProfileRoundTrip : public test::FileTable<RoundTripCase> {};
 
 TEST_P(ProfileRoundTrip, WriteThenRead)
 {
-    const RoundTripCase& c = GetParam();
-    test::TempDir dir;
     const QString file = dir.write("f.ini", c.before);
     EXPECT_TRUE(Commands::WriteProfileValue(c.section, c.key, c.value, file).written);
     EXPECT_EQ(Commands::ReadProfileValue(c.section, c.key, file), c.expected);
@@ -445,7 +429,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "\xC3\xB6"},
         RoundTripCase{"utf16le_new_section", test::utf16(u"[A]\r\nk=1\r\n"), "\xC4", "n", "\x80\xFF", "\x80\xFF"},
         RoundTripCase{"utf16be_existing", test::utf16(u"[A]\r\nk=1\r\nx=\U0001F600\r\n", false), "A", "x", "?", "?"}),
-    [](const testing::TestParamInfo<RoundTripCase>& info) { return S(info.param.name); });
+    test::CaseName());
 
 TEST(WriteProfileValue, ReportsFailure)
 {

@@ -1,9 +1,10 @@
 // The REGEDIT4 text of UTF-16 exports: text data re-encoded, everything else
 // carried over, and what REGEDIT4 cannot hold counted instead of written.
 
+#include "common/gtest_util.h"
+#include "common/utf16.h"
 #include "document/document.h"
 #include "document/regvalue.h"
-#include "test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -74,6 +75,8 @@ const std::u16string kExportHead =
     u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Demo]\r\n";
 const std::string kRegedit4Head = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Demo]\r\n";
 
+using test::PrintTo;
+
 struct ConversionCase {
     const char* name;
     std::u16string values;  // the export's lines after its first key, from line 4 on
@@ -82,12 +85,10 @@ struct ConversionCase {
     std::uint64_t firstLine = 0;
 };
 
-class Conversion : public testing::TestWithParam<ConversionCase> {};
+class Conversion : public test::FileTable<ConversionCase> {};
 
 TEST_P(Conversion, TextOrRefusal)
 {
-    const ConversionCase& c = GetParam();
-    test::TempDir dir;
     const LoadResult r = loadFile(dir.write("e.reg", test::utf16le(kExportHead + c.values)));
     EXPECT_EQ(r.regedit4, kRegedit4Head + c.regedit4);
     EXPECT_EQ(r.unconvertible, c.unconvertible);
@@ -136,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
         ConversionCase{"digit_pair_not_hex_on_second_line", u"\"n\"=hex(7):41,00,\\\r\n  4g,00\r\n",
                        "\"n\"=hex(7):41,00,\\\r\n  4g,00\r\n", 1, 5},
         ConversionCase{"list_open_at_the_end", u"\"t\"=hex(2):41,00,\\\r\n", "\"t\"=hex(2):41,00,\\\r\n", 1, 4}),
-    [](const testing::TestParamInfo<ConversionCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 // --- describing a value ----------------------------------------------------------
 

@@ -1,7 +1,8 @@
+#include "common/edits.h"
+#include "common/file_size_limit.h"
+#include "common/gtest_util.h"
 #include "common/posix_only.h"
-#include "file_size_limit.h"
 #include "filecommands/spacing.h"
-#include "test_util.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -13,18 +14,20 @@ namespace {
 
 using S = std::string;
 
+EditStatus spaceOut(const QString& file) { return insertSpaces(file).status; }
+
+using test::PrintTo;
+
 struct SpaceCase {
     const char* name;
     std::string before;
     std::string after;
 };
 
-class Space : public testing::TestWithParam<SpaceCase> {};
+class Space : public test::FileTable<SpaceCase> {};
 
 TEST_P(Space, WholeFileAndRunningTwiceChangesNothingMore)
 {
-    const SpaceCase& c = GetParam();
-    test::TempDir dir;
     const QString file = dir.write("t.ini", c.before);
     EXPECT_EQ(insertSpaces(file).status, EditStatus::Done);
     EXPECT_EQ(test::readAll(file), c.after);
@@ -45,31 +48,21 @@ INSTANTIATE_TEST_SUITE_P(
         SpaceCase{"blank_then_bracket_no_header", S("a\r\n [B]\r\n"), S("a\r\n [B]\r\n")},
         SpaceCase{"lf_file_stays_lf", S("a\n[B]\r\n"), S("a\n\n[B]\n")},
         SpaceCase{"utf8_bom_kept", S("\xEF\xBB\xBF[A]\r\na\r\n[B]"), S("\xEF\xBB\xBF[A]\r\na\r\n\r\n[B]\r\n")}),
-    [](const testing::TestParamInfo<SpaceCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(Space, Utf16FilesRefused)
 {
     test::TempDir dir;
     for (const std::string& bytes : {S("\xFF\xFEx\0\r\0\n\0[\0B\0]\0", 14), S("\xFE\xFF\0[", 4)}) {
         const QString file = dir.write("t.ini", bytes);
-        EXPECT_EQ(insertSpaces(file).status, EditStatus::Refused);
-        EXPECT_EQ(test::readAll(file), bytes);
-        EXPECT_FALSE(QFile::exists(dir.path("t.in_")));
+        test::expectRefusedUntouched(insertSpaces(file).status, file, bytes, dir.path("t.in_"));
     }
 }
 
 TEST(Space, BackupThatIsTheFileRefused)
 {
+    test::expectNoBackupOntoItself(spaceOut, "ini", "in_", "a\r\n[B]\r\n");
     test::TempDir dir;
-    const std::string before = "a\r\n[B]\r\n";
-    const QString named = dir.write("t.in_", before);
-    EXPECT_EQ(insertSpaces(named).status, EditStatus::Refused);
-    EXPECT_EQ(test::readAll(named), before);
-
-    const QString file = dir.write("u.ini", before);
-    ASSERT_TRUE(test::linkToSameFile(file, dir.path("u.in_")));
-    EXPECT_EQ(insertSpaces(file).status, EditStatus::Refused);
-    EXPECT_EQ(test::readAll(file), before);
     EXPECT_EQ(insertSpaces(dir.path("gone.ini")).status, EditStatus::Refused);
 }
 
@@ -80,11 +73,7 @@ TEST(Space, BackupFailureLeavesFileUnchanged)
     test::TempDir dir;
     const std::string before = std::string(200, ';') + "\r\n[B]\r\n";
     const QString file = dir.write("t.ini", before);
-    EditStatus status;
-    {
-        test::FileSizeLimit limit(100);
-        status = insertSpaces(file).status;
-    }
+    const EditStatus status = test::withFileSizeLimit(100, [&] { return insertSpaces(file).status; });
     EXPECT_EQ(status, EditStatus::BackupFailed);
     EXPECT_EQ(test::readAll(file), before);
 }
@@ -99,11 +88,7 @@ TEST(Space, WriteFailureKeepsCompleteBackup)
     for (int i = 0; i < 50; ++i)
         before += "k=1\n[S]\n";
     const QString file = dir.write("t.ini", before);
-    EditStatus status;
-    {
-        test::FileSizeLimit limit(before.size());
-        status = insertSpaces(file).status;
-    }
+    const EditStatus status = test::withFileSizeLimit(before.size(), [&] { return insertSpaces(file).status; });
     EXPECT_EQ(status, EditStatus::WriteFailed);
     EXPECT_EQ(test::readAll(dir.path("t.in_")), before);
 }
@@ -111,15 +96,7 @@ TEST(Space, WriteFailureKeepsCompleteBackup)
 
 TEST(Space, ReadOnlyFileUnchangedWithoutBackup)
 {
-    test::TempDir dir;
-    const std::string before = "a\r\n[B]\r\n";
-    const QString file = dir.write("t.ini", before);
-    dir.runWithoutRoot([&] {
-        QFile::setPermissions(file, QFile::ReadOwner);
-        EXPECT_EQ(insertSpaces(file).status, EditStatus::Refused);
-        EXPECT_EQ(test::readAll(file), before);
-        EXPECT_FALSE(QFile::exists(dir.path("t.in_")));
-    });
+    test::expectReadOnlyFileRefused(spaceOut, "t.ini", "t.in_", "a\r\n[B]\r\n");
 }
 
 }  // namespace

@@ -2,11 +2,11 @@
 // the window processes events in the middle of an apply: the failure results,
 // never a crash, and no byte lost.
 
+#include "common/gtest_util.h"
 #include "common/posix_only.h"
 #include "document/document.h"
 #include "edit/apply.h"
 #include "platform/profile.h"
-#include "test_util.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,6 +22,8 @@ using namespace std::string_literals;
 
 const S kExport = "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"1\"\r\n\"b\"=dword:00000002\r\n";
 
+using test::PrintTo;
+
 struct ChangeCase {
     const char* name;
     std::function<void(const QString&)> change;
@@ -29,16 +31,12 @@ struct ChangeCase {
     bool lookupFails;
 };
 
-void PrintTo(const ChangeCase& c, std::ostream* os) { *os << c.name; }
-
-class ChangedAfterListing : public testing::TestWithParam<ChangeCase> {};
+class ChangedAfterListing : public test::FileTable<ChangeCase> {};
 
 TEST_P(ChangedAfterListing, LookupGivesTheFailureResult)
 {
-    const ChangeCase& c = GetParam();
-    if (S(c.name).ends_with("_fifo"))
+    if (std::string_view(c.name).ends_with("_fifo"))
         KEYLOOM_SKIP_ON_WINDOWS("FIFOs");
-    test::TempDir dir;
     const QString reg = dir.write("t.reg", kExport);
     const QString ini = dir.write("t.ini", "[K]\r\na=1\r\n");
     ASSERT_EQ(listKeys(reg, "K", FileKind::Registry).keys, (std::vector<S>{"a", "b"}));
@@ -59,12 +57,7 @@ TEST_P(ChangedAfterListing, LookupGivesTheFailureResult)
     loadFile(reg);
 }
 
-void replaceWith(const QString& path, const S& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
-}
+void replaceWith(const QString& path, const S& bytes) { ASSERT_TRUE(test::writeFile(path, bytes)); }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ChangedAfterListing,
@@ -89,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
                    false},
         ChangeCase{"now_binary", [](const QString& p) { replaceWith(p, "\0\x01\xFF\r\r\n[K]\n\"a\"=\"x"s); }, false,
                    false}),
-    [](const testing::TestParamInfo<ChangeCase>& info) { return S(info.param.name); });
+    test::CaseName());
 
 // Another program acts while the apply lets the window process events, right
 // after the backup is made.
@@ -100,16 +93,12 @@ struct DuringApplyCase {
     S file;  // the file afterwards; "<missing>" when gone
 };
 
-void PrintTo(const DuringApplyCase& c, std::ostream* os) { *os << c.name; }
-
-class ChangedDuringApply : public testing::TestWithParam<DuringApplyCase> {};
+class ChangedDuringApply : public test::FileTable<DuringApplyCase> {};
 
 TEST_P(ChangedDuringApply, NothingLost)
 {
-    const DuringApplyCase& c = GetParam();
-    if (S(c.name).ends_with("_fifo"))
+    if (std::string_view(c.name).ends_with("_fifo"))
         KEYLOOM_SKIP_ON_WINDOWS("FIFOs");
-    test::TempDir dir;
     const QString file = dir.write("t.reg", kExport);
     const QString backup = dir.path("t.re_");
     bool first = true;
@@ -120,9 +109,7 @@ TEST_P(ChangedDuringApply, NothingLost)
                 c.change(file, backup);
             first = false;
         },
-        [] {
-            return ApplyValues{"K", "a", "\"2\""};
-        });
+        ApplyValues{"K", "a", "\"2\""});
     EXPECT_EQ(r.status, c.status);
     EXPECT_EQ(test::readAll(file), c.file);
 }
@@ -150,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
                                         QDir().mkdir(f);
                                     },
                                     EditStatus::WriteFailed, "<missing>"}),
-    [](const testing::TestParamInfo<DuringApplyCase>& info) { return S(info.param.name); });
+    test::CaseName());
 
 TEST(ChangedDuringApply, BackupKeptWhenTheFileCannotBeWritten)
 {
@@ -162,9 +149,7 @@ TEST(ChangedDuringApply, BackupKeptWhenTheFileCannotBeWritten)
             QFile::remove(file);
             QDir().mkdir(file);
         },
-        [] {
-            return ApplyValues{"K", "a", "\"2\""};
-        });
+        ApplyValues{"K", "a", "\"2\""});
     EXPECT_EQ(r.status, EditStatus::WriteFailed);
     EXPECT_EQ(test::readAll(dir.path("t.re_")), kExport);
 }

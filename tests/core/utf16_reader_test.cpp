@@ -2,8 +2,10 @@
 // letters, characters the code page lacks and broken surrogates, with the
 // 1 MiB read blocks falling at every offset within the text.
 
+#include "common/gtest_util.h"
+#include "common/lines.h"
+#include "common/utf16.h"
 #include "platform/lines.h"
-#include "test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -86,6 +88,8 @@ Document makeDocument(std::size_t units, std::size_t padding, bool bigEndian, bo
     return doc;
 }
 
+using test::PrintTo;
+
 struct Utf16Case {
     const char* name;
     std::size_t units;
@@ -94,13 +98,13 @@ struct Utf16Case {
     bool oddByteAtEnd;
 };
 
-class Utf16Reading : public testing::TestWithParam<Utf16Case> {};
+class Utf16Reading : public test::FileTable<Utf16Case> {
+protected:
+    const Document doc = makeDocument(c.units, c.padding, c.bigEndian, c.oddByteAtEnd);
+};
 
 TEST_P(Utf16Reading, SameLinesFromFileAndMemory)
 {
-    const Utf16Case& c = GetParam();
-    const Document doc = makeDocument(c.units, c.padding, c.bigEndian, c.oddByteAtEnd);
-    test::TempDir dir;
     LineReader file(dir.write("export.reg", doc.file));
     EXPECT_EQ(linesOf(file), doc.lines);
     EXPECT_EQ(file.encoding(), c.bigEndian ? Encoding::Utf16BE : Encoding::Utf16LE);
@@ -121,9 +125,6 @@ TEST_P(Utf16Reading, SameLinesFromFileAndMemory)
 // pairs that became one '?', and the lines follow each other without a gap.
 TEST_P(Utf16Reading, OffsetsPointAtTheUnitsOnDisk)
 {
-    const Utf16Case& c = GetParam();
-    const Document doc = makeDocument(c.units, c.padding, c.bigEndian, c.oddByteAtEnd);
-    test::TempDir dir;
     LineReader reader(dir.write("export.reg", doc.file));
     auto unitAt = [&](std::int64_t offset) {
         const auto a = static_cast<unsigned char>(doc.file[std::size_t(offset)]);
@@ -156,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(Mixes, Utf16Reading,
                                          Utf16Case{"three_blocks_shift15", 1600000, 15, false, false},
                                          Utf16Case{"big_endian_short", 200, 0, true, false},
                                          Utf16Case{"big_endian_three_blocks", 1600000, 5, true, true}),
-                         [](const testing::TestParamInfo<Utf16Case>& info) { return std::string(info.param.name); });
+                         test::CaseName());
 
 // A surrogate pair whose halves lie in two read blocks is still one character.
 TEST(Utf16Reading, PairSplitBetweenBlocks)

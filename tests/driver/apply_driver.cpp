@@ -15,6 +15,6 @@ int main(int argc, char** argv)
     }
     const keyloom::ApplyValues values{argv[2], argv[3], argv[4]};
     const keyloom::EditResult result =
-        keyloom::applyRegistryValue(QString::fromLocal8Bit(argv[1]), nullptr, {}, [&] { return values; });
+        keyloom::applyRegistryValue(QString::fromLocal8Bit(argv[1]), nullptr, {}, values);
     return static_cast<int>(result.status);
 }

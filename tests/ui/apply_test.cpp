@@ -1,9 +1,9 @@
 // Editing a value and applying it through the real widgets, files checked
 // byte for byte.
 
+#include "common/window.h"
 #include "ui/messagebox.h"
 #include "ui/navigation.h"
-#include "ui_test_util.h"
 
 #include <QLineEdit>
 #include <QListView>
@@ -24,6 +24,7 @@ private slots:
     void takenBackupNameIsTold();
     void pendingExportWrittenOnceThenCopied();
     void secondClickDuringApplyDoesNothing();
+    void clickOnAnotherFileDuringApplyChangesNothing();
     void utf16OnDiskWithoutPendingTextIsRefused();
     void pendingTextThatRegedit4CannotHoldIsNotWritten();
     void failedIniWriteKeepsButtonEnabled();
@@ -64,20 +65,16 @@ void ApplyTest::registryRows()
     QFETCH(int, keyRow);
     QFETCH(QString, typed);
     QFETCH(QByteArray, after);
-    QTemporaryDir dir;
-    const QString file = test::writeFile(dir, "test.reg", before);
-    AppModul app;
-    Form1 form(app);
-    test::clickFile(form, dir, "test.reg");
-    test::clickRow(form.List1, sectionRow);
-    test::clickRow(form.List2, keyRow);
-    form.Text1->setText(typed == form.Text1->text() ? typed + "x" : typed);
-    form.Text1->setText(typed);
-    QVERIFY(form.Command1->isEnabled());
-    QTest::mouseClick(form.Command1, Qt::LeftButton);
-    QCOMPARE(test::readFile(file), after);
-    QVERIFY(!form.Command1->isEnabled());
-    QVERIFY(!QFile::exists(dir.filePath("test.re_")));
+    test::Clicked w("test.reg", before);
+    test::clickRow(w.form.List1, sectionRow);
+    test::clickRow(w.form.List2, keyRow);
+    w.form.Text1->setText(typed == w.form.Text1->text() ? typed + "x" : typed);
+    w.form.Text1->setText(typed);
+    QVERIFY(w.form.Command1->isEnabled());
+    QTest::mouseClick(w.form.Command1, Qt::LeftButton);
+    QCOMPARE(test::readFile(w.file), after);
+    QVERIFY(!w.form.Command1->isEnabled());
+    QVERIFY(!QFile::exists(w.dir.filePath("test.re_")));
 }
 
 void ApplyTest::valueInTheFilesEncoding_data()
@@ -117,18 +114,14 @@ void ApplyTest::valueInTheFilesEncoding()
     QFETCH(QByteArray, before);
     QFETCH(QString, typed);
     QFETCH(QByteArray, after);
-    QTemporaryDir dir;
-    const QString file = test::writeFile(dir, name, before);
-    AppModul app;
-    Form1 form(app);
-    test::clickFile(form, dir, name);
-    QCOMPARE(form.Text1->text(), QString("alt"));
-    form.Text1->setText(typed);
+    test::Clicked w(name, before);
+    QCOMPARE(w.form.Text1->text(), QString("alt"));
+    w.form.Text1->setText(typed);
     if (before == after)
         MessageBox::setNextAnswer(MessageBox::Yes);
-    QTest::mouseClick(form.Command1, Qt::LeftButton);
-    QCOMPARE(test::readFile(file), after);
-    QCOMPARE(form.Command1->isEnabled(), before == after);
+    QTest::mouseClick(w.form.Command1, Qt::LeftButton);
+    QCOMPARE(test::readFile(w.file), after);
+    QCOMPARE(w.form.Command1->isEnabled(), before == after);
     if (before == after)
         QVERIFY(MessageBox::lastQuestion().contains("Windows-1252"));
 }
@@ -153,41 +146,47 @@ void ApplyTest::takenBackupNameIsTold()
 
 void ApplyTest::pendingExportWrittenOnceThenCopied()
 {
-    QTemporaryDir dir;
-    const QString file = test::writeFile(
-        dir, "e.reg", test::utf16le("Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"V\"=\"1\"\r\n"));
-    AppModul app;
-    Form1 form(app);
-    test::clickFile(form, dir, "e.reg");
-    QCOMPARE(app.ConvertPending, std::int16_t(1));
-    form.Text1->setText("2");
-    QTest::mouseClick(form.Command1, Qt::LeftButton);
-    QCOMPARE(test::readFile(file), QByteArray("REGEDIT4\r\n\r\n[K]\r\n\"V\"=\"2\"\r\n\r\n"));
-    QCOMPARE(app.ConvertPending, std::int16_t(0));
-    form.Text1->setText("3");
-    QTest::mouseClick(form.Command1, Qt::LeftButton);
-    QCOMPARE(test::readFile(file), QByteArray("REGEDIT4\r\n\r\n[K]\r\n\"V\"=\"3\"\r\n\r\n"));
+    test::Clicked w("e.reg", test::utf16le("Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"V\"=\"1\"\r\n"));
+    QCOMPARE(w.app.ConvertPending, std::int16_t(1));
+    w.form.Text1->setText("2");
+    QTest::mouseClick(w.form.Command1, Qt::LeftButton);
+    QCOMPARE(test::readFile(w.file), QByteArray("REGEDIT4\r\n\r\n[K]\r\n\"V\"=\"2\"\r\n\r\n"));
+    QCOMPARE(w.app.ConvertPending, std::int16_t(0));
+    w.form.Text1->setText("3");
+    QTest::mouseClick(w.form.Command1, Qt::LeftButton);
+    QCOMPARE(test::readFile(w.file), QByteArray("REGEDIT4\r\n\r\n[K]\r\n\"V\"=\"3\"\r\n\r\n"));
 }
 
 void ApplyTest::secondClickDuringApplyDoesNothing()
 {
-    QTemporaryDir dir;
-    const QString file = test::writeFile(dir, "t.reg", "[K]\r\n\"V\"=\"1\"\r\n");
-    AppModul app;
-    Form1 form(app);
-    test::clickFile(form, dir, "t.reg");
-    form.Text1->setText("2");
+    test::Clicked w("t.reg", "[K]\r\n\"V\"=\"1\"\r\n");
+    w.form.Text1->setText("2");
     // Clicked again while the first apply lets pending events run.
     int nested = 0;
-    QTimer::singleShot(0, &form, [&] {
+    QTimer::singleShot(0, &w.form, [&] {
         ++nested;
-        form.Command1_Click();
+        w.form.Command1_Click();
     });
-    form.Command1_Click();
+    w.form.Command1_Click();
     QCOMPARE(nested, 1);
-    QCOMPARE(test::readFile(file), QByteArray("[K]\r\n\"V\"=\"2\"\r\n"));
-    QVERIFY(!QFile::exists(dir.filePath("t.re_")));
-    QVERIFY(!form.Command1->isEnabled());
+    QCOMPARE(test::readFile(w.file), QByteArray("[K]\r\n\"V\"=\"2\"\r\n"));
+    QVERIFY(!QFile::exists(w.dir.filePath("t.re_")));
+    QVERIFY(!w.form.Command1->isEnabled());
+}
+
+void ApplyTest::clickOnAnotherFileDuringApplyChangesNothing()
+{
+    test::Clicked w("a.reg", "[K]\r\n\"V\"=\"1\"\r\n");
+    const QString other = test::writeFile(w.dir, "b.reg", "[L]\r\n\"W\"=\"x\"\r\n");
+    w.form.File1->refresh();
+    test::clickFile(w.form, w.dir, "a.reg");
+    w.form.Text1->setText("2");
+    // The click on b.reg lands while the apply lets pending events run.
+    QTimer::singleShot(0, &w.form, [&] { test::clickFile(w.form, w.dir, "b.reg"); });
+    w.form.Command1_Click();
+    QCOMPARE(test::readFile(w.file), QByteArray("[K]\r\n\"V\"=\"2\"\r\n"));
+    QCOMPARE(test::readFile(other), QByteArray("[L]\r\n\"W\"=\"x\"\r\n"));
+    QCOMPARE(w.app.CurrentFile, other);
 }
 
 void ApplyTest::utf16OnDiskWithoutPendingTextIsRefused()
@@ -204,44 +203,43 @@ void ApplyTest::utf16OnDiskWithoutPendingTextIsRefused()
     test::clickFile(form, dir, "other.reg");
     app.CurrentFile = file;
     form.Text1->setText("2");
+    MessageBox::setNextAnswer(MessageBox::Yes);
     QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(MessageBox::lastQuestion(),
+             QString("Die Datei 'u.reg' ist nicht die geladene Datei. Der Wert wurde nicht gespeichert."));
     QCOMPARE(test::readFile(file), bytes);
     QVERIFY(form.Command1->isEnabled());
 }
 
 void ApplyTest::pendingTextThatRegedit4CannotHoldIsNotWritten()
 {
-    QTemporaryDir dir;
     const QByteArray bytes = test::utf16le(
         QString::fromUtf8("Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"V\"=\"1\"\r\n\"W\"=\"Ω\"\r\n"));
-    const QString file = test::writeFile(dir, "e.reg", bytes);
-    AppModul app;
-    Form1 form(app);
-    test::clickFile(form, dir, "e.reg");
-    form.Text1->setText("2");
+    test::Clicked w("e.reg", bytes);
+    w.form.Text1->setText("2");
     MessageBox::setNextAnswer(MessageBox::Yes);
-    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QTest::mouseClick(w.form.Command1, Qt::LeftButton);
     QCOMPARE(MessageBox::lastQuestion(),
              QString::fromUtf8("Die Datei 'e.reg' enthält 1 Zeichen, das im REGEDIT4-Format nicht darstellbar ist (in "
                                "Zeile 5). Die Datei bleibt unverändert."));
-    QCOMPARE(test::readFile(file), bytes);
-    QVERIFY(!QFile::exists(dir.filePath("e.re_")));
-    QVERIFY(form.Command1->isEnabled());
-    QCOMPARE(app.ConvertPending, std::int16_t(1));
+    QCOMPARE(test::readFile(w.file), bytes);
+    QVERIFY(!QFile::exists(w.dir.filePath("e.re_")));
+    QVERIFY(w.form.Command1->isEnabled());
+    QCOMPARE(w.app.ConvertPending, std::int16_t(1));
 }
 
 void ApplyTest::failedIniWriteKeepsButtonEnabled()
 {
-    QTemporaryDir dir;
-    test::writeFile(dir, "a.ini", "[Main]\r\nKey=1\r\n");
-    AppModul app;
-    Form1 form(app);
-    test::clickFile(form, dir, "a.ini");
-    QFile::remove(dir.filePath("a.ini"));
-    QDir(dir.path()).mkdir("a.ini");  // the path is now a folder: the write must fail
-    form.Text1->setText("2");
-    QTest::mouseClick(form.Command1, Qt::LeftButton);
-    QVERIFY(form.Command1->isEnabled());
+    test::Clicked w("a.ini", "[Main]\r\nKey=1\r\n");
+    w.form.Text1->setText("2");
+    injectFileFault(FileOp::OpenWrite, 1);
+    MessageBox::setNextAnswer(MessageBox::Yes);
+    QTest::mouseClick(w.form.Command1, Qt::LeftButton);
+    clearFileFaults();
+    QCOMPARE(MessageBox::lastQuestion(),
+             QString("Die Datei 'a.ini' konnte nicht geschrieben werden. Die Datei bleibt unverändert."));
+    QCOMPARE(test::readFile(w.dir.filePath("a.ini")), QByteArray("[Main]\r\nKey=1\r\n"));
+    QVERIFY(w.form.Command1->isEnabled());
 }
 
 void ApplyTest::valueBoxRefusesLineBreaks()

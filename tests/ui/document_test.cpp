@@ -1,15 +1,13 @@
 // The click chain through the real widgets: file, section, key, value, and
 // the apply button's state after each step.
 
+#include "common/window.h"
 #include "ui/navigation.h"
-#include "ui_test_util.h"
 
-#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
-#include <QToolTip>
 #include <QtTest>
 
 using namespace keyloom;
@@ -169,29 +167,21 @@ void DocumentTest::encodingsShowUmlauts_data()
 void DocumentTest::encodingsShowUmlauts()
 {
     QFETCH(QByteArray, bytes);
-    QTemporaryDir dir;
-    test::writeFile(dir, "u.ini", bytes);
-    AppModul app;
-    Form1 form(app);
-    test::clickFile(form, dir, "u.ini");
-    QCOMPARE(entries(form.List1), QStringList({QString::fromUtf8("Müll")}));
-    QCOMPARE(entries(form.List2), QStringList({QString::fromUtf8("Schlüssel")}));
-    QCOMPARE(form.Text1->text(), QString::fromUtf8("Wär"));
+    test::Clicked w("u.ini", bytes);
+    QCOMPARE(entries(w.form.List1), QStringList({QString::fromUtf8("Müll")}));
+    QCOMPARE(entries(w.form.List2), QStringList({QString::fromUtf8("Schlüssel")}));
+    QCOMPARE(w.form.Text1->text(), QString::fromUtf8("Wär"));
 }
 
 void DocumentTest::lookupOfLoneQuoteKeepsText()
 {
-    QTemporaryDir dir;
-    test::writeFile(dir, "q.reg", "[K]\r\n\"A\"=\"\r\n\"B\"=\"b\"\r\n");
-    AppModul app;
-    Form1 form(app);
-    test::clickFile(form, dir, "q.reg");
+    test::Clicked w("q.reg", "[K]\r\n\"A\"=\"\r\n\"B\"=\"b\"\r\n");
     // The first key's value is a lone quote: the lookup fails and the box
     // keeps the empty text the listing left; the button was not disabled.
-    QCOMPARE(form.Text1->text(), QString());
-    test::clickRow(form.List2, 1);
-    QCOMPARE(form.Text1->text(), QString("b"));
-    QVERIFY(!form.Command1->isEnabled());
+    QCOMPARE(w.form.Text1->text(), QString());
+    test::clickRow(w.form.List2, 1);
+    QCOMPARE(w.form.Text1->text(), QString("b"));
+    QVERIFY(!w.form.Command1->isEnabled());
 }
 
 void DocumentTest::longValuesAreNeverCutOnApply()
@@ -257,11 +247,9 @@ void DocumentTest::valueBoxToolTipDecodesTheValue()
     QCOMPARE(form.Text1->toolTip(), toolTip);
     // A disabled box shows it too, on the mouse resting over it.
     form.show();
-    QHelpEvent rest(QEvent::ToolTip, QPoint(5, 5), form.Text1->mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(form.Text1, &rest);
     // Where the style fades tips out, the last row's tip goes only once its
     // hiding timer has run.
-    QTRY_COMPARE(QToolTip::text(), toolTip);
+    QTRY_COMPARE(test::hover(form.Text1), toolTip);
     // An INI value says nothing more than its text.
     test::clickFile(form, dir, "w.ini");
     QCOMPARE(form.Text1->toolTip(), QString());

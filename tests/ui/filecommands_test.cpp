@@ -1,9 +1,9 @@
 // The file list's popup menu, its three commands and the double-click,
 // through the real widgets with the questions answered by the test.
 
+#include "common/window.h"
 #include "ui/messagebox.h"
 #include "ui/navigation.h"
-#include "ui_test_util.h"
 
 #include <QAction>
 #include <QListView>
@@ -108,18 +108,14 @@ void FileCommandsTest::convertAfterYes()
 
 void FileCommandsTest::convertAfterNoChangesNothing()
 {
-    QTemporaryDir dir;
     const QByteArray bytes = test::utf16le("Windows Registry Editor Version 5.00\r\n[K]\r\n");
-    const QString file = test::writeFile(dir, "e.reg", bytes);
-    AppModul app;
-    Form1 form(app);
-    test::clickFile(form, dir, "e.reg");
-    const QString title = form.windowTitle();
+    test::Clicked w("e.reg", bytes);
+    const QString title = w.form.windowTitle();
     MessageBox::setNextAnswer(MessageBox::No);
-    form.mnuConvert->trigger();
-    QCOMPARE(test::readFile(file), bytes);
-    QCOMPARE(form.windowTitle(), title);
-    QCOMPARE(app.ConvertPending, std::int16_t(1));
+    w.form.mnuConvert->trigger();
+    QCOMPARE(test::readFile(w.file), bytes);
+    QCOMPARE(w.form.windowTitle(), title);
+    QCOMPARE(w.app.ConvertPending, std::int16_t(1));
 }
 
 void FileCommandsTest::convertOnlyTheFileTheTextWasMadeFrom()
@@ -174,31 +170,25 @@ void FileCommandsTest::spaceInsertionReloads()
     QFETCH(QByteArray, before);
     QFETCH(QByteArray, after);
     QFETCH(QString, firstSection);
-    QTemporaryDir dir;
-    const QString file = test::writeFile(dir, "s.inf", before);
-    AppModul app;
-    Form1 form(app);
-    test::clickFile(form, dir, "s.inf");
-    form.mnuSpace->trigger();
-    QCOMPARE(test::readFile(file), after);
-    form.mnuSpace->trigger();
-    QCOMPARE(test::readFile(file), after);
-    QVERIFY(!QFile::exists(dir.filePath("s.in_")));
+    test::Clicked w("s.inf", before);
+    w.form.mnuSpace->trigger();
+    QCOMPARE(test::readFile(w.file), after);
+    w.form.mnuSpace->trigger();
+    QCOMPARE(test::readFile(w.file), after);
+    QVERIFY(!QFile::exists(w.dir.filePath("s.in_")));
     // The file was loaded again: its first section is shown.
-    QCOMPARE(form.List1->model()->index(0, 0).data().toString(), firstSection);
+    QCOMPARE(w.form.List1->model()->index(0, 0).data().toString(), firstSection);
 }
 
 void FileCommandsTest::spaceInsertionRefusesUtf16()
 {
-    QTemporaryDir dir;
     const QByteArray bytes = test::utf16le("[A]\r\nx=1\r\n[B]\r\n");
-    const QString file = test::writeFile(dir, "w.ini", bytes);
-    AppModul app;
-    Form1 form(app);
-    test::clickFile(form, dir, "w.ini");
-    form.mnuSpace->trigger();
-    QCOMPARE(test::readFile(file), bytes);
-    QVERIFY(!QFile::exists(dir.filePath("w.in_")));
+    test::Clicked w("w.ini", bytes);
+    MessageBox::setNextAnswer(MessageBox::Yes);
+    w.form.mnuSpace->trigger();
+    QVERIFY(MessageBox::lastQuestion().startsWith("Die Datei 'w.ini' ist in UTF-16 gespeichert"));
+    QCOMPARE(test::readFile(w.file), bytes);
+    QVERIFY(!QFile::exists(w.dir.filePath("w.in_")));
 }
 
 void FileCommandsTest::deleteAsksAndRemovesTheEntry()

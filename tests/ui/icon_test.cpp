@@ -1,7 +1,7 @@
 // The window icon comes in every rendered size, so that large and high-DPI
 // uses get a sharp picture rather than a small one scaled up.
 
-#include "app/appmodul.h"
+#include "ui/appmodul.h"
 #include "ui/form1.h"
 
 #include <QtTest>

@@ -32,6 +32,14 @@ private:
     void (*oldHandler_)(int) = nullptr;
 };
 
+// Runs `command` with writes past `bytes` failing and returns what it returns.
+template <class Command>
+auto withFileSizeLimit(rlim_t bytes, Command command)
+{
+    FileSizeLimit limit(bytes);
+    return command();
+}
+
 }  // namespace keyloom::test
 
 #endif

@@ -2,6 +2,8 @@
 // The values the window's handlers hand to one another. One instance lives for
 // the whole run; nothing of it is ever saved.
 
+#include "document/linerules.h"
+#include "platform/fileio.h"
 #include "platform/textcodec.h"
 
 #include <QString>
@@ -9,10 +11,9 @@
 
 namespace keyloom {
 
-// Values of QuoteState.
-constexpr std::int16_t kQuotesKept = 0;        // the value shown is as the file holds it
-constexpr std::int16_t kQuotesRemoved = 2;     // the lookup took a pair of enclosing quotes off
-constexpr std::int16_t kStartUpSelection = 3;  // start-up is selecting the file of the command line
+// The value of QuoteState while start-up selects the file of the command
+// line; the lookup's values are kQuotesKept and kQuotesRemoved.
+constexpr std::int16_t kStartUpSelection = 3;
 
 struct AppModul {
     // Set once by start-up.
@@ -26,13 +27,17 @@ struct AppModul {
     std::int16_t LayoutFlag = 0;
     std::int16_t SplitterLeft = 0;
 
+    // CurrentFile as it was when it was loaded: a file changed since is not
+    // written over with what was read.
+    QString LoadedFile;
+    FileIdentity LoadedIdentity;
     // The file the waiting REGEDIT4 text was made from, so that it is never
     // written into any other file.
     QString Text2Source;
-    // Characters of the waiting text that REGEDIT4 cannot hold, and the file
-    // line of the first: while there are any, the text is never written.
-    std::uint64_t Text2Unconvertible = 0;
-    std::uint64_t Text2FirstUnconvertibleLine = 0;
+    FileIdentity Text2Identity;
+    // Why the waiting text must never be written (a failed read, a damaged
+    // export, characters REGEDIT4 cannot hold); empty when it may be.
+    QString Text2Refusal;
     // Encoding of the loaded file's text, for showing it and for writing what
     // the user typed.
     TextCodec Codec = TextCodec::Utf8;
