@@ -144,6 +144,13 @@ bool createWithContent(const QString& path, const ContentWriter& write)
 
 QString privateCopyFolder()
 {
+#ifdef _WIN32
+    // The user's local application data (%LOCALAPPDATA%), which is not
+    // roamed and which no cleanup of temporary files empties.
+    const QString local = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (!local.isEmpty())
+        return local + QStringLiteral("/quorrel-keyloom");
+#endif
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
     if (state.isEmpty() || QDir::isRelativePath(state))
         state = QDir::homePath() + QStringLiteral("/.local/state");

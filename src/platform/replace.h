@@ -43,8 +43,9 @@ ReplaceResult replaceContent(const QString& path, const FileIdentity& expected, 
 bool createWithContent(const QString& path, const ContentWriter& write);
 
 // Where private copies of old content are kept: the user's state folder
-// ($XDG_STATE_HOME/quorrel-keyloom, by default ~/.local/state/quorrel-keyloom),
-// which no boot empties; the temporary folder where that cannot be made.
+// ($XDG_STATE_HOME/quorrel-keyloom, by default ~/.local/state/quorrel-keyloom;
+// on Windows %LOCALAPPDATA%\quorrel-keyloom), which no boot empties; the
+// temporary folder where that cannot be made.
 QString privateCopyFolder();
 
 // Copies the extended attributes of `from` (POSIX ACLs among them) to the

@@ -15,7 +15,8 @@
 #include <string>
 
 #ifdef _WIN32
-#include <windows.h>
+#include <filesystem>
+#include <system_error>
 #else
 #include <sys/stat.h>
 #endif
@@ -75,8 +76,9 @@ private:
 inline bool linkToSameFile(const QString& target, const QString& link)
 {
 #ifdef _WIN32
-    return ::CreateHardLinkW(reinterpret_cast<const wchar_t*>(link.utf16()),
-                             reinterpret_cast<const wchar_t*>(target.utf16()), nullptr) != 0;
+    std::error_code error;
+    std::filesystem::create_hard_link(target.toStdWString(), link.toStdWString(), error);
+    return !error;
 #else
     return QFile::link(target, link);
 #endif

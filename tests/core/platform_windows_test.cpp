@@ -1,22 +1,28 @@
 // The Windows side of the platform layer, where it differs from POSIX
 // systems: drive letters, long paths from GetLongPathNameW, the backup
-// created with CREATE_NEW, the replace that keeps the file, hard links
-// written in place, UTF-16 file names, memory hints that do nothing.
+// created with CREATE_NEW, file identities from the file index, the replace
+// that keeps the file, hard links written in place, UTF-16 file names,
+// memory hints that do nothing, no wineserver to ask.
 // Compiled everywhere, run on Windows (and under Wine).
 
 #ifdef _WIN32
 
 #include "app/commands.h"
 #include "common/files.h"
+#include "common/gtest_util.h"
+#include "filecommands/convert.h"
 #include "platform/drives.h"
 #include "platform/fileio.h"
 #include "platform/memory.h"
 #include "platform/profile.h"
+#include "platform/replace.h"
+#include "platform/wineserver.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -29,10 +35,8 @@ using S = std::string;
 
 const wchar_t* wide(const QString& path) { return reinterpret_cast<const wchar_t*>(path.utf16()); }
 
-QStringList entries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
+using test::entries;
+using test::PrintTo;
 
 // ---------------------------------------------------------------- drives
 
@@ -41,8 +45,6 @@ struct RootCase {
     const char* path;
     const char* root;  // "" when none of C:, D: and Z: holds the path
 };
-
-void PrintTo(const RootCase& c, std::ostream* os) { *os << c.name; }
 
 class WindowsRootOf : public testing::TestWithParam<RootCase> {};
 
@@ -61,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, WindowsRootOf,
                                          RootCase{"drive_not_listed", "E:\\x.ini", ""},
                                          RootCase{"network_path", "\\\\server\\share\\x.ini", ""},
                                          RootCase{"relative_path", "daten\\x.ini", ""}),
-                         [](const testing::TestParamInfo<RootCase>& info) { return S(info.param.name); });
+                         test::CaseName());
 
 TEST(WindowsDrives, TheSystemsDriveLettersInOrder)
 {
@@ -95,8 +97,6 @@ struct LongPathCase {
     const char* expected;
 };
 
-void PrintTo(const LongPathCase& c, std::ostream* os) { *os << c.name; }
-
 class WindowsLongPath : public testing::TestWithParam<LongPathCase> {};
 
 TEST_P(WindowsLongPath, ExistingPathsLongAndNativeOthersProperCase)
@@ -128,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
         LongPathCase{"missing_file_proper_case",
                      [](const test::TempDir&) { return QString("c:\\gibt es\\nicht-da.ini"); },
                      "C:\\Gibt Es\\Nicht-Da.ini"}),
-    [](const testing::TestParamInfo<LongPathCase>& info) { return S(info.param.name); });
+    test::CaseName());
 
 // -------------------------------------------------------- the new backup
 
@@ -138,8 +138,6 @@ struct CreateCase {
     std::function<void(const test::TempDir&, const QString&)> take;  // puts something there first
     bool created;
 };
-
-void PrintTo(const CreateCase& c, std::ostream* os) { *os << c.name; }
 
 class WindowsCreate : public testing::TestWithParam<CreateCase> {};
 
@@ -185,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    QFile::setPermissions(p, QFile::ReadOwner);
                                },
                                false}),
-    [](const testing::TestParamInfo<CreateCase>& info) { return S(info.param.name); });
+    test::CaseName());
 
 // --------------------------------------------------------- profile writes
 
@@ -197,8 +195,6 @@ struct WriteCase {
     bool written;
     QStringList entries;  // the folder afterwards
 };
-
-void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.name; }
 
 class WindowsProfileWrite : public testing::TestWithParam<WriteCase> {};
 
@@ -238,7 +234,166 @@ INSTANTIATE_TEST_SUITE_P(Files, WindowsProfileWrite,
                                                        QFile::setPermissions(p, QFile::ReadOwner);
                                                    },
                                                    false, QStringList{"f.ini"}}),
-                         [](const testing::TestParamInfo<WriteCase>& info) { return S(info.param.name); });
+                         test::CaseName());
+
+// ------------------------------------------------------------ identities
+
+// The C runtime's stat() reports no file numbers on Windows: the identity
+// must come from the volume and the file index, or every file on a drive
+// would look like every other one of the same size and time.
+struct IdentityCase {
+    const char* name;
+    // Makes the second path in `dir` from the file `first`; returns it.
+    std::function<QString(const test::TempDir& dir, const QString& first)> second;
+    bool same;
+};
+
+class WindowsIdentity : public testing::TestWithParam<IdentityCase> {};
+
+TEST_P(WindowsIdentity, TellsFilesApart)
+{
+    test::TempDir dir;
+    const QString first = dir.write("a.ini", "[A]\r\nk=1\r\n");
+    const FileIdentity before = identityOf(first);
+    ASSERT_TRUE(before.exists);
+    EXPECT_NE(before.inode, 0u);
+    const QString second = GetParam().second(dir, first);
+    EXPECT_EQ(identityOf(second) == before, GetParam().same);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, WindowsIdentity,
+    testing::Values(
+        IdentityCase{"same_name", [](const test::TempDir&, const QString& f) { return f; }, true},
+        IdentityCase{"native_separators",
+                     [](const test::TempDir&, const QString& f) { return QDir::toNativeSeparators(f); }, true},
+        IdentityCase{"hard_link",
+                     [](const test::TempDir& d, const QString& f) {
+                         EXPECT_TRUE(test::linkToSameFile(f, d.path("twin.ini")));
+                         return d.path("twin.ini");
+                     },
+                     true},
+        IdentityCase{"same_bytes_other_file",
+                     [](const test::TempDir& d, const QString& f) { return d.write("b.ini", test::readFile(f)); },
+                     false},
+        IdentityCase{"grown",
+                     [](const test::TempDir&, const QString& f) {
+                         QFile file(f);
+                         EXPECT_TRUE(file.open(QIODevice::Append));
+                         file.write("x");
+                         return f;
+                     },
+                     false},
+        IdentityCase{"replaced_by_rename",
+                     [](const test::TempDir& d, const QString& f) {
+                         const QString other = d.write("b.ini", test::readFile(f));
+                         EXPECT_TRUE(::MoveFileExW(wide(other), wide(f), MOVEFILE_REPLACE_EXISTING));
+                         return f;
+                     },
+                     false}),
+    test::CaseName());
+
+TEST(WindowsIdentity, NoneForFoldersAndMissingFiles)
+{
+    test::TempDir dir;
+    ASSERT_TRUE(QDir(dir.path("")).mkdir("sub.ini"));
+    EXPECT_FALSE(identityOf(dir.path("sub.ini")).exists);
+    EXPECT_FALSE(identityOf(dir.path("gone.ini")).exists);
+}
+
+// ------------------------------------------------ the replace of a whole file
+
+struct ReplaceCase {
+    const char* name;
+    // Prepares the file `path` in `dir`.
+    std::function<void(const test::TempDir& dir, const QString& path)> prepare;
+    bool written;
+    QStringList entries;   // the folder afterwards
+    DWORD attributesKept;  // attribute bits the file still has afterwards
+};
+
+class WindowsReplace : public testing::TestWithParam<ReplaceCase> {};
+
+// The conversion replaces the file as the profile write does: through
+// ReplaceFileW, which keeps the old file's attributes, or in place for a
+// file with other links.
+TEST_P(WindowsReplace, ConversionKeepsTheFile)
+{
+    const ReplaceCase& c = GetParam();
+    const S before = "Windows Registry Editor Version 5.00\r\n";
+    test::TempDir dir;
+    const QString file = dir.write("t.reg", before);
+    if (c.prepare)
+        c.prepare(dir, file);
+    const ReplaceResult result = writeConversion(file, "REGEDIT4\r\n", identityOf(file));
+    EXPECT_EQ(result.written, c.written);
+    EXPECT_TRUE(result.wholeCopy.isEmpty());
+    EXPECT_EQ(test::readAll(file), c.written ? S("REGEDIT4\r\n\r\n") : before);
+    if (QFileInfo::exists(dir.path("twin.reg"))) {
+        EXPECT_EQ(test::readAll(dir.path("twin.reg")), test::readAll(file));
+    }
+    EXPECT_EQ(::GetFileAttributesW(wide(file)) & c.attributesKept, c.attributesKept);
+    ::SetFileAttributesW(wide(file), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(entries(dir.path("")), c.entries);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, WindowsReplace,
+                         testing::Values(ReplaceCase{"plain_file", {}, true, {"t.reg"}, 0},
+                                         ReplaceCase{"hidden_attribute_kept",
+                                                     [](const test::TempDir&, const QString& p) {
+                                                         ASSERT_TRUE(
+                                                             ::SetFileAttributesW(wide(p), FILE_ATTRIBUTE_HIDDEN));
+                                                     },
+                                                     true, QStringList{"t.reg"}, FILE_ATTRIBUTE_HIDDEN},
+                                         ReplaceCase{"hard_link_written_in_place",
+                                                     [](const test::TempDir& d, const QString& p) {
+                                                         ASSERT_TRUE(test::linkToSameFile(p, d.path("twin.reg")));
+                                                     },
+                                                     true, QStringList{"t.reg", "twin.reg"}, 0},
+                                         ReplaceCase{"read_only_refused",
+                                                     [](const test::TempDir&, const QString& p) {
+                                                         QFile::setPermissions(p, QFile::ReadOwner);
+                                                     },
+                                                     false, QStringList{"t.reg"}, FILE_ATTRIBUTE_READONLY}),
+                         test::CaseName());
+
+TEST(WindowsReplace, ChangedSinceReadNotWritten)
+{
+    test::TempDir dir;
+    const QString file = dir.write("t.reg", "REGEDIT4\r\n");
+    const FileIdentity read = identityOf(file);
+    test::writeFile(file, "REGEDIT4\r\n; changed\r\n");
+    EXPECT_FALSE(writeConversion(file, "REGEDIT4\r\n", read).written);
+    EXPECT_EQ(test::readAll(file), "REGEDIT4\r\n; changed\r\n");
+    EXPECT_EQ(entries(dir.path("")), QStringList{"t.reg"});
+}
+
+TEST(WindowsReplace, NewFileCreatedOnlyWhereNothingIs)
+{
+    test::TempDir dir;
+    const ContentWriter write = [](InputFile&, QIODevice& out, std::int64_t) { return out.write("[A]\r\n", 5) == 5; };
+    EXPECT_TRUE(createWithContent(dir.path("new.ini"), write));
+    EXPECT_EQ(test::readAll(dir.path("new.ini")), "[A]\r\n");
+    const QString old = dir.write("old.ini", "[B]\r\n");
+    EXPECT_FALSE(createWithContent(old, write));
+    EXPECT_EQ(test::readAll(old), "[B]\r\n");
+    EXPECT_EQ(entries(dir.path("")), (QStringList{"new.ini", "old.ini"}));
+}
+
+TEST(WindowsReplace, PrivateCopiesInLocalApplicationData)
+{
+    EXPECT_EQ(privateCopyFolder(),
+              QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/quorrel-keyloom");
+}
+
+// ---------------------------------------------------------------- Wine
+
+TEST(WindowsWineServer, NoneToAskOnWindows)
+{
+    test::TempDir dir;
+    EXPECT_TRUE(wineServerDirsOf(dir.path("")).isEmpty());
+    EXPECT_FALSE(wineServerRunsFor(dir.path("")));
+}
 
 // ----------------------------------------------------------- memory hints
 

@@ -2,6 +2,7 @@
 // value type read and written, the running-wineserver check, the command line.
 
 #include "common/gtest_util.h"
+#include "common/posix_only.h"
 #include "document/document.h"
 #include "document/find.h"
 #include "document/winereg.h"
@@ -12,10 +13,12 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -320,6 +323,9 @@ TEST_F(WineFile, FindMatchesDecodedText)
 
 // --- the running-wineserver check ---------------------------------------------
 
+KEYLOOM_POSIX_ONLY(WineServer, SocketFolderNamedAfterPrefixDeviceAndInode, "Unix sockets: Wine runs on POSIX systems")
+KEYLOOM_POSIX_ONLY(WineServer, FolderNamedInPrefixFile, "Unix sockets: Wine runs on POSIX systems")
+#ifndef _WIN32
 // A socket at `path` that accepts connections while the object lives.
 class FakeServer {
 public:
@@ -388,6 +394,7 @@ TEST(WineServer, FolderNamedInPrefixFile)
     dir.write("p/wineserver", "../wine-AbC123");
     EXPECT_EQ(wineServerDirsOf(prefix, dir.path("")).size(), 1);
 }
+#endif
 
 // --- the command line ------------------------------------------------------------
 
