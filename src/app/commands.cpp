@@ -3,6 +3,7 @@
 #include "platform/longpath.h"
 #include "platform/profile.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace keyloom::Commands {
@@ -32,7 +33,14 @@ QString FileNamePart(const QString& path, QChar sep)
     QString copy = path;
     if (copy.endsWith(sep))
         copy.chop(1);
-    return copy.mid(copy.lastIndexOf(sep) + 1);
+    qsizetype cut = copy.lastIndexOf(sep);
+#ifdef _WIN32
+    // Windows takes '/' for a separator too: a name given that way (on the
+    // command line, or by Qt) still shows as the file's name alone.
+    if (sep == QLatin1Char('\\'))
+        cut = std::max(cut, copy.lastIndexOf(QLatin1Char('/')));
+#endif
+    return copy.mid(cut + 1);
 }
 
 QString ProperCase(const QString& path, QChar sep)

@@ -20,7 +20,8 @@ QString& AddBackslash(QString& path, QChar sep = platformSeparator());
 // The folder part: one leading and one trailing separator dropped, then
 // everything before the last separator (the whole rest when there is none).
 QString DirectoryPart(const QString& path, QChar sep = platformSeparator());
-// The part after the last separator, once a trailing separator is dropped.
+// The part after the last separator, once a trailing separator is dropped
+// (on Windows, where the separator is '\\', after a '/' as well).
 QString FileNamePart(const QString& path, QChar sep = platformSeparator());
 // Upper case after blank, '-', '(', '_' and the separator, lower case
 // elsewhere, first character upper case; the length never changes.

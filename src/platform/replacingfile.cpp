@@ -73,7 +73,14 @@ bool ReplacingFile::commit()
         return false;
     // ReplaceFileW gives the new file the old one's permissions, attributes
     // and creation time; a target that does not exist yet is simply renamed
-    // to.
+    // to. The attributes that mark a file hidden or a system file are set
+    // here as well, for the implementations of ReplaceFileW (Wine's) that
+    // leave them out.
+    const DWORD kept =
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD old = ::GetFileAttributesW(wide(target_));
+    if (old != INVALID_FILE_ATTRIBUTES && (old & kept) != 0)
+        ::SetFileAttributesW(wide(temporary_), old & kept);
     bool replaced = ::ReplaceFileW(wide(target_), wide(temporary_), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                                    nullptr) != 0;
     if (!replaced && ::GetLastError() == ERROR_FILE_NOT_FOUND)

@@ -80,6 +80,31 @@ TEST(WindowsDrives, TheSystemsDriveLettersInOrder)
     EXPECT_FALSE(rootOf(QDir::toNativeSeparators(QDir::currentPath()), roots).isEmpty());
 }
 
+// ------------------------------------------------------------- file names
+
+struct NameCase {
+    const char* name;
+    const char* path;
+    const char* fileName;
+};
+
+class WindowsFileName : public testing::TestWithParam<NameCase> {};
+
+// Paths reach the messages with either separator (Qt's, the command line's):
+// the message names the file alone either way.
+TEST_P(WindowsFileName, EitherSeparatorEndsTheFolder)
+{
+    EXPECT_EQ(Commands::FileNamePart(QString::fromUtf8(GetParam().path)), QString::fromUtf8(GetParam().fileName));
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, WindowsFileName,
+                         testing::Values(NameCase{"backslashes", "C:\\Daten\\kasse.ini", "kasse.ini"},
+                                         NameCase{"slashes", "C:/Daten/kasse.ini", "kasse.ini"},
+                                         NameCase{"slash_last", "C:\\Daten/Sub\\x/kasse.ini", "kasse.ini"},
+                                         NameCase{"backslash_last", "C:/Daten\\kasse.ini", "kasse.ini"},
+                                         NameCase{"name_alone", "kasse.ini", "kasse.ini"}),
+                         test::CaseName());
+
 // ------------------------------------------------------------- long paths
 
 QString shortForm(const QString& path)

@@ -245,7 +245,10 @@ void DocumentTest::valueBoxToolTipDecodesTheValue()
     test::clickRow(form.List2, row);
     QCOMPARE(form.Text1->isEnabled(), enabled);
     QCOMPARE(form.Text1->toolTip(), toolTip);
-    // A disabled box shows it too, on the mouse resting over it.
+    // A disabled box shows it too, on the mouse resting over it. The box is
+    // wide enough for the whole value with any font, so that the tip is the
+    // description alone.
+    form.Text1->setMinimumWidth(400);
     form.show();
     // Where the style fades tips out, the last row's tip goes only once its
     // hiding timer has run.
