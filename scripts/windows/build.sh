@@ -38,9 +38,12 @@ if [ "$tests" = ON ]; then
   wineserver -w
   wineserver -p </dev/null >/dev/null 2>&1
   "$here/scripts/windows/wine-run.sh" cmd /c exit 0 </dev/null >/dev/null 2>&1 || true
-  # One test at a time: Wine's desktop process, started by whichever test
-  # first needs it, keeps that test's output open until it ends itself.
-  (cd "$build" && ctest --output-on-failure --timeout 600) 2>&1 | tee "$build/ctest.log" || status=$?
+  # The core tests (one long program) run beside the widget tests. Wine's
+  # desktop process, started by whichever test first needs it, keeps that
+  # test's output open until it ends itself, which costs that one test time
+  # but no other.
+  (cd "$build" && ctest --output-on-failure --timeout 600 -j "${KEYLOOM_JOBS:-$(nproc)}") 2>&1 |
+    tee "$build/ctest.log" || status=$?
   # The widget tests' own logs (Qt Test output reaches no pipe under Wine).
   [ "$status" = 0 ] || grep -h -A3 '^FAIL' "$build"/tests/*_test.log 2>/dev/null || true
   wineserver -k || true
