@@ -3,11 +3,13 @@
 // output in UTF-8 and the file's own encoding inside the file.
 
 #include "document/document.h"
+#include "document/regvalue.h"
 #include "edit/apply.h"
 #include "filecommands/convert.h"
 #include "filecommands/filecommands.h"
 #include "platform/fileio.h"
 #include "platform/lines.h"
+#include "platform/profile.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -22,25 +24,29 @@ namespace {
 
 enum Exit { kDone = 0, kMissing = 1, kUsage = 2, kWriteFailed = 3 };
 
-const char kUsageText[] = "Aufruf: keyloom BEFEHL DATEI [ABSCHNITT [SCHLÜSSEL [WERT]]]\n"
-                          "\n"
-                          "Befehle:\n"
-                          "  sections DATEI                    die Abschnitte, einer je Zeile\n"
-                          "      keyloom sections setup.inf\n"
-                          "  keys DATEI ABSCHNITT              die Schlüssel eines Abschnitts\n"
-                          "      keyloom keys kasse.ini Drucker\n"
-                          "  get DATEI ABSCHNITT SCHLÜSSEL     der Wert eines Schlüssels\n"
-                          "      keyloom get kasse.ini Drucker Port\n"
-                          "  get --decoded DATEI ABSCHNITT SCHLÜSSEL\n"
-                          "                                    ein hex- oder dword-Wert entschlüsselt\n"
-                          "      keyloom get --decoded lager.reg 'HKEY_CURRENT_USER\\Software\\Lager' Pfad\n"
-                          "  set DATEI ABSCHNITT SCHLÜSSEL WERT  den Wert schreiben\n"
-                          "      keyloom set kasse.ini Drucker Port COM2\n"
-                          "  convert DATEI                     einen UTF-16-Export als REGEDIT4-Text schreiben\n"
-                          "      keyloom convert lager.reg\n"
-                          "\n"
-                          "Exit-Status: 0 erledigt, 1 Datei, Abschnitt oder Schlüssel fehlt,\n"
-                          "2 falscher Aufruf oder abgelehnter Wert, 3 Schreiben fehlgeschlagen.\n";
+const char kUsageText[] =
+    "Aufruf: keyloom BEFEHL DATEI [ABSCHNITT [SCHLÜSSEL [WERT]]]\n"
+    "\n"
+    "Befehle:\n"
+    "  sections DATEI                    die Abschnitte, einer je Zeile\n"
+    "      keyloom sections setup.inf\n"
+    "  keys DATEI ABSCHNITT              die Schlüssel eines Abschnitts\n"
+    "      keyloom keys kasse.ini Drucker\n"
+    "  get DATEI ABSCHNITT SCHLÜSSEL     der Wert eines Schlüssels\n"
+    "      keyloom get kasse.ini Drucker Port\n"
+    "  get --decoded DATEI ABSCHNITT SCHLÜSSEL\n"
+    "                                    der Wert, wie ihn ein Import speichert\n"
+    "      keyloom get --decoded lager.reg 'HKEY_CURRENT_USER\\Software\\Lager' Pfad\n"
+    "  set DATEI ABSCHNITT SCHLÜSSEL WERT  den Wert schreiben\n"
+    "      keyloom set kasse.ini Drucker Port COM2\n"
+    "  set --decoded DATEI ABSCHNITT SCHLÜSSEL WERT\n"
+    "                                    den Wert so, wie ihn ein Import speichert\n"
+    "      keyloom set --decoded lager.reg 'HKEY_CURRENT_USER\\Software\\Lager' Pfad 'C:\\Lager'\n"
+    "  convert DATEI                     einen UTF-16-Export als REGEDIT4-Text schreiben\n"
+    "      keyloom convert lager.reg\n"
+    "\n"
+    "Exit-Status: 0 erledigt, 1 Datei, Abschnitt oder Schlüssel fehlt,\n"
+    "2 falscher Aufruf oder abgelehnter Wert, 3 Schreiben fehlgeschlagen.\n";
 
 void say(const QString& message) { std::fputs(("keyloom: " + message + "\n").toUtf8().constData(), stderr); }
 
@@ -153,8 +159,43 @@ struct Found {
     std::string key;
     std::string value;
     std::int16_t quoteState = kQuotesKept;
-    QString decoded;  // what the value box's tooltip says of it; empty for plain text
+    // Registry values: the value with the lines of a wrapped list joined,
+    // how its text data are stored, and where its line starts when the value
+    // is longer than the reader's bound (`value` then holds its beginning).
+    std::string whole;
+    bool utf16Data = false;
+    std::int64_t cutLineAt = -1;
 };
+
+bool findRegistryValue(Document& doc, Found& found)
+{
+    RegistryLookup lookup = lookupRegistryValue(doc.path(), found.section, found.key, {});
+    if (lookup.failed || !lookup.found)
+        return false;
+    found.value = std::move(lookup.text);
+    found.quoteState = lookup.quoteState;
+    found.whole = std::move(lookup.whole);
+    found.utf16Data = lookup.utf16Data;
+    found.cutLineAt = lookup.cut ? lookup.lineOffset : -1;
+    return true;
+}
+
+bool findIniValue(Document& doc, Found& found)
+{
+    // Room for the longest value the profile read gives: a value is never
+    // cut where the window's box would cut it.
+    std::string buffer(LineReader::kMaxLine + 1, '\0');
+    const std::int64_t n =
+        GetPrivateProfileStringA(found.section, found.key, "", buffer.data(), std::int64_t(buffer.size()), doc.path());
+    buffer.resize(std::size_t(n));
+    found.value = std::move(buffer);
+    // The profile read gives an empty text for a missing key and an empty
+    // value alike.
+    if (!found.value.empty())
+        return true;
+    const KeyListing listing = listKeys(doc.path(), found.section, FileKind::Ini);
+    return std::find(listing.keys.begin(), listing.keys.end(), found.key) != listing.keys.end();
+}
 
 std::optional<Found> findValue(Document& doc, const QString& section, const QString& key)
 {
@@ -166,22 +207,70 @@ std::optional<Found> findValue(Document& doc, const QString& section, const QStr
     const std::optional<std::string> keyBytes = doc.encode(key);
     if (!sectionBytes || !keyBytes)
         return missing();
-    Found found{*sectionBytes, *keyBytes, {}, kQuotesKept, {}};
-    // One pass over the file: the lookup itself tells whether the key is
-    // there, except that the profile read gives an empty text for a missing
-    // key and an empty value alike.
-    const ValueView view = lookUpValue(doc.kind(), doc.path(), found.section, found.section, found.key, {});
-    if (view.failed || !view.text)
+    Found found{*sectionBytes, *keyBytes, {}, kQuotesKept, {}, false, -1};
+    const bool present = doc.kind() == FileKind::Registry ? findRegistryValue(doc, found) : findIniValue(doc, found);
+    if (!present)
         return missing();
-    if (doc.kind() == FileKind::Ini && view.text->empty()) {
-        const KeyListing listing = listKeys(doc.path(), found.section, FileKind::Ini);
-        if (std::find(listing.keys.begin(), listing.keys.end(), found.key) == listing.keys.end())
-            return missing();
-    }
-    found.value = *view.text;
-    found.quoteState = view.quoteState.value_or(kQuotesKept);
-    found.decoded = view.toolTip.value_or(QString());
     return found;
+}
+
+// How many bytes at the end of `bytes`, a piece of a longer line, wait for
+// the next piece: a closing quote, half an escape, part of a character.
+std::size_t heldBack(std::string_view bytes, bool quoted, bool unescape)
+{
+    std::size_t n = 0;
+    while (n < 3 && n < bytes.size() && static_cast<unsigned char>(bytes[bytes.size() - 1 - n]) >= 0x80)
+        ++n;
+    if (n > 0)
+        return n;
+    if (quoted && bytes.ends_with('"'))
+        return 1;
+    const std::size_t run = bytes.size() - std::min(bytes.find_last_not_of('\\') + 1, bytes.size());
+    return unescape && quoted && run % 2 == 1 ? 1 : 0;
+}
+
+// Prints the value whose line is longer than the reader's bound, piece by
+// piece: its text after the key's "=", less one pair of enclosing quotes,
+// unescaped where `unescape`.
+bool printLongValue(Document& doc, const Found& found, bool unescape)
+{
+    std::string bytes;
+    bool first = true;
+    bool quoted = false;
+    const auto writePiece = [&](std::string_view piece, bool last) {
+        if (first) {
+            piece = registryValueOf(piece, found.key).value_or(std::string_view());
+            quoted = piece.starts_with('"');
+            if (quoted)
+                piece.remove_prefix(1);
+            first = false;
+        }
+        bytes += piece;
+        if (last && quoted && bytes.ends_with('"'))
+            bytes.pop_back();
+        const std::size_t held = last ? 0 : heldBack(bytes, quoted, unescape);
+        const std::string_view out = std::string_view(bytes).substr(0, bytes.size() - held);
+        const QByteArray utf8 =
+            doc.decode(unescape && quoted ? unescapeRegistryString(out) : std::string(out)).toUtf8();
+        std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), stdout);
+        bytes.erase(0, bytes.size() - held);
+    };
+    if (!readLineAt(doc.path(), found.cutLineAt, writePiece))
+        return false;
+    std::fputc('\n', stdout);
+    return true;
+}
+
+// The value as an importer stores it; the description of what it holds
+// where no text stands for it (binary data, numbers beyond a dword).
+QString decodedText(Document& doc, const Found& found)
+{
+    if (found.quoteState == kQuotesRemoved)
+        return doc.decode(unescapeRegistryString(found.value));
+    if (const std::optional<QString> decoded = decodedRegistryValue(found.whole, found.utf16Data))
+        return *decoded;
+    const QString description = describeRegistryValue(found.whole, found.utf16Data);
+    return description.isEmpty() ? doc.decode(found.value) : description;
 }
 
 int get(Document& doc, const QString& section, const QString& key, bool decoded)
@@ -191,7 +280,14 @@ int get(Document& doc, const QString& section, const QString& key, bool decoded)
     const std::optional<Found> found = findValue(doc, section, key);
     if (!found)
         return kMissing;
-    print(decoded && !found->decoded.isEmpty() ? found->decoded : doc.decode(found->value));
+    if (found->cutLineAt >= 0) {
+        if (printLongValue(doc, *found, decoded))
+            return kDone;
+        say(readFailedNote(doc.path()));
+        return kWriteFailed;
+    }
+    const bool registry = doc.kind() == FileKind::Registry;
+    print(decoded && registry ? decodedText(doc, *found) : doc.decode(found->value));
     return kDone;
 }
 
@@ -230,22 +326,37 @@ int exitOf(const EditResult& result)
     return kWriteFailed;
 }
 
-int set(Document& doc, const QString& section, const QString& key, const QString& value)
+int set(Document& doc, const QString& section, const QString& key, const QString& value, bool decoded)
 {
     const bool registry = doc.kind() == FileKind::Registry;
     if (registry && !doc.exists())
         return missingFile(doc);
     // The identity before anything is read: a change meanwhile is not written over.
-    EditRequest request{doc.path(), identityOf(doc.path()), doc.kind(), doc.codecFor(value), {}, {}, {}, value,
-                        kQuotesKept};
+    EditRequest request;
+    request.file = doc.path();
+    request.identity = identityOf(doc.path());
+    request.kind = doc.kind();
+    request.codec = doc.codecFor(value);
+    request.text = value;
     if (registry) {
         // An export's key is written where it stands; it is never added.
         const std::optional<Found> found = findValue(doc, section, key);
         if (!found)
             return kMissing;
+        // The window disables the box of a hex value: only its decoded text
+        // is written, as a whole list.
+        if (!decoded && looksLikeHex(found->value)) {
+            say(hexValueNote(doc.path()));
+            return kUsage;
+        }
         request.section = found->section;
         request.key = found->key;
         request.quoteState = found->quoteState;
+        if (decoded) {
+            request.current = found->value;
+            // A UTF-16 export is written as REGEDIT4 text (below).
+            request.utf16Data = found->utf16Data && !isUtf16File(doc.path());
+        }
     } else {
         const std::optional<std::string> sectionBytes = doc.encode(section);
         const std::optional<std::string> keyBytes = doc.encode(key);
@@ -300,7 +411,8 @@ int run(QStringList args)
         return kDone;
     }
     const QString command = args.takeFirst();
-    const bool decoded = command == QLatin1String("get") && !args.isEmpty() && args.first() == "--decoded";
+    const bool decoded = (command == QLatin1String("get") || command == QLatin1String("set")) && !args.isEmpty() &&
+                         args.first() == "--decoded";
     if (decoded)
         args.removeFirst();
     const std::pair<const char*, qsizetype> arities[] = {
@@ -319,7 +431,7 @@ int run(QStringList args)
     if (command == QLatin1String("get"))
         return get(doc, args.at(1), args.at(2), decoded);
     if (command == QLatin1String("set"))
-        return set(doc, args.at(1), args.at(2), args.at(3));
+        return set(doc, args.at(1), args.at(2), args.at(3), decoded);
     return convert(doc);
 }
 

@@ -152,6 +152,27 @@ KeyListing listKeys(const QString& path, std::string_view section, FileKind kind
     return result;
 }
 
+bool readLineAt(const QString& path, std::int64_t offset,
+                const std::function<void(std::string_view piece, bool last)>& sink)
+{
+    LineReader reader(path);
+    std::string_view line;
+    while (reader.next(line)) {
+        if (reader.continuation() || reader.lineOffset() < offset)
+            continue;
+        if (reader.lineOffset() > offset)
+            return false;
+        for (;;) {
+            sink(line, !reader.partial());
+            if (!reader.partial())
+                return true;
+            if (!reader.next(line))
+                return false;
+        }
+    }
+    return false;
+}
+
 RegistryLookup lookupRegistryValue(const QString& path, std::string_view section, std::string_view entry,
                                    std::string_view currentText)
 {
@@ -189,6 +210,7 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
                 result.failed = true;
                 return result;
             }
+            result.lineOffset = reader.lineOffset();
             // Later lines of this occurrence are skipped; a later occurrence
             // of the same header is examined again.
             inSection = false;

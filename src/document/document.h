@@ -10,6 +10,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -63,6 +64,13 @@ struct KeyListing {
 // than the line reader's bound is listed cut to it.
 KeyListing listKeys(const QString& path, std::string_view section, FileKind kind);
 
+// Hands the line of `path` that starts at byte `offset` to `sink`, piece by
+// piece as the line reader delivers it (`last` with its last piece), so that
+// memory stays flat however long the line is. False when no line starts
+// there or a read failed.
+bool readLineAt(const QString& path, std::int64_t offset,
+                const std::function<void(std::string_view piece, bool last)>& sink);
+
 // What a registry value lookup did to the value box, in the order it did it.
 struct RegistryLookup {
     bool failed = false;  // open or read failure, or a lone quote that unQuote refused
@@ -83,6 +91,8 @@ struct RegistryLookup {
     // a UTF-16 file, or its first line names the UTF-16 export form
     // ("Windows Registry Editor Version 5.00") rather than REGEDIT4.
     bool utf16Data = false;
+    // Where the line of the last match starts in the file; -1 for none.
+    std::int64_t lineOffset = -1;
 };
 
 // Looks `entry` up in every occurrence of `section` of the registry export

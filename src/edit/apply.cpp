@@ -1,8 +1,12 @@
 #include "edit/apply.h"
 
 #include "app/commands.h"
+#include "document/regvalue.h"
 
 #include <QFileInfo>
+#include <QStringList>
+
+#include <algorithm>
 #include <string_view>
 
 namespace keyloom {
@@ -39,7 +43,121 @@ EditResult applyProfileValue(const EditRequest& request, const std::string& valu
     return result;
 }
 
+// The number of a dword written decimal or with "0x": at most 0xffffffff.
+std::optional<std::uint32_t> dwordNumberOf(const QString& text)
+{
+    const bool hex = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
+    const QString digits = hex ? text.mid(2) : text;
+    const int base = hex ? 16 : 10;
+    if (digits.isEmpty() || digits.size() > (hex ? 8 : 10) || !std::all_of(digits.begin(), digits.end(), [&](QChar c) {
+            return c.digitValue() >= 0 || (hex && c.isLetter());
+        }))
+        return std::nullopt;
+    bool ok = false;
+    const qulonglong n = digits.toULongLong(&ok, base);
+    if (!ok || n > 0xffffffffULL)
+        return std::nullopt;
+    return std::uint32_t(n);
+}
+
+// The bytes of text data: each string ended by a zero, as UTF-16LE code
+// units or Windows-1252 bytes; none when the code page lacks a character.
+std::optional<std::string> textDataOf(const QStringList& strings, bool utf16Data)
+{
+    std::string bytes;
+    for (const QString& string : strings) {
+        if (utf16Data) {
+            for (const QChar c : string + QChar(0)) {
+                bytes += static_cast<char>(c.unicode() & 0xFF);
+                bytes += static_cast<char>(c.unicode() >> 8);
+            }
+            continue;
+        }
+        const std::optional<std::string> encoded = encodeForCodec(string, TextCodec::Windows1252);
+        if (!encoded)
+            return std::nullopt;
+        bytes += *encoded;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
+QString dwordNumberNote(const QString& file)
+{
+    return QStringLiteral("Ein dword-Wert wird als Zahl angegeben, dezimal (10) oder mit 0x (0xa), höchstens "
+                          "4294967295. Die Datei '%1' bleibt unverändert.")
+        .arg(Commands::FileNamePart(file));
+}
+
+QString notDecodableNote(const QString& file)
+{
+    return QStringLiteral("Nur Zeichenketten, dword-Werte und hex(1)-, hex(2)- und hex(7)-Werte können entschlüsselt "
+                          "geschrieben werden. Die Datei '%1' bleibt unverändert.")
+        .arg(Commands::FileNamePart(file));
+}
+
 }  // namespace
+
+std::optional<QString> registryValueNote(std::string_view value, std::int16_t quoteState, const QString& file)
+{
+    const QString name = Commands::FileNamePart(file);
+    const QString escapes = QStringLiteral("Ein \\ wird in Registrierungsdateien als \\\\ geschrieben, ein \" als "
+                                           "\\\". Die Datei '%1' bleibt unverändert.")
+                                .arg(name);
+    if (quoteState == kQuotesRemoved)
+        return isValidEscapedString(value) ? std::nullopt : std::optional(escapes);
+    if (isWritableDword(value))
+        return std::nullopt;
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        return isValidEscapedString(value.substr(1, value.size() - 2)) ? std::nullopt : std::optional(escapes);
+    if (looksLikeHex(value))
+        return hexValueNote(file);
+    return QStringLiteral("Ein dword-Wert wird als dword: mit einer bis acht Hexadezimalziffern geschrieben, zum "
+                          "Beispiel dword:0000000a. Die Datei '%1' bleibt unverändert.")
+        .arg(name);
+}
+
+QString hexValueNote(const QString& file)
+{
+    return QStringLiteral("Ein hex-Wert wird nur als ganze Liste geschrieben; als Text nur mit 'keyloom set "
+                          "--decoded'. Die Datei '%1' bleibt unverändert.")
+        .arg(Commands::FileNamePart(file));
+}
+
+DecodedWrite decodedValueOf(const QString& text, std::string_view encoded, std::string_view current,
+                            std::int16_t quoteState, bool utf16Data, const QString& file)
+{
+    DecodedWrite write;
+    if (quoteState == kQuotesRemoved) {
+        write.values.value = '"' + escapeRegistryString(encoded) + '"';
+        return write;
+    }
+    if (dwordDigitsOf(current)) {
+        const std::optional<std::uint32_t> n = dwordNumberOf(text);
+        if (!n)
+            write.note = dwordNumberNote(file);
+        else
+            write.values.value = QStringLiteral("dword:%1").arg(*n, 8, 16, QLatin1Char('0')).toStdString();
+        return write;
+    }
+    const std::optional<HexHead> head = hexHeadOf(current);
+    if (!head || !holdsText(*head)) {
+        write.note = notDecodableNote(file);
+        return write;
+    }
+    // A multi-string list ends with one more zero; an empty one is that zero alone.
+    QStringList strings = head->type == kRegMultiSz ? text.split(QLatin1Char('\n')) : QStringList{text};
+    if (head->type == kRegMultiSz && !text.isEmpty())
+        strings.append(QString());
+    std::optional<std::string> data = textDataOf(strings, utf16Data);
+    if (!data) {
+        write.note = unencodableValueNote(file);
+        return write;
+    }
+    write.values.value = std::string(current.substr(0, head->listStart));
+    write.values.hexData = std::move(*data);
+    return write;
+}
 
 EditResult applyRegistryValue(const QString& currentFile, const std::string* pendingText,
                               const std::function<void()>& processEvents, const ApplyValues& values)
@@ -50,19 +168,53 @@ EditResult applyRegistryValue(const QString& currentFile, const std::string* pen
     // "@" is the default value, whose line begins "@="; a value literally
     // named "@" ("\"@\"=") is never touched.
     const std::string prefix = values.key == "@" ? std::string("@=") : '"' + values.key + "\"=";
-    const std::string replacement = prefix + values.value;
+    std::string replacement = prefix + values.value;
+    if (values.hexData)
+        appendWrappedHexList(replacement, replacement.size(), *values.hexData);
     bool inSection = false;
+    bool dropping = false;  // the lines that continue a replaced hex list go with it
     const LineRule rule = [&](std::string_view line, bool whole) -> LineEdit {
+        if (dropping) {
+            dropping = whole && continuesOnNextLine(line);
+            return {false, std::nullopt, true};
+        }
         if (isHeaderLine(line)) {
             inSection = whole && line == header;
             return {};
         }
-        if (inSection && line.substr(0, prefix.size()) == prefix)
+        if (inSection && line.substr(0, prefix.size()) == prefix) {
+            dropping = whole && hexHeadOf(line.substr(prefix.size())) && continuesOnNextLine(line);
             return {false, replacement};
+        }
         return {};
     };
     return rewriteThroughBackup(currentFile, pendingText, processEvents, [&] { return std::optional(rule); });
 }
+
+namespace {
+
+EditResult applyRegistryEdit(const EditRequest& request, std::string value, const std::string* pendingText,
+                             const std::function<void()>& processEvents)
+{
+    ApplyValues values{request.section, request.key, std::move(value)};
+    if (request.current) {
+        DecodedWrite write = decodedValueOf(request.text, values.value, *request.current, request.quoteState,
+                                            request.utf16Data, request.file);
+        if (!write.note.isEmpty())
+            return refused(EditStatus::Invalid, write.note);
+        values.value = std::move(write.values.value);
+        values.hexData = std::move(write.values.hexData);
+    } else if (const std::optional<QString> note = registryValueNote(values.value, request.quoteState, request.file)) {
+        return refused(EditStatus::Invalid, *note);
+    } else if (request.quoteState == kQuotesRemoved) {
+        // Valid escapes leave no quote of the text's own at either end
+        // unescaped: the quotes always go around it.
+        values.value = '"' + values.value + '"';
+    }
+    return applyRegistryValue(request.file, pendingText, processEvents, values);
+}
+
+}  // namespace
 
 EditResult applyEdit(const EditRequest& request, const std::string* pendingText,
                      const std::function<void()>& processEvents)
@@ -76,10 +228,7 @@ EditResult applyEdit(const EditRequest& request, const std::string* pendingText,
     case FileKind::Ini:
         return applyProfileValue(request, *value);
     case FileKind::Registry:
-        if (request.quoteState == kQuotesRemoved)
-            enQuote(*value);
-        return applyRegistryValue(request.file, pendingText, processEvents,
-                                  ApplyValues{request.section, request.key, std::move(*value)});
+        return applyRegistryEdit(request, std::move(*value), pendingText, processEvents);
     }
     return {};
 }

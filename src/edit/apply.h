@@ -11,7 +11,9 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace keyloom {
 
@@ -31,14 +33,23 @@ struct EditRequest {
     std::string key;                           // List2's entry
     QString text;                              // the value box's text, as typed
     std::int16_t quoteState = kQuotesKept;
+    // `keyloom set --decoded`: `text` is the value as an importer stores it,
+    // and `current` the registry value as the box would show it now, whose
+    // type the new value keeps. `utf16Data`: the file as written holds
+    // hex(1), hex(2) and hex(7) text as UTF-16 code units.
+    std::optional<std::string> current = std::nullopt;
+    bool utf16Data = false;
 };
 
 // The section, key and value a registry rewrite writes: the value already
-// encoded and passed through enQuote where QuoteState was 2.
+// encoded and in quotes where QuoteState was 2. With `hexData`, `value` is a
+// hex head ("hex(2):") and the data follow it as a list wrapped the way
+// exporters wrap theirs.
 struct ApplyValues {
     std::string section;
     std::string key;
     std::string value;
+    std::optional<std::string> hexData = std::nullopt;
 };
 
 // Rewrites the registry export `currentFile` with the key's lines of the
@@ -47,6 +58,7 @@ struct ApplyValues {
 // for exactly this file and becomes the source instead of the file.
 // `processEvents` runs after the backup is made and after both files are
 // closed. Values holding CR or LF, which a line cannot carry, are refused.
+// The continuation lines of the old value (a wrapped hex list) go with it.
 [[nodiscard]] EditResult applyRegistryValue(const QString& currentFile, const std::string* pendingText,
                                             const std::function<void()>& processEvents, const ApplyValues& values);
 
@@ -55,11 +67,35 @@ struct ApplyValues {
 // registry export through applyRegistryValue (section from List1, the value
 // quoted again when the lookup took its quotes off). The text is encoded in
 // the file's encoding first; a character it lacks refuses the write, never
-// turns into "?". A file changed since it was read is not written. The
-// result's reason says, for every outcome but Done, what the user must be
-// told.
+// turns into "?". A registry value is written only in a form an importer
+// reads as meant (registryValueNote); `--decoded` text is first written in
+// the form of the value's type (decodedValueOf). Refusals are Invalid. A
+// file changed since it was read is not written. The result's reason says,
+// for every outcome but Done, what the user must be told.
 [[nodiscard]] EditResult applyEdit(const EditRequest& request, const std::string* pendingText,
                                    const std::function<void()>& processEvents);
+
+// Why the registry value `value` (encoded, as typed into a box whose lookup
+// set `quoteState`) cannot be written into `file`; none when it can: a
+// string (quotes taken off) needs valid escapes, any other value must be a
+// "dword:" with one to eight hex digits or a whole string in quotes.
+std::optional<QString> registryValueNote(std::string_view value, std::int16_t quoteState, const QString& file);
+// What the user is told when a hex value is to be set as text.
+QString hexValueNote(const QString& file);
+
+// The value `text` (as an importer stores it; `encoded` in the file's
+// encoding) written in the form of the registry value `current` (as the box
+// shows it, with `quoteState`): a string escaped and in quotes; a dword from a decimal or "0x" number; the
+// text of hex(1), hex(2), hex(7) (one string a line) as its bytes, UTF-16LE
+// code units where `utf16Data`, Windows-1252 otherwise, each string ended by
+// a zero. Refused (`note` set) for other types and for text the form cannot
+// hold.
+struct DecodedWrite {
+    ApplyValues values;  // value (and hexData) only
+    QString note;
+};
+DecodedWrite decodedValueOf(const QString& text, std::string_view encoded, std::string_view current,
+                            std::int16_t quoteState, bool utf16Data, const QString& file);
 
 // What the user is told when the box holds a character that the file's
 // 8-bit code page (Windows-1252) lacks: nothing is written then.

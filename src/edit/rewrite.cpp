@@ -16,6 +16,23 @@ enum class Rewrite {
     Failed,     // reading or writing failed part-way; the file is partial
 };
 
+// The bytes a line ended with; none for a last line without an ending.
+std::string_view endingOf(LineEnding ending)
+{
+    return ending == LineEnding::None ? std::string_view() : endingBytes(ending);
+}
+
+// `text` with its own CR LF written as `eol`.
+bool writeWithEnding(LineWriter& writer, std::string_view text, std::string_view eol)
+{
+    for (std::size_t at = text.find("\r\n"); at != std::string_view::npos; at = text.find("\r\n")) {
+        if (!writer.writeRaw(text.substr(0, at)) || !writer.writeRaw(eol))
+            return false;
+        text.remove_prefix(at + 2);
+    }
+    return writer.writeRaw(text);
+}
+
 Rewrite rewriteFromBackup(const QString& backup, const QString& file, const LineRule& rule)
 {
     LineReader reader(backup);
@@ -29,33 +46,31 @@ Rewrite rewriteFromBackup(const QString& backup, const QString& file, const Line
         return Rewrite::Untouched;
     const Encoding encoding = reader.encoding() == Encoding::Utf8Bom ? Encoding::Utf8Bom : Encoding::Bytes;
     LineWriter writer;
-    if (!writer.open(file, encoding, writeEndingFor(more ? reader.ending() : LineEnding::None)))
+    if (!writer.open(file, encoding, LineEnding::CrLf))
         return Rewrite::Untouched;
 
-    bool replaced = false;  // the line in progress was replaced: its later pieces go
-    bool firstLineOpen = reader.partial();
+    // Every line keeps the ending it had; a line in pieces shows it with its
+    // last piece. An added empty line ends as the line before it did.
+    std::string_view lastEnding = endingBytes(writeEndingFor(reader.partial() ? LineEnding::None : reader.ending()));
+    LineEdit edit;  // for the line in progress
     for (; more; more = reader.next(line)) {
-        // The first line's ending decides the file's; a first line in pieces
-        // shows it with its last piece.
-        if (firstLineOpen && !reader.partial()) {
-            writer.setEnding(writeEndingFor(reader.ending()));
-            firstLineOpen = false;
-        }
-        std::string_view out = line;
-        if (reader.continuation()) {
-            if (replaced)
-                continue;
-        } else {
-            const LineEdit edit = rule(line, !reader.partial());
-            if (edit.emptyLineBefore && !writer.writeLine({}))
+        if (!reader.continuation()) {
+            edit = rule(line, !reader.partial());
+            if (edit.emptyLineBefore && !writer.writeRaw(lastEnding))
                 break;
-            replaced = edit.replacement.has_value();
-            if (replaced)
-                out = *edit.replacement;
         }
-        const bool written = !replaced && reader.partial() ? writer.writeRaw(out) : writer.writeLine(out);
+        const std::string_view eol = endingOf(reader.ending());
+        bool written = true;
+        if (!edit.drop && !(edit.replacement && reader.continuation()))
+            written = edit.replacement ? writeWithEnding(writer, *edit.replacement, eol.empty() ? lastEnding : eol)
+                                       : writer.writeRaw(line);
+        // The ending of a replaced line in pieces comes with its last piece.
+        if (written && !edit.drop && !reader.partial())
+            written = writer.writeRaw(eol);
         if (!written)
             break;
+        if (!reader.partial() && !eol.empty())
+            lastEnding = eol;
     }
     const bool complete = !more && !reader.failed();
     return writer.close() && complete ? Rewrite::Done : Rewrite::Failed;

@@ -18,10 +18,12 @@ namespace keyloom {
 QString backupNameOf(const QString& currentFile);
 
 // What to do with one line: put an empty line before it, and write
-// `replacement` in its place instead of the line itself.
+// `replacement` in its place instead of the line itself, or leave it out.
+// The line's ending stays; a replacement's own CR LF become that ending.
 struct LineEdit {
     bool emptyLineBefore = false;
     std::optional<std::string_view> replacement;
+    bool drop = false;
 };
 
 // Asked once per line with the line's bytes; `whole` is false when a line
@@ -55,8 +57,9 @@ struct EditResult {
 // UTF-16 file without such a text is refused, since its lines cannot be
 // written back as 8-bit text. `processEvents` runs after the backup is made
 // and after the rewrite; `makeRule` runs once, between the backup and the
-// rewrite, and refuses the change by returning nothing. Lines end as the
-// source's first line did when that was a lone LF, in CR LF otherwise; a
+// rewrite, and refuses the change by returning nothing. Every line ends as it
+// did in the source (CR LF, LF, CR, or nothing at the end); an added empty
+// line as the line before it (the first line's, or CR LF, before that); a
 // UTF-8 byte-order mark is kept. A failure that leaves the file whole removes
 // the backup again; one that may have cut it keeps the backup.
 [[nodiscard]] EditResult rewriteThroughBackup(const QString& file, const std::string* pendingText,
