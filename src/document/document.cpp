@@ -114,6 +114,13 @@ LoadResult loadFile(const QString& path)
     return result;
 }
 
+QString longValueNote()
+{
+    return QStringLiteral("Der Wert ist länger, als das Feld zeigen kann (%1 Zeichen), und bleibt in der Datei, wie er "
+                          "ist.")
+        .arg(Commands::kProfileBufferSize - 1);
+}
+
 QString readFailedNote(const QString& file)
 {
     return QStringLiteral("Die Datei '%1' konnte nicht vollständig gelesen werden.").arg(Commands::FileNamePart(file));
@@ -234,9 +241,10 @@ ValueView lookUpValue(FileKind kind, const QString& file, std::string_view secti
         // in the file when applied; every other INI value is editable (a
         // registry "hex" value may have disabled the box before).
         const bool full = value.size() + 1 == std::size_t(Commands::kProfileBufferSize);
+        const bool cut = full && Commands::ProfileValueIsCut(label, key, file);
         view.text = std::move(value);
-        view.enabled = !full || !Commands::ProfileValueIsCut(label, key, file);
-        view.toolTip = QString();
+        view.enabled = !cut;
+        view.toolTip = cut ? longValueNote() : QString();
         break;
     }
     case FileKind::Registry: {

@@ -115,6 +115,10 @@ struct ValueView {
     bool failed = false;
 };
 
+// The value box's tooltip for an INI value longer than the box can hold,
+// shown disabled so that no apply cuts it.
+QString longValueNote();
+
 // Looks `key` up the way the file's kind reads values: an INI or INF file
 // through the profile read of the section `label` (Label1's caption), a
 // registry export from the key's line in every occurrence of `section`
