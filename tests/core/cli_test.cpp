@@ -110,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
                 kReg,
                 {"get", "--decoded", "%F", "HKEY_A\\B", "D"},
                 0,
-                "REG_DWORD: 10 (0x0000000a)\n",
+                "10\n",
                 ""},
         CliCase{"missing_file", "", "", {"get", "%F", "A", "k"}, 1, "", ""},
         CliCase{"missing_section", "a.ini", kIniBomLf, {"keys", "%F", "B"}, 1, "", ""},

@@ -143,7 +143,7 @@ TEST(LongLine, ApplyCopiesEveryByteOfAnUnmatchedLongLine)
     const QString file = dir.write("t.reg", before);
     const EditResult r = applyRegistryValue(file, nullptr, {}, ApplyValues{"K", "a", "2"});
     EXPECT_EQ(r.status, EditStatus::Done);
-    EXPECT_TRUE(test::readAll(file) == "REGEDIT4\r\n\r\n[K]\r\n" + big + "\r\n\"a\"=2\r\n" + big + "\r\n");
+    EXPECT_TRUE(test::readAll(file) == "REGEDIT4\r\n\r\n[K]\r\n" + big + "\r\n\"a\"=2\r\n" + big);
 }
 
 TEST(LongLine, ApplyReplacesAMatchedLongLineWhole)
@@ -173,19 +173,19 @@ TEST(LongLine, SpacingCopiesLongLinesWhole)
     const S big = longLine("x=", 2 * kMax + 3);
     const QString file = dir.write("t.ini", big + "\n[A]\n" + big);
     EXPECT_EQ(insertSpaces(file).status, EditStatus::Done);
-    EXPECT_TRUE(test::readAll(file) == big + "\n\n[A]\n" + big + "\n");
+    EXPECT_TRUE(test::readAll(file) == big + "\n\n[A]\n" + big);
 }
 
-TEST(LongLine, FirstLineInPiecesDecidesTheEnding)
+TEST(LongLine, LinesInPiecesKeepTheirEndings)
 {
     test::TempDir dir;
     const S big = longLine("\"x\"=", kMax + 3);
     const QString reg = dir.write("t.reg", big + "\n[K]\n\"a\"=1\r\n");
     EXPECT_EQ(applyRegistryValue(reg, nullptr, {}, ApplyValues{"K", "a", "2"}).status, EditStatus::Done);
-    EXPECT_TRUE(test::readAll(reg) == big + "\n[K]\n\"a\"=2\n");
+    EXPECT_TRUE(test::readAll(reg) == big + "\n[K]\n\"a\"=2\r\n");
     const QString ini = dir.write("t.ini", big + "\r\n[K]\n");
     EXPECT_EQ(insertSpaces(ini).status, EditStatus::Done);
-    EXPECT_TRUE(test::readAll(ini) == big + "\r\n\r\n[K]\r\n");
+    EXPECT_TRUE(test::readAll(ini) == big + "\r\n\r\n[K]\n");
 }
 
 TEST(LongLine, Utf16TextBeyondAsciiReadsPromptly)
