@@ -151,19 +151,19 @@ class ValueLine : public testing::TestWithParam<ValueLineCase> {};
 
 TEST_P(ValueLine, WhereTheValueStarts) { EXPECT_EQ(valueStartOf(GetParam().line), GetParam().start); }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, ValueLine,
-    testing::Values(ValueLineCase{"name", "\"a\"=1", 4}, ValueLineCase{"default", "@=1", 2},
-                    ValueLineCase{"leading_blanks_and_tab", " \t\"a\"=1", 6},
-                    ValueLineCase{"blanks_around_equals", "\"a\" \t= 1", 7},
-                    ValueLineCase{"default_blank_before_equals", "@ =1", 3},
-                    ValueLineCase{"escaped_quote_in_name", "\"a\\\"b\"=1", 7},
-                    ValueLineCase{"escaped_backslash_ends_name", "\"a\\\\\"=1", 6},
-                    ValueLineCase{"no_equals", "\"a\" 1", std::nullopt},
-                    ValueLineCase{"unclosed_name", "\"a=1", std::nullopt},
-                    ValueLineCase{"continuation_line", "  25,00,41,00", std::nullopt},
-                    ValueLineCase{"header", "[K]", std::nullopt}, ValueLineCase{"empty", "", std::nullopt}),
-    test::CaseName());
+INSTANTIATE_TEST_SUITE_P(Lines, ValueLine,
+                         testing::Values(ValueLineCase{"name", "\"a\"=1", 4}, ValueLineCase{"default", "@=1", 2},
+                                         ValueLineCase{"leading_blanks_and_tab", " \t\"a\"=1", 6},
+                                         ValueLineCase{"blanks_around_equals", "\"a\" \t= 1", 7},
+                                         ValueLineCase{"default_blank_before_equals", "@ =1", 3},
+                                         ValueLineCase{"escaped_quote_in_name", "\"a\\\"b\"=1", 7},
+                                         ValueLineCase{"escaped_backslash_ends_name", "\"a\\\\\"=1", 6},
+                                         ValueLineCase{"no_equals", "\"a\" 1", std::nullopt},
+                                         ValueLineCase{"unclosed_name", "\"a=1", std::nullopt},
+                                         ValueLineCase{"continuation_line", "  25,00,41,00", std::nullopt},
+                                         ValueLineCase{"header", "[K]", std::nullopt},
+                                         ValueLineCase{"empty", "", std::nullopt}),
+                         test::CaseName());
 
 }  // namespace
 }  // namespace keyloom
