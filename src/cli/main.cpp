@@ -175,7 +175,10 @@ bool findRegistryValue(Document& doc, Found& found)
     found.value = std::move(lookup.text);
     found.quoteState = lookup.quoteState;
     found.whole = std::move(lookup.whole);
-    found.utf16Data = lookup.utf16Data;
+    // An importer reads the text data of an 8-bit file as Windows-1252
+    // bytes, whatever its first line says; UTF-16 code units only in a
+    // UTF-16 file.
+    found.utf16Data = lookup.utf16Data && isUtf16File(doc.path());
     found.cutLineAt = lookup.cut ? lookup.lineOffset : -1;
     return true;
 }
@@ -352,11 +355,10 @@ int set(Document& doc, const QString& section, const QString& key, const QString
         request.section = found->section;
         request.key = found->key;
         request.quoteState = found->quoteState;
-        if (decoded) {
+        // A UTF-16 export is written as REGEDIT4 text (below): its text
+        // data as Windows-1252 bytes, like those of every 8-bit file.
+        if (decoded)
             request.current = found->value;
-            // A UTF-16 export is written as REGEDIT4 text (below).
-            request.utf16Data = found->utf16Data && !isUtf16File(doc.path());
-        }
     } else {
         const std::optional<std::string> sectionBytes = doc.encode(section);
         const std::optional<std::string> keyBytes = doc.encode(key);

@@ -198,8 +198,10 @@ EditResult applyRegistryEdit(const EditRequest& request, std::string value, cons
 {
     ApplyValues values{request.section, request.key, std::move(value)};
     if (request.current) {
-        DecodedWrite write = decodedValueOf(request.text, values.value, *request.current, request.quoteState,
-                                            request.utf16Data, request.file);
+        // Every file written here is 8-bit (a UTF-16 export as its REGEDIT4
+        // text), whose text data an importer reads as Windows-1252 bytes.
+        DecodedWrite write =
+            decodedValueOf(request.text, values.value, *request.current, request.quoteState, false, request.file);
         if (!write.note.isEmpty())
             return refused(EditStatus::Invalid, write.note);
         values.value = std::move(write.values.value);

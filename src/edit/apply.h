@@ -35,10 +35,8 @@ struct EditRequest {
     std::int16_t quoteState = kQuotesKept;
     // `keyloom set --decoded`: `text` is the value as an importer stores it,
     // and `current` the registry value as the box would show it now, whose
-    // type the new value keeps. `utf16Data`: the file as written holds
-    // hex(1), hex(2) and hex(7) text as UTF-16 code units.
+    // type the new value keeps.
     std::optional<std::string> current = std::nullopt;
-    bool utf16Data = false;
 };
 
 // The section, key and value a registry rewrite writes: the value already
