@@ -27,6 +27,7 @@ private slots:
     void utf16OnDiskWithoutPendingTextIsRefused();
     void pendingTextThatRegedit4CannotHoldIsNotWritten();
     void failedIniWriteKeepsButtonEnabled();
+    void invalidRegistryValueIsRefused();
     void valueBoxRefusesLineBreaks();
 };
 
@@ -45,14 +46,15 @@ void ApplyTest::registryRows_data()
                              << 0 << 1 << "neu" << head + "\"@\"=\"x\"\r\n@=\"neu\"\r\n";
     QTest::newRow("backslashes") << head + "\"Pfad\"=\"C:\\\\Temp\"\r\n"
                                  << 0 << 0 << "D:\\\\Neu" << head + "\"Pfad\"=\"D:\\\\Neu\"\r\n";
-    QTest::newRow("typed quotes") << head + "\"Name\"=\"x\"\r\n" << 0 << 0 << "\"y\"" << head + "\"Name\"=\"y\"\r\n";
+    QTest::newRow("escaped quotes") << head + "\"Name\"=\"x\"\r\n"
+                                    << 0 << 0 << "\\\"y\\\"" << head + "\"Name\"=\"\\\"y\\\"\"\r\n";
     QTest::newRow("emptied") << head + "\"E\"=\"x\"\r\n" << 0 << 0 << "" << head + "\"E\"=\"\"\r\n";
     QTest::newRow("no line end, other section, twice")
         << QByteArray("[HKEY_B]\r\n\"V\"=\"b\"\r\n[HKEY_A]\r\n\"V\"=\"1\"\r\n[hkey_a]\r\n\"V\"=\"c\"\r\n[HKEY_A]"
                       "\r\n\"V\"=\"2\"")
         << 1 << 0 << "9"
         << QByteArray("[HKEY_B]\r\n\"V\"=\"b\"\r\n[HKEY_A]\r\n\"V\"=\"9\"\r\n[hkey_a]\r\n\"V\"=\"c\"\r\n[HKEY_A]"
-                      "\r\n\"V\"=\"9\"\r\n");
+                      "\r\n\"V\"=\"9\"");
     QTest::newRow("lf file stays lf") << QByteArray("[HKEY_A]\n\"V\"=\"1\"\n") << 0 << 0 << "2"
                                       << QByteArray("[HKEY_A]\n\"V\"=\"2\"\n");
 }
@@ -223,6 +225,21 @@ void ApplyTest::failedIniWriteKeepsButtonEnabled()
     QCOMPARE(MessageBox::lastQuestion(),
              QString("Die Datei 'a.ini' konnte nicht geschrieben werden. Die Datei bleibt unverändert."));
     QCOMPARE(test::readFile(w.dir.filePath("a.ini")), QByteArray("[Main]\r\nKey=1\r\n"));
+    QVERIFY(w.form.Command1->isEnabled());
+}
+
+void ApplyTest::invalidRegistryValueIsRefused()
+{
+    const QByteArray before = "REGEDIT4\r\n\r\n[HKEY_A]\r\n\"Pfad\"=\"C:\\\\Temp\"\r\n";
+    test::Clicked w("test.reg", before);
+    test::clickRow(w.form.List1, 0);
+    test::clickRow(w.form.List2, 0);
+    w.form.Text1->setText("C:\\Neu");
+    MessageBox::setNextAnswer(MessageBox::Yes);
+    QTest::mouseClick(w.form.Command1, Qt::LeftButton);
+    QVERIFY(MessageBox::lastQuestion().startsWith(
+        "Ein \\ wird in Registrierungsdateien als \\\\ geschrieben, ein \" als \\\"."));
+    QCOMPARE(test::readFile(w.file), before);
     QVERIFY(w.form.Command1->isEnabled());
 }
 
