@@ -8,6 +8,7 @@
 #include "bench/baseline.h"
 #include "bench/generator.h"
 
+#include "document/compare.h"
 #include "document/document.h"
 #include "document/find.h"
 #include "edit/apply.h"
@@ -53,6 +54,7 @@ struct Operation {
     std::function<bool()> run;
     std::function<void()> prepare = {};  // runs untimed before each run
     std::function<bool()> check = {};    // runs untimed after each run
+    QString second = {};                 // a second file the operation reads; the baseline scans both
 };
 
 struct Row {
@@ -132,6 +134,75 @@ struct Window {
     bool shows(const QString& file) const { return app.CurrentFile == file && sections->rowCount() > 0; }
 };
 
+// Beside the export: a copy of it with a few values changed and a section
+// added, as a second export after an installation would be, made again
+// whenever the export changed (the apply rows write into it); and the
+// REGEDIT4 conversion of the UTF-16 export, made once. False when that failed.
+bool makeComparedFiles(const GeneratedFiles& files, const QString& changed, const QString& converted)
+{
+    if (!QFileInfo::exists(changed) || QFileInfo(changed).lastModified() < QFileInfo(files.regedit4).lastModified()) {
+        QFile in(files.regedit4);
+        if (!in.open(QIODevice::ReadOnly))
+            return false;
+        QByteArray bytes = in.readAll();
+        for (int i = 1; i <= 20; ++i) {
+            const qsizetype at = bytes.indexOf("\"=\"", bytes.size() / 21 * i);
+            if (at < 0)
+                return false;
+            bytes[at + 3] = bytes[at + 3] == 'Q' ? 'R' : 'Q';
+        }
+        const qsizetype middle = bytes.indexOf("\r\n[", bytes.size() / 2);
+        bytes.insert(middle + 2, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Keyloom\\Bench]\r\n\"Neu\"=\"1\"\r\n\r\n");
+        QFile out(changed);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size())
+            return false;
+    }
+    if (!QFileInfo::exists(converted)) {
+        const LoadResult loaded = loadFile(files.utf16);
+        QFile out(converted);
+        if (!loaded.markerFound || !out.open(QIODevice::WriteOnly) ||
+            out.write(loaded.regedit4.data(), qint64(loaded.regedit4.size())) != qint64(loaded.regedit4.size()))
+            return false;
+    }
+    return true;
+}
+
+void addCompareOperations(std::vector<Operation>& ops, const GeneratedFiles& files)
+{
+    const QString folder = QFileInfo(files.regedit4).absolutePath();
+    const QString changed = folder + QStringLiteral("/export-changed.reg");
+    const QString converted = folder + QStringLiteral("/export-converted.reg");
+    // Made again before each run, untimed.
+    const auto made = std::make_shared<bool>(false);
+    const auto make = [files, changed, converted, made] { *made = makeComparedFiles(files, changed, converted); };
+    // Made now too, for the baselines that scan them before the first run.
+    make();
+    const QString reg = files.regedit4;
+    Operation changes{"diff-reg",
+                      "diff, two exports, 20 values and a section changed",
+                      reg,
+                      Baseline::Scan,
+                      4.0,
+                      [reg, changed, made] {
+                          const Comparison c = compareFiles(reg, changed);
+                          return *made && c.status == CompareStatus::Different && c.differences.size() == 21;
+                      },
+                      make};
+    changes.second = changed;
+    ops.push_back(std::move(changes));
+    const QString wide = files.utf16;
+    Operation encodings{"diff-utf16",
+                        "diff, UTF-16 export and its REGEDIT4 conversion",
+                        wide,
+                        Baseline::Scan,
+                        4.0,
+                        [wide, converted, made] {
+                            return *made && compareFiles(wide, converted).status == CompareStatus::Equal; },
+                        make};
+    encodings.second = converted;
+    ops.push_back(std::move(encodings));
+}
+
 std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
 {
     const QString reg = files.regedit4;
@@ -200,6 +271,52 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
                        const RegistryLookup r = lookupRegistryValue(reg, files.lastRegSection, files.lastRegValue, "");
                        return !r.failed && r.found;
                    }});
+    // Wine's own form: the same work, with every key path decoded.
+    const QString wine = files.wine;
+    ops.push_back({"load-wine",
+                   "load, Wine's user.reg",
+                   wine,
+                   Baseline::Scan,
+                   1.15,
+                   [wine, loaded] {
+                       *loaded = loadFile(wine);
+                       return true;
+                   },
+                   {},
+                   [loaded, wine, files] {
+                       const bool ok = loaded->opened && !loaded->sections.empty() &&
+                                       loaded->sections.size() == scanLines(local(wine).c_str()).headers &&
+                                       loaded->sections[loaded->sections.size() - 1] == files.lastWineSection;
+                       *loaded = {};
+                       return ok;
+                   }});
+    ops.push_back({"list-keys-wine", "key listing, Wine, last section", wine, Baseline::Scan, 1.3, [wine, files] {
+                       const KeyListing r = listKeys(wine, files.lastWineSection, FileKind::WineRegistry);
+                       return !r.failed && !r.keys.empty() && r.keys.back() == files.lastWineValue;
+                   }});
+    ops.push_back({"lookup-wine", "Wine lookup, last value", wine, Baseline::Scan, 1.3, [wine, files] {
+                       const RegistryLookup r = lookupWineValue(wine, files.lastWineSection, files.lastWineValue);
+                       return !r.failed && r.found;
+                   }});
+    // The Wine apply reads the file once more before its backup: a value it
+    // cannot write (multi string, hex) is refused before anything is copied.
+    ops.push_back({"apply-wine", "Wine apply, last value", wine, Baseline::Rewrite, 1.5,
+                   [wine, files, nextValue] {
+                       const EditRequest request{wine,
+                                                 identityOf(wine),
+                                                 FileKind::WineRegistry,
+                                                 TextCodec::Utf8,
+                                                 files.lastWineSection,
+                                                 files.lastWineSection,
+                                                 files.lastWineValue,
+                                                 QString::fromStdString(*nextValue),
+                                                 kQuotesKept};
+                       return applyEdit(request, nullptr, {}).status == EditStatus::Done;
+                   },
+                   [wine, files, nextValue] {
+                       const RegistryLookup now = lookupWineValue(wine, files.lastWineSection, files.lastWineValue);
+                       *nextValue = now.text == "bench A" ? "bench B" : "bench A";
+                   }});
     ops.push_back({"profile-read", "profile read, last key", ini, Baseline::Scan, 1.3, [ini, files] {
                        char buffer[2048];
                        const std::int64_t n = GetPrivateProfileStringA(files.lastIniSection, files.lastIniKey, "<none>",
@@ -238,6 +355,15 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
     };
     ops.push_back({"cli-get", "keyloom get, last value", reg, Baseline::Scan, 1.3,
                    [reg, files, keyloomGet] { return keyloomGet(reg, files.lastRegSection, files.lastRegValue); }});
+    // keyloom find as a script runs it: start-up included, every match of a
+    // text that a vendor's key paths and install paths hold, a few thousand
+    // lines printed while the file is read.
+    ops.push_back({"cli-find", "keyloom find, every match", reg, Baseline::Scan, 1.5, [reg] {
+                       QProcess p;
+                       p.start(QStringLiteral(KEYLOOM_CLI), {QStringLiteral("find"), reg, QStringLiteral("Quorrel")});
+                       return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 &&
+                              p.readAllStandardOutput().startsWith('[');
+                   }});
     const QString small = QFileInfo(ini).dir().filePath(QStringLiteral("small.ini"));
     ops.push_back({"cli-get-small",
                    "keyloom get, small INI file",
@@ -268,6 +394,7 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
                        const FindRequest request{reg, FileKind::Registry, TextCodec::Windows1252, FindQuery{guid}, {}};
                        return findNext(request).status == FindStatus::Found;
                    }});
+    addCompareOperations(ops, files);
     if (window) {
         // The entries are made beforehand, as the load makes them; the old
         // ones are freed inside the timed part, as a new load frees them.
@@ -320,9 +447,11 @@ void printTable(const std::vector<Row>& rows, int runs)
     std::printf("|---|---|---:|---|---:|---:|---:|---|\n");
     for (const Row& row : rows) {
         const Operation& op = *row.op;
-        const std::string file = op.file.isEmpty()
-                                     ? std::string("—")
-                                     : QFileInfo(op.file).fileName().toStdString() + " (" + sizeOf(op.file) + ")";
+        std::string file = op.file.isEmpty()
+                               ? std::string("—")
+                               : QFileInfo(op.file).fileName().toStdString() + " (" + sizeOf(op.file) + ")";
+        if (!op.second.isEmpty())
+            file += " and " + QFileInfo(op.second).fileName().toStdString() + " (" + sizeOf(op.second) + ")";
         std::string base = "—", baseTime = "—", ratio = "—", target = "—", met = "—";
         if (op.baseline != Baseline::None) {
             base = op.baseline == Baseline::Scan ? "scan" : "rewrite";
@@ -355,7 +484,9 @@ void printTable(const std::vector<Row>& rows, int runs)
 bool measure(const std::vector<Operation>& ops, int runs, std::vector<Row>& rows)
 {
     for (const Operation& op : ops) {
-        const std::function<bool()> base = baselineOf(op.baseline, op.file);
+        std::function<bool()> base = baselineOf(op.baseline, op.file);
+        if (base && !op.second.isEmpty())
+            base = [first = base, second = baselineOf(op.baseline, op.second)] { return first() && second(); };
         std::vector<double> opTimes, baseTimes;
         bool ok = true;
         for (int r = 0; r < runs; ++r) {
@@ -429,8 +560,9 @@ int runOne(const Options& options, int argc, char** argv)
         window = std::make_unique<Window>(options.data);
     }
     std::vector<Operation> ops = operations(files, window.get());
-    for (const auto& [kind, file] : {std::pair{"reg", files.regedit4}, std::pair{"utf16", files.utf16},
-                                     std::pair{"wide", files.utf16Wide}, std::pair{"ini", files.ini}}) {
+    for (const auto& [kind, file] :
+         {std::pair{"reg", files.regedit4}, std::pair{"utf16", files.utf16}, std::pair{"wide", files.utf16Wide},
+          std::pair{"ini", files.ini}, std::pair{"wine", files.wine}}) {
         ops.push_back(
             {std::string("scan-") + kind, "baseline scan", file, Baseline::None, 0, baselineOf(Baseline::Scan, file)});
         ops.push_back({std::string("rewrite-") + kind, "baseline rewrite", file, Baseline::None, 0,

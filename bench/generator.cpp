@@ -110,9 +110,10 @@ constexpr std::array<std::u16string_view, 6> kWideWords = {u"\u0395\u03BB\u03BB\
 // Buffered output of one file; the UTF-16 form re-encodes each line.
 class Output {
 public:
-    bool open(const QString& path, bool utf16)
+    bool open(const QString& path, bool utf16, bool lf = false)
     {
         utf16_ = utf16;
+        lf_ = lf;
         ok_ = file_.open(path);
         if (utf16_)
             buffer_ = "\xFF\xFE";
@@ -129,9 +130,9 @@ public:
             buffer_.append("\r\0\n\0", 4);
         } else {
             buffer_.append(text);
-            buffer_.append("\r\n");
+            buffer_.append(lf_ ? "\n" : "\r\n");
         }
-        written_ += text.size() + 2;
+        written_ += text.size() + (lf_ ? 1 : 2);
         if (buffer_.size() >= kFlushAt)
             flush();
     }
@@ -166,6 +167,7 @@ private:
     std::string buffer_;
     std::uint64_t written_ = 0;
     bool utf16_ = false;
+    bool lf_ = false;
     bool ok_ = false;
 };
 
@@ -415,6 +417,83 @@ bool generateIni(const QString& path, std::uint64_t bytes, Random& random, Gener
     return ini.close();
 }
 
+// Text in Wine's escaped form: "\\" for a backslash, "\xNNNN" for a
+// unit beyond ASCII (four digits, so no hex digit after it can join it).
+std::string wineEscaped(std::u16string_view text)
+{
+    std::string out;
+    for (const char16_t unit : text) {
+        if (unit > 127) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%04x", unsigned(unit));
+            out += hex;
+        } else if (unit == '\\' || unit == '"') {
+            out += '\\';
+            out += char(unit);
+        } else {
+            out += char(unit);
+        }
+    }
+    return out;
+}
+
+// Wine's user.reg form: key paths with doubled backslashes and a time
+// stamp, "#time=" meta lines, strings with escapes beyond ASCII, str(2),
+// str(7), dword and wrapped hex values, LF line ends. `last*` receive the
+// last key's path and value name, decoded (UTF-8).
+bool generateWine(const QString& path, std::uint64_t bytes, Random& random, GeneratedFiles& out)
+{
+    Output wine;
+    if (!wine.open(path, false, true))
+        return false;
+    wine.line("WINE REGISTRY Version 2");
+    wine.line(";; All keys relative to REGISTRY\\User\\S-1-5-21-0-0-0-1000");
+    wine.line("");
+    wine.line("#arch=win64");
+    auto word = [&] {
+        return random.chance(10) ? std::u16string(random.pick(kWideWords)) : widen(random.pick(kWords));
+    };
+    for (std::size_t key = 0;; ++key) {
+        const bool last = wine.written() >= bytes;
+        std::u16string keyPath = u"Software\\" + widen(random.pick(kVendors)) + u"\\" + widen(random.pick(kKeyNames)) +
+                                 u"\\" + word() + u" " + widen(std::to_string(key));
+        wine.line("");
+        wine.line("[" + wineEscaped(keyPath) + "] " + std::to_string(1796704138 + random.below(100000)));
+        wine.line("#time=1dd86cca" + hexByte(unsigned(random.next())) + hexByte(unsigned(random.next())));
+        std::u16string name;
+        for (std::size_t v = 1 + random.below(8); v > 0; --v) {
+            name = widen(random.pick(kValueNames)) + widen(std::to_string(v));
+            const std::string head = '"' + wineEscaped(name) + "\"=";
+            // The last key's last value is a string, which the apply benchmark writes.
+            const std::size_t kind = last && v == 1 ? 0 : random.below(100);
+            std::vector<std::string> lines;
+            if (kind < 45) {
+                lines.push_back(head + '"' + wineEscaped(u"C:\\Program Files\\" + word()) + '"');
+            } else if (kind < 70) {
+                lines.push_back(head + "dword:" + hexByte(unsigned(random.next())) + hexByte(unsigned(random.next())) +
+                                hexByte(unsigned(random.next())) + hexByte(unsigned(random.next())));
+            } else if (kind < 85) {
+                std::vector<unsigned> data(4 + random.below(160));
+                for (unsigned& b : data)
+                    b = unsigned(random.next() & 0xFF);
+                hexLines(head + "hex:", data, lines);
+            } else if (kind < 95) {
+                lines.push_back(head + "str(2):\"" + wineEscaped(u"%SystemRoot%\\" + word()) + '"');
+            } else {
+                lines.push_back(head + "str(7):\"" + wineEscaped(word()) + "\\0" + wineEscaped(word()) + "\\0\"");
+            }
+            for (const std::string& line : lines)
+                wine.line(line);
+        }
+        if (last) {
+            out.lastWineSection = QString::fromStdU16String(keyPath).toStdString();
+            out.lastWineValue = QString::fromStdU16String(name).toStdString();
+            break;
+        }
+    }
+    return wine.close();
+}
+
 GeneratedFiles pathsIn(const QString& folder)
 {
     GeneratedFiles files;
@@ -423,6 +502,7 @@ GeneratedFiles pathsIn(const QString& folder)
     files.utf16 = dir.filePath(QStringLiteral("export-utf16.reg"));
     files.utf16Wide = dir.filePath(QStringLiteral("export-utf16-wide.reg"));
     files.ini = dir.filePath(QStringLiteral("profile.ini"));
+    files.wine = dir.filePath(QStringLiteral("user.reg"));
     return files;
 }
 
@@ -433,13 +513,13 @@ GeneratedFiles generateFiles(const QString& folder, std::uint64_t bytes, std::ui
     GeneratedFiles files = pathsIn(folder);
     Random random(seed);
     if (!generateRegistry(files, bytes, random, files) || !generateIni(files.ini, bytes, random, files) ||
-        !generateWideExport(files.utf16Wide, 2 * bytes, random))
+        !generateWideExport(files.utf16Wide, 2 * bytes, random) || !generateWine(files.wine, bytes, random, files))
         return files;
     QFile manifest(QDir(folder).filePath(QStringLiteral("manifest.txt")));
     if (!manifest.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return files;
-    for (const std::string* name :
-         {&files.lastRegSection, &files.lastRegValue, &files.lastIniSection, &files.lastIniKey})
+    for (const std::string* name : {&files.lastRegSection, &files.lastRegValue, &files.lastIniSection,
+                                    &files.lastIniKey, &files.lastWineSection, &files.lastWineValue})
         manifest.write((*name + "\n").c_str());
     files.ok = manifest.flush();
     return files;
@@ -451,7 +531,8 @@ GeneratedFiles readManifest(const QString& folder)
     QFile manifest(QDir(folder).filePath(QStringLiteral("manifest.txt")));
     if (!manifest.open(QIODevice::ReadOnly))
         return files;
-    for (std::string* name : {&files.lastRegSection, &files.lastRegValue, &files.lastIniSection, &files.lastIniKey}) {
+    for (std::string* name : {&files.lastRegSection, &files.lastRegValue, &files.lastIniSection, &files.lastIniKey,
+                              &files.lastWineSection, &files.lastWineValue}) {
         const QByteArray line = manifest.readLine();
         if (!line.endsWith('\n'))
             return files;

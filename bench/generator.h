@@ -17,14 +17,17 @@ struct GeneratedFiles {
     QString utf16;               // export-utf16.reg, twice the size of export.reg
     QString utf16Wide;           // export-utf16-wide.reg, as large, beyond what REGEDIT4 can hold
     QString ini;                 // profile.ini
+    QString wine;                // user.reg, Wine's own registry form (LF, escapes), about as large as export.reg
     std::string lastRegSection;  // key path without the brackets
     std::string lastRegValue;    // value name without its quotes
     std::string lastIniSection;
     std::string lastIniKey;
+    std::string lastWineSection;  // decoded, as the section list shows it
+    std::string lastWineValue;    // decoded
     bool ok = false;
 };
 
-// Writes the four files into `folder` (which must exist), export.reg and
+// Writes the five files into `folder` (which must exist), export.reg and
 // profile.ini each about `bytes` long, and a manifest.txt naming what
 // GeneratedFiles names. Existing files of those names are overwritten.
 GeneratedFiles generateFiles(const QString& folder, std::uint64_t bytes, std::uint64_t seed);

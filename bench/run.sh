@@ -39,7 +39,8 @@ for size in "${sizes[@]}"; do size_args+=(--size-mb "$size"); done
 data=$(mktemp -d "${TMPDIR:-/tmp}/keyloom-bench.XXXXXX")
 trap 'rm -rf "$data"' EXIT
 operations=(scan-reg load-reg list-keys lookup rewrite-reg apply scan-utf16 load-utf16 scan-wide load-utf16-wide
-            scan-ini profile-read rewrite-ini space profile-write click-reg click-utf16 find-reg find-utf16)
+            scan-ini profile-read rewrite-ini space profile-write click-reg click-utf16 find-reg find-utf16
+            diff-reg diff-utf16)
 declare -A peak
 for size in "${sizes[@]}"; do
   "$build/bench/keyloom_gen" "$data/$size" "$size"

@@ -2,14 +2,18 @@
 // functions as the window, with text on the command line and on standard
 // output in UTF-8 and the file's own encoding inside the file.
 
+#include "cli/scripting.h"
+#include "document/compare.h"
 #include "document/document.h"
 #include "document/regvalue.h"
+#include "document/winereg.h"
 #include "edit/apply.h"
 #include "filecommands/convert.h"
 #include "filecommands/filecommands.h"
 #include "platform/fileio.h"
 #include "platform/lines.h"
 #include "platform/profile.h"
+#include "platform/wineserver.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -22,6 +26,7 @@
 namespace keyloom {
 namespace {
 
+// kWriteFailed: a read or a write failed.
 enum Exit { kDone = 0, kMissing = 1, kUsage = 2, kWriteFailed = 3 };
 
 const char kUsageText[] =
@@ -37,21 +42,33 @@ const char kUsageText[] =
     "  get --decoded DATEI ABSCHNITT SCHLÜSSEL\n"
     "                                    der Wert, wie ihn ein Import speichert\n"
     "      keyloom get --decoded lager.reg 'HKEY_CURRENT_USER\\Software\\Lager' Pfad\n"
-    "  set DATEI ABSCHNITT SCHLÜSSEL WERT  den Wert schreiben\n"
+    "  sections, keys, get mit --json    die Ausgabe als JSON (UTF-8)\n"
+    "      keyloom keys --json kasse.ini Drucker\n"
+    "  find [--sections] [--keys] [--values] [--case] [--json] DATEI TEXT\n"
+    "                                    jeder Fund, einer je Zeile, in Dateireihenfolge\n"
+    "      keyloom find --keys setup.inf Treiber\n"
+    "  set [--force] DATEI ABSCHNITT SCHLÜSSEL WERT  den Wert schreiben\n"
     "      keyloom set kasse.ini Drucker Port COM2\n"
+    "      (--force: auch wenn Wine für das Prefix einer Wine-Registrierungsdatei läuft)\n"
     "  set --decoded DATEI ABSCHNITT SCHLÜSSEL WERT\n"
     "                                    den Wert so, wie ihn ein Import speichert\n"
     "      keyloom set --decoded lager.reg 'HKEY_CURRENT_USER\\Software\\Lager' Pfad 'C:\\Lager'\n"
     "  convert DATEI                     einen UTF-16-Export als REGEDIT4-Text schreiben\n"
     "      keyloom convert lager.reg\n"
+    "  diff [--json] DATEI1 DATEI2       was sich zwischen zwei Dateien unterscheidet\n"
+    "      keyloom diff vorher.reg nachher.reg\n"
     "\n"
     "Exit-Status: 0 erledigt, 1 Datei, Abschnitt oder Schlüssel fehlt,\n"
-    "2 falscher Aufruf oder abgelehnter Wert, 3 Schreiben fehlgeschlagen.\n";
+    "2 falscher Aufruf oder abgelehnter Wert, 3 Schreiben fehlgeschlagen.\n"
+    "diff: 0 gleich, 1 verschieden, 2 falscher Aufruf oder nicht vergleichbar,\n"
+    "3 eine Datei nicht lesbar.\n";
 
 void say(const QString& message) { std::fputs(("keyloom: " + message + "\n").toUtf8().constData(), stderr); }
 
 void print(const QString& line)
 {
+    if (cli::collectJsonLine(line))
+        return;
     const QByteArray bytes = line.toUtf8();
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout);
     std::fputc('\n', stdout);
@@ -122,9 +139,11 @@ int sections(Document& doc)
 }
 
 // The section's keys as the key list shows them; nothing when the section
-// does not exist (a message said so).
-std::optional<KeyListing> listSection(Document& doc, const QString& section, std::string& sectionBytes)
+// does not exist or the file could not be read (a message said so, and
+// `exit` holds the status).
+std::optional<KeyListing> listSection(Document& doc, const QString& section, std::string& sectionBytes, int& exit)
 {
+    exit = kMissing;
     const std::optional<std::string> bytes = doc.encode(section);
     if (!bytes) {
         say(QStringLiteral("Abschnitt '%1' nicht gefunden.").arg(section));
@@ -132,6 +151,11 @@ std::optional<KeyListing> listSection(Document& doc, const QString& section, std
     }
     sectionBytes = *bytes;
     KeyListing listing = listKeys(doc.path(), sectionBytes, doc.kind());
+    if (listing.readFailed) {
+        say(readFailedNote(doc.path()));
+        exit = kWriteFailed;
+        return std::nullopt;
+    }
     if (!listing.sectionFound) {
         say(QStringLiteral("Abschnitt '%1' nicht gefunden.").arg(section));
         return std::nullopt;
@@ -144,9 +168,10 @@ int keys(Document& doc, const QString& section)
     if (!doc.exists())
         return missingFile(doc);
     std::string sectionBytes;
-    const std::optional<KeyListing> listing = listSection(doc, section, sectionBytes);
+    int exit = kDone;
+    const std::optional<KeyListing> listing = listSection(doc, section, sectionBytes, exit);
     if (!listing)
-        return kMissing;
+        return exit;
     for (const std::string& key : listing->keys)
         print(doc.decode(key));
     return kDone;
@@ -167,9 +192,12 @@ struct Found {
     std::int64_t cutLineAt = -1;
 };
 
-bool findRegistryValue(Document& doc, Found& found)
+bool findRegistryValue(Document& doc, Found& found, bool& readFailed)
 {
-    RegistryLookup lookup = lookupRegistryValue(doc.path(), found.section, found.key, {});
+    RegistryLookup lookup = doc.kind() == FileKind::WineRegistry
+                                ? lookupWineValue(doc.path(), found.section, found.key)
+                                : lookupRegistryValue(doc.path(), found.section, found.key, {});
+    readFailed = lookup.readFailed;
     if (lookup.failed || !lookup.found)
         return false;
     found.value = std::move(lookup.text);
@@ -183,7 +211,7 @@ bool findRegistryValue(Document& doc, Found& found)
     return true;
 }
 
-bool findIniValue(Document& doc, Found& found)
+bool findIniValue(Document& doc, Found& found, bool& readFailed)
 {
     // Room for the longest value the profile read gives: a value is never
     // cut where the window's box would cut it.
@@ -197,11 +225,15 @@ bool findIniValue(Document& doc, Found& found)
     if (!found.value.empty())
         return true;
     const KeyListing listing = listKeys(doc.path(), found.section, FileKind::Ini);
+    readFailed = listing.readFailed;
     return std::find(listing.keys.begin(), listing.keys.end(), found.key) != listing.keys.end();
 }
 
-std::optional<Found> findValue(Document& doc, const QString& section, const QString& key)
+// Nothing when the key is missing or the file could not be read (a message
+// said so, and `exit` holds the status).
+std::optional<Found> findValue(Document& doc, const QString& section, const QString& key, int& exit)
 {
+    exit = kMissing;
     const auto missing = [&] {
         say(QStringLiteral("Schlüssel '%1' in Abschnitt '%2' nicht gefunden.").arg(key, section));
         return std::nullopt;
@@ -211,7 +243,14 @@ std::optional<Found> findValue(Document& doc, const QString& section, const QStr
     if (!sectionBytes || !keyBytes)
         return missing();
     Found found{*sectionBytes, *keyBytes, {}, kQuotesKept, {}, false, -1};
-    const bool present = doc.kind() == FileKind::Registry ? findRegistryValue(doc, found) : findIniValue(doc, found);
+    bool readFailed = false;
+    const bool present =
+        doc.kind() == FileKind::Ini ? findIniValue(doc, found, readFailed) : findRegistryValue(doc, found, readFailed);
+    if (readFailed) {
+        say(readFailedNote(doc.path()));
+        exit = kWriteFailed;
+        return std::nullopt;
+    }
     if (!present)
         return missing();
     return found;
@@ -268,6 +307,11 @@ bool printLongValue(Document& doc, const Found& found, bool unescape)
 // where no text stands for it (binary data, numbers beyond a dword).
 QString decodedText(Document& doc, const Found& found)
 {
+    // Wine's file holds its strings as they are stored; other values get a description.
+    if (doc.kind() == FileKind::WineRegistry) {
+        const QString description = describeWineValue(found.whole);
+        return description.isEmpty() ? doc.decode(found.value) : description;
+    }
     if (found.quoteState == kQuotesRemoved)
         return doc.decode(unescapeRegistryString(found.value));
     if (const std::optional<QString> decoded = decodedRegistryValue(found.whole, found.utf16Data))
@@ -280,17 +324,17 @@ int get(Document& doc, const QString& section, const QString& key, bool decoded)
 {
     if (!doc.exists())
         return missingFile(doc);
-    const std::optional<Found> found = findValue(doc, section, key);
+    int exit = kDone;
+    const std::optional<Found> found = findValue(doc, section, key, exit);
     if (!found)
-        return kMissing;
+        return exit;
     if (found->cutLineAt >= 0) {
         if (printLongValue(doc, *found, decoded))
             return kDone;
         say(readFailedNote(doc.path()));
         return kWriteFailed;
     }
-    const bool registry = doc.kind() == FileKind::Registry;
-    print(decoded && registry ? decodedText(doc, *found) : doc.decode(found->value));
+    print(decoded && doc.kind() != FileKind::Ini ? decodedText(doc, *found) : doc.decode(found->value));
     return kDone;
 }
 
@@ -299,12 +343,9 @@ int get(Document& doc, const QString& section, const QString& key, bool decoded)
 std::optional<LoadResult> convertibleText(Document& doc)
 {
     LoadResult loaded = loadFile(doc.path());
-    if (loaded.failed) {
-        say(readFailedNote(doc.path()));
-        return std::nullopt;
-    }
-    if (loaded.markerFound && loaded.unconvertible > 0) {
-        say(unconvertibleNote(doc.path(), loaded.unconvertible, loaded.firstUnconvertibleLine));
+    const QString refusal = regedit4Refusal(loaded, doc.path());
+    if (!refusal.isEmpty() && (loaded.markerFound || loaded.failed)) {
+        say(refusal);
         return std::nullopt;
     }
     return loaded;
@@ -329,11 +370,18 @@ int exitOf(const EditResult& result)
     return kWriteFailed;
 }
 
-int set(Document& doc, const QString& section, const QString& key, const QString& value, bool decoded)
+int set(Document& doc, const QString& section, const QString& key, const QString& value, bool decoded, bool force)
 {
-    const bool registry = doc.kind() == FileKind::Registry;
+    const FileKind kind = doc.kind();
+    const bool registry = kind == FileKind::Registry || kind == FileKind::WineRegistry;
     if (registry && !doc.exists())
         return missingFile(doc);
+    // A running Wine would write its own copy over the value when it ends.
+    if (kind == FileKind::WineRegistry && !force && wineServerRunsFor(winePrefixOf(doc.path()))) {
+        say(QStringLiteral("Wine läuft für dieses Prefix und überschreibt die Datei beim Beenden. Der Wert wurde "
+                           "nicht gespeichert; --force schreibt trotzdem."));
+        return kUsage;
+    }
     // The identity before anything is read: a change meanwhile is not written over.
     EditRequest request;
     request.file = doc.path();
@@ -343,9 +391,10 @@ int set(Document& doc, const QString& section, const QString& key, const QString
     request.text = value;
     if (registry) {
         // An export's key is written where it stands; it is never added.
-        const std::optional<Found> found = findValue(doc, section, key);
+        int exit = kDone;
+        const std::optional<Found> found = findValue(doc, section, key, exit);
         if (!found)
-            return kMissing;
+            return exit;
         // The window disables the box of a hex value: only its decoded text
         // is written, as a whole list.
         if (!decoded && looksLikeHex(found->value)) {
@@ -387,6 +436,7 @@ int convert(Document& doc)
 {
     if (!doc.exists())
         return missingFile(doc);
+    const FileIdentity read = identityOf(doc.path());
     const std::optional<LoadResult> loaded = convertibleText(doc);
     if (!loaded)
         return kWriteFailed;
@@ -394,12 +444,41 @@ int convert(Document& doc)
         say(nothingToConvertNote(doc.path()));
         return kMissing;
     }
-    if (!writeConversion(doc.path(), loaded->regedit4)) {
-        say(QStringLiteral("Die Datei '%1' konnte nicht geschrieben werden. Die Datei bleibt unverändert.")
-                .arg(doc.path()));
+    const ReplaceResult written = writeConversion(doc.path(), loaded->regedit4, read);
+    if (!written.written) {
+        say(conversionFailedNote(doc.path(), written));
         return kWriteFailed;
     }
     return kDone;
+}
+
+// Compares two files; prints nothing until the comparison is done.
+int diff(QStringList args)
+{
+    const bool json = !args.isEmpty() && args.first() == QLatin1String("--json");
+    if (json)
+        args.removeFirst();
+    if (args.size() != 2) {
+        say(QStringLiteral("falscher Aufruf; 'keyloom --help' zeigt die Befehle."));
+        return kUsage;
+    }
+    const Comparison comparison = compareFiles(args.at(0), args.at(1));
+    switch (comparison.status) {
+    case CompareStatus::Refused:
+        say(compareFailureMessage(comparison, args.at(0), args.at(1)));
+        return kUsage;
+    case CompareStatus::Unreadable:
+    case CompareStatus::Cancelled:
+        say(compareFailureMessage(comparison, args.at(0), args.at(1)));
+        return kWriteFailed;
+    case CompareStatus::Equal:
+    case CompareStatus::Different:
+        break;
+    }
+    const QByteArray out =
+        json ? differencesAsJson(comparison.differences) : differencesAsText(comparison.differences).toUtf8();
+    std::fwrite(out.constData(), 1, std::size_t(out.size()), stdout);
+    return comparison.status == CompareStatus::Equal ? kDone : kMissing;
 }
 
 int run(QStringList args)
@@ -412,11 +491,28 @@ int run(QStringList args)
         print(QStringLiteral("keyloom %1").arg(QStringLiteral(KEYLOOM_VERSION)));
         return kDone;
     }
+    if (args.first() == QLatin1String("find"))
+        return cli::find(args.mid(1));
+    const bool readCommand = args.first() == QLatin1String("sections") || args.first() == QLatin1String("keys") ||
+                             args.first() == QLatin1String("get");
+    if (readCommand && cli::takeJsonOption(args))
+        return cli::printAsJson(args.first() == QLatin1String("get"), [&] { return run(args); });
     const QString command = args.takeFirst();
-    const bool decoded = (command == QLatin1String("get") || command == QLatin1String("set")) && !args.isEmpty() &&
-                         args.first() == "--decoded";
-    if (decoded)
-        args.removeFirst();
+    if (command == QLatin1String("diff"))
+        return diff(args);
+    const bool writes = command == QLatin1String("set");
+    bool decoded = false;
+    bool force = false;
+    // The options in either order, before the file.
+    for (bool taken = true; taken && !args.isEmpty();) {
+        taken = (writes || command == QLatin1String("get")) && args.first() == "--decoded" && !decoded;
+        decoded = decoded || taken;
+        const bool forced = writes && args.first() == "--force" && !force;
+        force = force || forced;
+        taken = taken || forced;
+        if (taken)
+            args.removeFirst();
+    }
     const std::pair<const char*, qsizetype> arities[] = {
         {"sections", 1}, {"keys", 2}, {"get", 3}, {"set", 4}, {"convert", 1}};
     const auto known = std::find_if(std::begin(arities), std::end(arities),
@@ -433,7 +529,7 @@ int run(QStringList args)
     if (command == QLatin1String("get"))
         return get(doc, args.at(1), args.at(2), decoded);
     if (command == QLatin1String("set"))
-        return set(doc, args.at(1), args.at(2), args.at(3), decoded);
+        return set(doc, args.at(1), args.at(2), args.at(3), decoded, force);
     return convert(doc);
 }
 

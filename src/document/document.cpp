@@ -4,8 +4,11 @@
 #include "document/codecdecision.h"
 #include "document/regedit4text.h"
 #include "document/regvalue.h"
+#include "document/winereg.h"
+#include "platform/fileio.h"
 #include "platform/lines.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -62,16 +65,74 @@ bool takeValue(RegistryLookup& result, std::string_view raw, bool partial, bool&
     return true;
 }
 
+// The UTF-8 text `text` is exactly the UTF-16 code units `units` (little-endian bytes).
+bool holdsUnits(const std::string& text, const std::string& units)
+{
+    const QString decoded = QString::fromUtf8(text);
+    if (std::size_t(decoded.size()) * 2 != units.size())
+        return false;
+    for (qsizetype i = 0; i < decoded.size(); ++i) {
+        const char16_t unit = decoded.at(i).unicode();
+        if (static_cast<unsigned char>(units[2 * i]) != (unit & 0xFF) ||
+            static_cast<unsigned char>(units[2 * i + 1]) != (unit >> 8))
+            return false;
+    }
+    return true;
+}
+
+// Records `raw`, the value of the Wine value line that matched: the box
+// shows string forms decoded and takes a new text for them and for dword
+// values only.
+void takeWineValue(RegistryLookup& result, std::string_view raw, bool partial, bool& joining)
+{
+    const WineValue value = wineValueOf(raw);
+    result.found = true;
+    result.cut = partial;
+    result.text = shownWineValue(raw);
+    result.whole = raw;
+    result.quoteState = value.form == WineForm::String ? kQuotesRemoved : kQuotesKept;
+    // A text the box cannot hold as it is (a line break, a lone surrogate) is
+    // shown but not edited: writing it back would change more than the user
+    // typed. Escapes written otherwise than Wine writes them are no loss.
+    const bool text = value.form == WineForm::String || value.form == WineForm::ExpandString;
+    const bool faithful = !text || (holdsUnits(result.text, wineUtf16Bytes(value.escaped)) &&
+                                    std::none_of(result.text.begin(), result.text.end(),
+                                                 [](char c) { return static_cast<unsigned char>(c) < 0x20; }));
+    result.enabled = !partial && faithful && (text || value.form == WineForm::Dword);
+    result.examined = true;
+    joining = value.form == WineForm::Hex && (partial || continuesOnNextLine(raw));
+    if (joining && !partial)
+        result.whole.pop_back();
+}
+
 }  // namespace
+
+bool startsAsWineRegistry(const QString& path)
+{
+    // Only the first line's bytes are read: this runs on every click. A FIFO
+    // or device would block or never end: only a regular file is opened.
+    QFile file(path);
+    if (!isRegularFile(path) || !file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray head = file.readLine(64);
+    if (head.endsWith('\n'))
+        head.chop(1);
+    return isWineRegistryFirstLine(std::string_view(head.constData(), std::size_t(head.size())));
+}
 
 FileKind fileKindOf(const QString& path)
 {
+    if (startsAsWineRegistry(path))
+        return FileKind::WineRegistry;
     return path.right(3).toLower() == QLatin1String("reg") ? FileKind::Registry : FileKind::Ini;
 }
 
 LoadResult loadFile(const QString& path)
 {
     LoadResult result;
+    // Wine's files list their key paths decoded, in UTF-8.
+    const FileKind kind = fileKindOf(path);
+    std::string nameBuffer;
     LineReader reader(path);
     result.opened = reader.isOpen();
     CodecDecision codec;
@@ -83,21 +144,27 @@ LoadResult loadFile(const QString& path)
     // the marker line until the end tells whether a line number is needed.
     bool linesPassed = false;
     std::int64_t markerOffset = -1;  // of the first marker line, when lines were passed
+    // Wine's files are ASCII and listed in UTF-8: no encoding to decide.
+    const bool decide = kind != FileKind::WineRegistry;
     const LineReader::Passed passed = [&](std::string_view bytes) {
         linesPassed = true;
-        codec.feed(bytes, true);
+        if (decide)
+            codec.feed(bytes, true);
     };
     std::string_view line;
-    while (text.started() ? reader.next(line) : reader.nextStartingWith("[\xFF", line, passed)) {
+    // Wine's files are ASCII: no export marker to look for.
+    const std::string_view firsts = decide ? std::string_view("[\xFF") : std::string_view("[");
+    while (text.started() ? reader.next(line) : reader.nextStartingWith(firsts, line, passed)) {
         // A line longer than the reader's bound arrives in pieces; only its
         // first piece is a line start. A header that long gives an entry of
         // its first piece, which names no section the listing can find.
         const bool lineStart = !reader.continuation();
         if (lineStart)
             ++lineNumber;
-        if (const auto name = lineStart ? sectionNameOf(line) : std::nullopt)
+        if (const auto name = lineStart ? sectionNameOf(line, kind, nameBuffer) : std::nullopt)
             result.sections.push_back(*name);
-        codec.feed(line, reader.partial());
+        if (decide)
+            codec.feed(line, reader.partial());
         if (text.add(reader, line, lineNumber) && linesPassed) {
             markerOffset = reader.lineOffset();
             lineNumber = 1;
@@ -108,9 +175,13 @@ LoadResult loadFile(const QString& path)
     result.regedit4 = text.finish(reader);
     result.unconvertible = text.unconvertible();
     result.firstUnconvertibleLine = text.firstUnconvertibleLine();
-    if (result.firstUnconvertibleLine != 0 && markerOffset >= 0)
-        result.firstUnconvertibleLine += linesBefore(path, markerOffset);
-    result.codec = codec.codec(reader.encoding());
+    result.damagedLine = text.damagedLine();
+    if (markerOffset >= 0 && (result.firstUnconvertibleLine != 0 || result.damagedLine != 0)) {
+        const std::uint64_t before = linesBefore(path, markerOffset);
+        for (std::uint64_t* line : {&result.firstUnconvertibleLine, &result.damagedLine})
+            *line += *line != 0 ? before : 0;
+    }
+    result.codec = kind == FileKind::WineRegistry ? TextCodec::Utf8 : codec.codec(reader.encoding());
     return result;
 }
 
@@ -126,15 +197,40 @@ QString readFailedNote(const QString& file)
     return QStringLiteral("Die Datei '%1' konnte nicht vollständig gelesen werden.").arg(Commands::FileNamePart(file));
 }
 
+QString unconvertibleNote(const QString& file, std::uint64_t count, std::uint64_t firstLine)
+{
+    const QString name = Commands::FileNamePart(file);
+    if (count == 1)
+        return QStringLiteral("Die Datei '%1' enthält 1 Zeichen, das im REGEDIT4-Format nicht darstellbar ist (in "
+                              "Zeile %2). Die Datei bleibt unverändert.")
+            .arg(name, QString::number(firstLine));
+    return QStringLiteral("Die Datei '%1' enthält %2 Zeichen, die im REGEDIT4-Format nicht darstellbar sind (erstes "
+                          "in Zeile %3). Die Datei bleibt unverändert.")
+        .arg(name, QString::number(count), QString::number(firstLine));
+}
+
+QString regedit4Refusal(const LoadResult& loaded, const QString& file)
+{
+    if (loaded.failed)
+        return readFailedNote(file);
+    if (loaded.damagedLine != 0)
+        return QStringLiteral("Die Datei '%1' ist beschädigt (Zeile %2: Zeilenende fehlt oder ein halbes "
+                              "UTF-16-Zeichen am Ende). Die Datei bleibt unverändert.")
+            .arg(Commands::FileNamePart(file), QString::number(loaded.damagedLine));
+    if (loaded.unconvertible > 0)
+        return unconvertibleNote(file, loaded.unconvertible, loaded.firstUnconvertibleLine);
+    return {};
+}
+
 KeyListing listKeys(const QString& path, std::string_view section, FileKind kind)
 {
     KeyListing result;
     LineReader reader(path);
     if (!reader.isOpen()) {
-        result.failed = true;
+        result.failed = result.readFailed = true;
         return result;
     }
-    const std::string header = headerLineOf(section);
+    SectionMatcher opens(section, kind);
     bool inSection = false;
     KeyRows rows(kind);
     std::string_view line;
@@ -143,7 +239,7 @@ KeyListing listKeys(const QString& path, std::string_view section, FileKind kind
         const bool continuation = reader.continuation();
         if (!continuation && isHeaderLine(line)) {
             // A line in pieces is longer than any header the scan lists.
-            inSection = !reader.partial() && line == header;
+            inSection = opens.opens(line, !reader.partial());
             result.sectionFound = result.sectionFound || inSection;
             rows.start(inSection);
             continue;
@@ -155,7 +251,7 @@ KeyListing listKeys(const QString& path, std::string_view section, FileKind kind
             return result;
         }
     }
-    result.failed = reader.failed();
+    result.failed = result.readFailed = reader.failed();
     return result;
 }
 
@@ -186,7 +282,7 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
     RegistryLookup result;
     LineReader reader(path);
     if (!reader.isOpen()) {
-        result.failed = true;
+        result.failed = result.readFailed = true;
         return result;
     }
     const std::string header = headerLineOf(section);
@@ -226,6 +322,39 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
         const std::string_view shown = result.found ? std::string_view(result.text) : currentText;
         result.enabled = !looksLikeHex(shown) && !(result.found && result.cut);
     }
+    result.failed = result.readFailed = reader.failed();
+    return result;
+}
+
+RegistryLookup lookupWineValue(const QString& path, std::string_view section, std::string_view entry)
+{
+    RegistryLookup result;
+    result.utf16Data = true;
+    LineReader reader(path);
+    if (!reader.isOpen()) {
+        result.failed = true;
+        return result;
+    }
+    SectionMatcher opens(section, FileKind::WineRegistry);
+    std::string buffer;
+    bool inSection = false;
+    bool joining = false;
+    std::string_view line;
+    while (inSection || joining ? reader.next(line) : reader.nextStartingWith("[", line)) {
+        if (joining)
+            joining = joinValueLine(result.whole, line, reader.continuation(), reader.partial());
+        if (reader.continuation() || line.empty())
+            continue;
+        if (isHeaderLine(line)) {
+            inSection = opens.opens(line, !reader.partial());
+            continue;
+        }
+        const std::optional<WineName> name = inSection && !isWineMetaLine(line) ? wineNameOf(line) : std::nullopt;
+        if (!name || !wineNameIs(*name, entry, buffer))
+            continue;
+        takeWineValue(result, line.substr(name->valueAt), reader.partial(), joining);
+        inSection = false;
+    }
     result.failed = reader.failed();
     return result;
 }
@@ -258,6 +387,19 @@ ValueView lookUpValue(FileKind kind, const QString& file, std::string_view secti
         if (lookup.examined)
             view.enabled = lookup.enabled;
         view.failed = lookup.failed;
+        view.readFailed = lookup.readFailed;
+        break;
+    }
+    case FileKind::WineRegistry: {
+        RegistryLookup lookup = lookupWineValue(file, section, key);
+        if (lookup.found) {
+            view.quoteState = lookup.quoteState;
+            view.text = std::move(lookup.text);
+            view.toolTip = describeWineValue(lookup.whole);
+            view.enabled = lookup.enabled;
+        }
+        view.failed = lookup.failed;
+        view.readFailed = lookup.readFailed;
         break;
     }
     }

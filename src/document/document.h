@@ -18,8 +18,10 @@
 
 namespace keyloom {
 
-// Registry export when the last three characters of `path`, lower-cased, are
-// "reg"; INI syntax for every other path.
+// Wine's own registry file when the first line of `path` is "WINE REGISTRY
+// Version 2", whatever its name; otherwise a registry export when the last
+// three characters of `path`, lower-cased, are "reg"; INI syntax for every
+// other path.
 FileKind fileKindOf(const QString& path);
 
 struct LoadResult {
@@ -34,6 +36,7 @@ struct LoadResult {
     std::string regedit4;
     std::uint64_t unconvertible = 0;
     std::uint64_t firstUnconvertibleLine = 0;  // 1-based; 0 for none
+    std::uint64_t damagedLine = 0;             // 1-based; 0 for none
     // Utf8 only for a file with the UTF-8 mark or valid UTF-8 beyond ASCII.
     TextCodec codec = TextCodec::Utf8;
     bool opened = false;
@@ -49,6 +52,15 @@ LoadResult loadFile(const QString& path);
 
 // What the user is told when `file` could not be read to its end.
 QString readFailedNote(const QString& file);
+// What the user is told when the REGEDIT4 text of `file` holds `count`
+// characters (the first in file line `firstLine`) that the 8-bit text
+// cannot hold, so that neither the conversion nor an apply writes it.
+QString unconvertibleNote(const QString& file, std::uint64_t count, std::uint64_t firstLine);
+
+// Why the REGEDIT4 text of `loaded` (from `file`) must not be written, for
+// the user: a failed read, a damaged export, characters REGEDIT4 cannot
+// hold. Empty when it may be written.
+QString regedit4Refusal(const LoadResult& loaded, const QString& file);
 
 struct KeyListing {
     std::vector<std::string> keys;  // entries in file order
@@ -57,6 +69,9 @@ struct KeyListing {
     // no "=", or a registry name part was shorter than two bytes and did not
     // begin with "@". `keys` holds what was listed before.
     bool failed = false;
+    // Of those, the file could not be opened or a read failed: the list may
+    // lack keys the file holds.
+    bool readFailed = false;
 };
 
 // Lists the keys of every occurrence of the section whose header line is
@@ -73,8 +88,9 @@ bool readLineAt(const QString& path, std::int64_t offset,
 
 // What a registry value lookup did to the value box, in the order it did it.
 struct RegistryLookup {
-    bool failed = false;  // open or read failure, or a lone quote that unQuote refused
-    bool found = false;   // some line matched: text and quoteState are the last successful match
+    bool failed = false;      // open or read failure, or a lone quote that unQuote refused
+    bool readFailed = false;  // of those, the open or a read failed
+    bool found = false;       // some line matched: text and quoteState are the last successful match
     std::string text;
     std::int16_t quoteState = 0;
     // The matching line was longer than the line reader's bound: `text` is
@@ -102,6 +118,13 @@ struct RegistryLookup {
 RegistryLookup lookupRegistryValue(const QString& path, std::string_view section, std::string_view entry,
                                    std::string_view currentText);
 
+// Looks `entry` up in every occurrence of `section` of Wine's registry file
+// `path`, both decoded (UTF-8): `text` is a string form's text decoded and
+// every other value as written; `enabled` only for a string or dword value
+// that the box can hold and write back unchanged; `whole` the value as
+// written with its continuation lines joined.
+RegistryLookup lookupWineValue(const QString& path, std::string_view section, std::string_view entry);
+
 // What the value box shows after a key was chosen, in the order the lookup
 // sets it; an empty field leaves that part of the window as it is.
 struct ValueView {
@@ -113,6 +136,8 @@ struct ValueView {
     std::optional<QString> toolTip;
     // The lookup stopped at a failure: the apply button keeps its state.
     bool failed = false;
+    // The file could not be opened or read to where the value is.
+    bool readFailed = false;
 };
 
 // The value box's tooltip for an INI value longer than the box can hold,

@@ -26,6 +26,8 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <string_view>
 
 namespace keyloom {
 
@@ -71,5 +73,37 @@ struct FindControl {
 // as it is now; a file that cannot be read holds no match. Never changes the
 // file.
 FindResult findNext(const FindRequest& request, FindControl* control = nullptr);
+
+// The last match before `request.from`, reading the file up to the end of
+// that section row's block; {INT_MAX, -1} stands for the end of the file.
+// Never changes the file.
+FindResult findPrevious(const FindRequest& request, FindControl* control = nullptr);
+
+// One match of findAll: the section list's entry, and for a key or value
+// the key list's entry (empty for a section name). The views are valid
+// during the call only.
+struct FindMatch {
+    FindHit hit = FindHit::Section;
+    int section = -1;  // row of the section list
+    std::string_view sectionName;
+    std::string_view key;
+    int blockRow = -1;  // of a key: its row among those its own header line's block adds
+};
+
+struct FindAllResult {
+    std::int64_t matches = 0;
+    bool failed = false;     // the file could not be opened or read to its end
+    bool cancelled = false;  // the sink or the control stopped the search
+};
+
+// Every match of `request.query` in file order, in one pass over the file,
+// each handed to `sink` as soon as its line is read; `sink` returns false to
+// stop. Section and key names match as findNext matches them, in the rows
+// the lists show. A value matches as the value box would show it from the
+// key's own line: unlike findNext it is not checked against the lookup,
+// which takes another line where a key stands twice. `request.from` is not
+// used. Never changes the file.
+FindAllResult findAll(const FindRequest& request, const std::function<bool(const FindMatch&)>& sink,
+                      FindControl* control = nullptr);
 
 }  // namespace keyloom

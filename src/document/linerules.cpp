@@ -2,6 +2,7 @@
 
 #include "app/commands.h"
 #include "document/regvalue.h"
+#include "document/winereg.h"
 #include "platform/lines.h"
 #include "platform/profile.h"
 
@@ -44,6 +45,38 @@ std::string headerLineOf(std::string_view section)
     return header;
 }
 
+std::optional<std::string_view> sectionNameOf(std::string_view line, FileKind kind, std::string& buffer)
+{
+    switch (kind) {
+    case FileKind::Ini:
+    case FileKind::Registry:
+        return sectionNameOf(line);
+    case FileKind::WineRegistry:
+        return wineSectionNameOf(line, buffer);
+    }
+    return std::nullopt;
+}
+
+SectionMatcher::SectionMatcher(std::string_view section, FileKind kind)
+    : kind_(kind), wanted_(kind == FileKind::WineRegistry ? std::string(section) : headerLineOf(section))
+{}
+
+bool SectionMatcher::opens(std::string_view headerLine, bool whole)
+{
+    if (!whole)
+        return false;
+    switch (kind_) {
+    case FileKind::Ini:
+    case FileKind::Registry:
+        return headerLine == wanted_;
+    case FileKind::WineRegistry: {
+        const std::optional<std::string_view> path = wineKeyPathOf(headerLine);
+        return path && wineTextIs(*path, wanted_, buffer_);
+    }
+    }
+    return false;
+}
+
 bool isExportMarkerLine(std::string_view line)
 {
     return line.substr(0, 9) == std::string_view("\xFF\xFE"
@@ -62,6 +95,14 @@ KeyLine keyLineOf(std::string_view line, FileKind kind, bool whole)
     // registry values start with blanks, a tab-led line is a key.
     if (line.empty() || line.front() == ' ' || line.front() == ';')
         return result;
+    if (kind == FileKind::WineRegistry) {
+        if (const std::optional<WineName> name = isWineMetaLine(line) ? std::nullopt : wineNameOf(line)) {
+            result.kind = KeyLine::Kind::Key;
+            result.entry = name->escaped;
+            result.valueAt = name->valueAt;
+        }
+        return result;
+    }
     const std::size_t eq = line.find('=');
     if (eq == npos && whole) {
         result.kind = KeyLine::Kind::Ends;
@@ -74,6 +115,8 @@ KeyLine keyLineOf(std::string_view line, FileKind kind, bool whole)
     case FileKind::Ini:
         if (!name.empty())
             result.entry = name;
+        break;
+    case FileKind::WineRegistry:
         break;
     case FileKind::Registry:
         if (!name.empty() && name.front() == '@')
@@ -123,6 +166,10 @@ std::optional<KeyRows::Row> KeyRows::feed(std::string_view line, bool continuati
     if (!key.entry)
         return std::nullopt;
     ++count_;
+    if (kind_ == FileKind::WineRegistry) {
+        decoded_ = shownWineName({*key.entry, key.valueAt, line.front() == '@'});
+        return Row{decoded_, line.substr(key.valueAt)};
+    }
     return Row{*key.entry, line.substr(key.valueAt)};
 }
 
@@ -155,6 +202,8 @@ std::optional<std::string> shownValue(FileKind kind, std::string_view raw)
         std::optional<ShownValue> shown = shownRegistryValue(raw);
         return shown ? std::optional(std::move(shown->text)) : std::nullopt;
     }
+    case FileKind::WineRegistry:
+        return shownWineValue(raw);
     case FileKind::Ini:
         return std::string(profileValueText(raw).substr(0, std::size_t(Commands::kProfileBufferSize - 1)));
     }

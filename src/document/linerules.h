@@ -17,7 +17,9 @@ namespace keyloom {
 
 // Every action on a file's values switches over the kind without a default,
 // so a new kind is a compile error until each of them handles it.
-enum class FileKind { Ini, Registry };
+// WineRegistry: Wine's own registry files (document/winereg.h), known by
+// their first line whatever their name.
+enum class FileKind { Ini, Registry, WineRegistry };
 
 // Values of QuoteState: what the value lookup did to the text it shows.
 constexpr std::int16_t kQuotesKept = 0;     // the value shown is as the file holds it
@@ -35,6 +37,26 @@ std::optional<std::string_view> sectionNameOf(std::string_view line);
 // section only when it is exactly this, and whole (not the first piece of a
 // line longer than the reader's bound).
 std::string headerLineOf(std::string_view section);
+// The section list's entry of a header line in a file of `kind`: as
+// sectionNameOf, but for Wine's files the key path decoded into `buffer`,
+// without brackets and time stamp.
+std::optional<std::string_view> sectionNameOf(std::string_view line, FileKind kind, std::string& buffer);
+
+// Tells whether a header line opens the section whose list entry is
+// `section`: for INI files and exports when it is exactly headerLineOf(),
+// for Wine's files when its decoded key path is `section`. `whole` is false
+// for the first piece of a line longer than the reader's bound, which
+// opens none.
+class SectionMatcher {
+public:
+    SectionMatcher(std::string_view section, FileKind kind);
+    bool opens(std::string_view headerLine, bool whole);
+
+private:
+    FileKind kind_;
+    std::string wanted_;  // the header line; for Wine's files the section
+    std::string buffer_;
+};
 
 // The export marker: a line that begins with the bytes FF FE and "Windows"
 // (as the reader delivers the first line of a UTF-16LE export).
@@ -64,7 +86,10 @@ struct KeyLine {
 // later piece: such a piece never ends the listing. The name part is the text
 // before the first "=", untrimmed: listed as it stands for INI files; for
 // registry exports "@" for a name that begins with "@", otherwise the name
-// less its enclosing quotes (escapes stay as written).
+// less its enclosing quotes (escapes stay as written). In Wine's files the
+// meta lines ("#time=") are skipped, the name ends at its closing quote and
+// stays escaped here (KeyRows decodes it), and a line of another form is
+// skipped rather than ending the listing.
 KeyLine keyLineOf(std::string_view line, FileKind kind, bool whole = true);
 
 // The rows that the key list makes of the lines of one header line's block,
@@ -101,6 +126,7 @@ private:
     bool ended_ = false;
     std::optional<std::string> pending_;
     std::string emitted_;
+    std::string decoded_;
     int count_ = 0;
 };
 

@@ -119,6 +119,10 @@ void Regedit4Builder::append(std::string_view bytes)
 bool Regedit4Builder::add(const LineReader& reader, std::string_view line, std::uint64_t lineNumber)
 {
     const bool lineStart = !reader.continuation();
+    lastLine_ = lineNumber;
+    // A marker line in pieces shows its ending with its last piece.
+    if (inMarkerLine_ && !lineStart && !reader.partial())
+        markerEnded_ = reader.ending() != LineEnding::None;
     if (markerFound_ && !(inMarkerLine_ && !lineStart)) {
         const std::size_t at = text_.size();
         // Most lines end in CR LF already and go in with it at once.
@@ -150,6 +154,8 @@ bool Regedit4Builder::add(const LineReader& reader, std::string_view line, std::
             if (first)
                 restart(reader);
             markerFound_ = true;
+            markerLine_ = lineNumber;
+            markerEnded_ = !reader.partial() && reader.ending() != LineEnding::None;
             text_.assign("REGEDIT4\r\n");
             list_ = {};
             inLists_ = {};
@@ -213,6 +219,10 @@ std::string Regedit4Builder::finish(const LineReader& reader)
         finishList();
     }
     if (markerFound_) {
+        if (!markerEnded_)
+            damagedLine_ = markerLine_;
+        else if (reader.oddByteAtEnd())
+            damagedLine_ = lastLine_;
         unheld_ = inLists_;
         if (reader.unmapped() != unmappedBefore_)
             unheld_.add(reader.unmapped() - unmappedBefore_, firstUnmappedLine_);

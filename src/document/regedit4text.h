@@ -43,6 +43,11 @@ public:
     // given to add()) of the first; 0 for none. Valid after finish().
     std::uint64_t unconvertible() const { return unheld_.count; }
     std::uint64_t firstUnconvertibleLine() const { return unheld_.firstLine; }
+    // The export is damaged so that its REGEDIT4 text would lose content:
+    // the marker line has no line end (a stray byte misaligned what
+    // follows), or the file ends in half a UTF-16 unit. The line where it
+    // shows; 0 for none. Valid after finish().
+    std::uint64_t damagedLine() const { return damagedLine_; }
 
 private:
     // Characters that REGEDIT4 cannot hold, with the line of the first.
@@ -80,6 +85,10 @@ private:
     Unheld unheld_;
     TextList list_;
     std::string recoded_;  // room reused from one list to the next
+    std::uint64_t markerLine_ = 0;
+    bool markerEnded_ = false;  // the last marker line ended in a line end
+    std::uint64_t lastLine_ = 0;
+    std::uint64_t damagedLine_ = 0;
     // Stopped before the text can outgrow its room and move.
     std::optional<PrefaultAhead> prefault_;
 };

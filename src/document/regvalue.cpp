@@ -85,6 +85,13 @@ bool stringsOf(std::string_view bytes, bool utf16Data, QStringList& strings)
 
 }  // namespace
 
+std::optional<std::uint32_t> dwordOf(std::string_view value)
+{
+    const std::optional<std::string_view> digits = dwordDigitsOf(value);
+    const auto n = digits ? hexNumber(*digits, 8) : std::nullopt;
+    return n ? std::optional(std::uint32_t(*n)) : std::nullopt;
+}
+
 bool parseHexList(std::string_view list, std::string& bytes, std::size_t* faultAt)
 {
     bytes.clear();

@@ -16,6 +16,10 @@
 
 namespace keyloom {
 
+// The number of a "dword:" value ("dword" in any letter case, one to eight
+// hex digits); nothing for every other value.
+std::optional<std::uint32_t> dwordOf(std::string_view value);
+
 // The value of each hex digit, -1 for every other byte.
 inline constexpr std::array<signed char, 256> kHexDigitValue = [] {
     std::array<signed char, 256> table{};

@@ -1,7 +1,9 @@
 #include "edit/apply.h"
 
 #include "app/commands.h"
+#include "document/document.h"
 #include "document/regvalue.h"
+#include "document/winereg.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -94,6 +96,41 @@ QString notDecodableNote(const QString& file)
     return QStringLiteral("Nur Zeichenketten, dword-Werte und hex(1)-, hex(2)- und hex(7)-Werte können entschlüsselt "
                           "geschrieben werden. Die Datei '%1' bleibt unverändert.")
         .arg(Commands::FileNamePart(file));
+}
+
+// Writes the value line of `request.key` in Wine's file anew, in the form it
+// has (a string, str(2) or dword value), with the name's bytes kept.
+EditResult applyWineValue(const EditRequest& request, const std::function<void()>& processEvents)
+{
+    const std::u16string text = request.text.toStdU16String();
+    const RegistryLookup now = lookupWineValue(request.file, request.section, request.key);
+    if (now.failed)
+        return refused(EditStatus::Refused, notWrittenNote(request.file));
+    if (!now.found)
+        return refused(EditStatus::Invalid, invalidNameNote(request.file));
+    if (!now.enabled || !wineValueFor(now.whole, text))
+        return refused(EditStatus::Invalid, wineValueNote(request.file));
+    SectionMatcher opens(request.section, FileKind::WineRegistry);
+    bool inSection = false;
+    std::string replacement;
+    std::string buffer;
+    const LineRule rule = [&](std::string_view line, bool whole) -> LineEdit {
+        if (isHeaderLine(line)) {
+            inSection = opens.opens(line, whole);
+            return {};
+        }
+        const std::optional<WineName> name =
+            inSection && whole && !isWineMetaLine(line) ? wineNameOf(line) : std::nullopt;
+        if (!name || !wineNameIs(*name, request.key, buffer))
+            return {};
+        const std::optional<std::string> value = wineValueFor(line.substr(name->valueAt), text);
+        if (!value)
+            return {};
+        replacement.assign(line.substr(0, name->valueAt));
+        replacement += *value;
+        return {false, replacement};
+    };
+    return rewriteThroughBackup(request.file, nullptr, processEvents, [&] { return std::optional(rule); });
 }
 
 }  // namespace
@@ -231,8 +268,23 @@ EditResult applyEdit(const EditRequest& request, const std::string* pendingText,
         return applyProfileValue(request, *value);
     case FileKind::Registry:
         return applyRegistryEdit(request, std::move(*value), pendingText, processEvents);
+    case FileKind::WineRegistry:
+        return applyWineValue(request, processEvents);
     }
     return {};
+}
+
+QString wineValueNote(const QString& file)
+{
+    return QStringLiteral("Dieser Wert kann nur als Text (auch str(2)) oder als dword:XXXXXXXX mit acht Hex-Ziffern "
+                          "gespeichert werden; Mehrfachtexte und hex-Werte werden hier nicht geändert. Die Datei '%1' "
+                          "bleibt unverändert.")
+        .arg(Commands::FileNamePart(file));
+}
+
+QString wineRunningQuestion()
+{
+    return QStringLiteral("Wine läuft für dieses Prefix und überschreibt die Datei beim Beenden. Trotzdem speichern?");
 }
 
 QString unencodableValueNote(const QString& file)

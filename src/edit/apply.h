@@ -63,7 +63,9 @@ struct ApplyValues {
 // Writes `request` the way the file's kind writes values: an INI or INF file
 // through the profile write (section from Label1, the value as typed), a
 // registry export through applyRegistryValue (section from List1, the value
-// quoted again when the lookup took its quotes off). The text is encoded in
+// quoted again when the lookup took its quotes off), Wine's file through
+// the same backup with the value line in Wine's own form (names decoded,
+// the text escaped as Wine writes it). The text is encoded in
 // the file's encoding first; a character it lacks refuses the write, never
 // turns into "?". A registry value is written only in a form an importer
 // reads as meant (registryValueNote); `--decoded` text is first written in
@@ -94,6 +96,12 @@ struct DecodedWrite {
 };
 DecodedWrite decodedValueOf(const QString& text, std::string_view encoded, std::string_view current,
                             std::int16_t quoteState, bool utf16Data, const QString& file);
+// What the user is told when a value of Wine's file cannot take the text:
+// it is a multi string or hex value, or a dword value got no eight hex digits.
+QString wineValueNote(const QString& file);
+// What the user is asked before a value of Wine's file is written while a
+// wineserver runs for its prefix (platform/wineserver.h).
+QString wineRunningQuestion();
 
 // What the user is told when the box holds a character that the file's
 // 8-bit code page (Windows-1252) lacks: nothing is written then.

@@ -1,41 +1,35 @@
 #include "filecommands/convert.h"
 
-#include "app/commands.h"
 #include "platform/fileio.h"
+#include "platform/replace.h"
 
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QIODevice>
 
 namespace keyloom {
 
-bool writeConversion(const QString& file, std::string_view text)
+ReplaceResult writeConversion(const QString& file, std::string_view text, const FileIdentity& read)
 {
     if (!isRegularFile(file))
-        return false;
-    // QSaveFile follows a symbolic link to its target, keeps the target's
-    // permissions, and never falls back to writing the file in place.
-    // Unbuffered, so that a short write shows in write()'s count: commit()
-    // does not notice a failure of the final flush of a buffered write.
-    QSaveFile out(file);
-    if (fileFaultHit(FileOp::OpenWrite) || !out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
+        return {};
     const auto size = static_cast<qint64>(text.size());
-    // Without commit() the temporary file is discarded on destruction.
-    if (fileFaultHit(FileOp::Write) || out.write(text.data(), size) != size || fileFaultHit(FileOp::Write) ||
-        out.write("\r\n", 2) != 2 || out.error() != QFileDevice::NoError)
-        return false;
-    return !fileFaultHit(FileOp::Rename) && out.commit();
+    const ContentWriter write = [&](InputFile&, QIODevice& out, std::int64_t) {
+        return !fileFaultHit(FileOp::Write) && out.write(text.data(), size) == size && !fileFaultHit(FileOp::Write) &&
+               out.write("\r\n", 2) == 2;
+    };
+    return replaceContent(file, read, 0, size + 2, write);
 }
 
-QString unconvertibleNote(const QString& file, std::uint64_t count, std::uint64_t firstLine)
+QString conversionFailedNote(const QString& file, const ReplaceResult& result)
 {
-    const QString name = Commands::FileNamePart(file);
-    if (count == 1)
-        return QStringLiteral("Die Datei '%1' enthält 1 Zeichen, das im REGEDIT4-Format nicht darstellbar ist (in "
-                              "Zeile %2). Die Datei bleibt unverändert.")
-            .arg(name, QString::number(firstLine));
-    return QStringLiteral("Die Datei '%1' enthält %2 Zeichen, die im REGEDIT4-Format nicht darstellbar sind (erstes "
-                          "in Zeile %3). Die Datei bleibt unverändert.")
-        .arg(name, QString::number(count), QString::number(firstLine));
+    const QString name = QFileInfo(file).fileName();
+    if (!result.wholeCopy.isEmpty())
+        return QStringLiteral("Die Datei '%1' konnte nicht vollständig geschrieben werden. Der vorherige Inhalt liegt "
+                              "unverändert in '%2'.")
+            .arg(name, result.wholeCopy);
+    if (QFileInfo(file).exists() && !QFileInfo(file).isWritable())
+        return QStringLiteral("Die Datei '%1' ist schreibgeschützt. Sie wurde nicht konvertiert.").arg(name);
+    return QStringLiteral("Die Datei '%1' konnte nicht konvertiert werden. Die Datei bleibt unverändert.").arg(name);
 }
 
 }  // namespace keyloom

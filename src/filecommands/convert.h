@@ -1,6 +1,8 @@
 #pragma once
 // Writing the REGEDIT4 text of a UTF-16 registry export over that file.
 
+#include "platform/replace.h"
+
 #include <QString>
 #include <cstdint>
 #include <string_view>
@@ -8,15 +10,14 @@
 namespace keyloom {
 
 // Replaces the content of the existing regular file `file` with `text`
-// followed by CR LF, all at once: written to a temporary file in the same
-// folder and renamed over it, permissions kept; through a symbolic link the
-// target is updated and the link stays. False on any failure, with the file
-// untouched and no temporary file left.
-[[nodiscard]] bool writeConversion(const QString& file, std::string_view text);
-
-// What the user is told when the REGEDIT4 text of `file` holds `count`
-// characters (the first in file line `firstLine`) that the 8-bit text
-// cannot hold, so that neither the conversion nor an apply writes it.
-QString unconvertibleNote(const QString& file, std::uint64_t count, std::uint64_t firstLine);
+// followed by CR LF, all at once and keeping what the file carries (owner,
+// mode, links, ACLs, extended attributes; platform/replace.h), but only while
+// the file is still the one the text was read from (`read`). On a failure
+// the file is untouched, or, where an in-place write failed part-way, the
+// result names the private copy of the old content.
+[[nodiscard]] ReplaceResult writeConversion(const QString& file, std::string_view text, const FileIdentity& read);
+// What the user is told when the conversion of `file` ended in `result`
+// without writing it.
+QString conversionFailedNote(const QString& file, const ReplaceResult& result);
 
 }  // namespace keyloom

@@ -17,10 +17,21 @@ bool deleteFile(const QString& path)
     // The "normal" attributes: writable by its owner, as a file one may
     // delete. A link goes by itself; its target's rights are not ours to change.
     const QFileInfo info(path);
-    if (!info.isSymLink())
-        QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteOwner | QFile::ReadOwner);
+    const QFile::Permissions before = QFile::permissions(path);
+    const bool changeMode = !info.isSymLink() && info.exists();
+    if (changeMode)
+        QFile::setPermissions(path, before | QFile::WriteOwner | QFile::ReadOwner);
     removeFile(path);
-    return !QFileInfo::exists(path) && !QFileInfo(path).isSymLink();
+    const bool gone = !QFileInfo::exists(path) && !QFileInfo(path).isSymLink();
+    // A file that stays keeps the rights it had.
+    if (!gone && changeMode)
+        QFile::setPermissions(path, before);
+    return gone;
+}
+
+QString deleteFailedNote(const QString& path)
+{
+    return QStringLiteral("Die Datei '%1' konnte nicht gelöscht werden.").arg(Commands::FileNamePart(path));
 }
 
 QString deleteQuestion(const QString& path)

@@ -15,8 +15,11 @@ bool isRegistryName(const QString& fileName);
 QString notepadCommandLine(const QString& path);
 
 // Clears the read-only mark of `path`, then deletes it; each step is tried
-// whatever the other did. True when the file is gone.
+// whatever the other did. True when the file is gone; a file that stays gets
+// its rights back.
 bool deleteFile(const QString& path);
+// What the user is told when `path` could not be deleted.
+QString deleteFailedNote(const QString& path);
 
 // The question before a deletion, naming the file's name only.
 QString deleteQuestion(const QString& path);

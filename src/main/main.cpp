@@ -1,6 +1,7 @@
 // Builds the application and runs start-up; everything else lives in the
 // libraries.
 
+#include "app/programinfo.h"
 #include "platform/singleinstance.h"
 #include "ui/appmodul.h"
 #include "ui/form1.h"
@@ -29,6 +30,14 @@ bool haveDisplay()
 
 int main(int argc, char* argv[])
 {
+    // Help and version need neither a display nor an application object.
+    QStringList raw;
+    for (int i = 1; i < argc; ++i)
+        raw << QString::fromLocal8Bit(argv[i]);
+    if (const auto info = keyloom::programInfo(raw, QStringLiteral(KEYLOOM_VERSION))) {
+        std::fputs(info->toUtf8().constData(), stdout);
+        return 0;
+    }
     if (!haveDisplay()) {
         std::fputs("quorrel-keyloom: no display found (DISPLAY is not set); start it in a desktop session, "
                    "or without one run it under xvfb-run, e.g. 'xvfb-run ./run.sh'.\n",

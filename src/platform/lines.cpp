@@ -363,8 +363,14 @@ bool LineReader::nextStartingWith(std::string_view firsts, std::string_view& lin
             if (lineStart) {
                 if (passed && hit != base + pos_)
                     passed(std::string_view(base + pos_, std::size_t(hit - (base + pos_))));
-                pos_ = scanFrom_ = std::size_t(hit - base);
-                crKnown_ = lfKnown_ = false;
+                // A cached line end at or after the new start, or none in the
+                // buffer, stays true: forgetting it would search a file with
+                // only LF endings for a CR to the buffer's end at every hit.
+                const std::size_t at = std::size_t(hit - base);
+                const bool scanned = scanFrom_ <= at;
+                crKnown_ = crKnown_ && scanned && (nextCr_ == kNone || nextCr_ >= at);
+                lfKnown_ = lfKnown_ && scanned && (nextLf_ == kNone || nextLf_ >= at);
+                pos_ = scanFrom_ = at;
                 partial_ = false;
                 return next(line);
             }

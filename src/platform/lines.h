@@ -91,6 +91,9 @@ public:
     using Passed = std::function<void(std::string_view)>;
     bool nextStartingWith(std::string_view firsts, std::string_view& line, const Passed& passed = {});
     bool failed() const { return failed_; }
+    // A UTF-16 file that ended with half a unit, an odd byte no line holds;
+    // known once next() returned false.
+    bool oddByteAtEnd() const { return eof_ && !pendingByte_.empty(); }
     Encoding encoding() const { return encoding_; }
     // Ending of the line last returned by next(); None for a partial piece.
     LineEnding ending() const { return ending_; }

@@ -2,13 +2,11 @@
 
 #include "platform/fileio.h"
 #include "platform/lines.h"
+#include "platform/replace.h"
 #include "platform/textcodec.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QTemporaryFile>
 
 #include <algorithm>
 #include <cstring>
@@ -312,29 +310,14 @@ std::int64_t pump(InputFile& in, QIODevice* out, std::int64_t count, std::vector
     return moved;
 }
 
-struct FileState {
-    bool exists = false;
-    std::int64_t size = 0;
-    QDateTime modified;
-    bool operator==(const FileState&) const = default;
-};
-
-FileState stateOf(const QString& path)
-{
-    const QFileInfo info(path);
-    return {info.exists(), info.size(), info.lastModified()};
-}
-
 // Writes the old file's bytes from `in` with `splice` applied to `out`, from
-// offset `from` on (the bytes before it are already there). False on any
-// failure, or when the file changed since it was planned: a splice at stale
-// offsets would corrupt it.
-bool writeSpliced(InputFile& in, QIODevice& out, std::int64_t from, const QString& path, const FileState& before,
-                  const Splice& splice)
+// offset `from` on (the bytes before it are already there); `inserted` is the
+// splice's text encoded. False on any failure, or when the old content is not
+// as long as it was when planned.
+bool writeSpliced(InputFile& in, QIODevice& out, std::int64_t from, const std::string& inserted, const Splice& splice,
+                  const FileIdentity& before)
 {
     std::vector<char> block(kBlock);
-    std::string inserted;
-    appendEncoded(inserted, splice.encoding, splice.insert);
     std::int64_t rest = 0;
     if (before.exists && pump(in, &out, splice.keepUntil - from, block) != splice.keepUntil - from)
         return false;
@@ -343,61 +326,7 @@ bool writeSpliced(InputFile& in, QIODevice& out, std::int64_t from, const QStrin
     const std::int64_t skipped = splice.resumeAt - splice.keepUntil;
     if (before.exists && (pump(in, nullptr, skipped, block) != skipped || (rest = pump(in, &out, -1, block)) < 0))
         return false;
-    return splice.resumeAt + rest == before.size && stateOf(path) == before;
-}
-
-// Writes the spliced file beside the old one and renames it over the old one
-// (over a link's target, the link staying a link; permissions kept). On any
-// failure the temporary file goes and the old file stays.
-bool replaceFile(const QString& path, const FileState& before, const Splice& splice)
-{
-    // Unbuffered, so that a failing write shows in write()'s count: commit()
-    // does not notice a failure of the final flush of a buffered write, and
-    // would rename a cut file over the whole one.
-    QSaveFile out(path);
-    if (fileFaultHit(FileOp::OpenWrite) || !out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    InputFile in;
-    if (before.exists && !in.open(path))
-        return false;
-    if (!writeSpliced(in, out, 0, path, before, splice))
-        return false;
-    return out.error() == QFileDevice::NoError && !fileFaultHit(FileOp::Rename) && out.commit();
-}
-
-// Writes the splice into the file itself, for a file that a rename would
-// take from its owner, group or other links, or whose folder the user cannot
-// write to. The old content is first copied to a private file in the
-// temporary folder, which stays and is named in the result when the file may
-// have been cut.
-ProfileWrite overwriteFile(const QString& path, const FileState& before, const Splice& splice)
-{
-    ProfileWrite result;
-    QTemporaryFile copy(QDir(QDir::tempPath()).filePath(QFileInfo(path).fileName() + QStringLiteral(".XXXXXX")));
-    if (!copy.open())
-        return result;
-    copy.close();
-    OutputFile copyOut;
-    if (!copyOut.open(copy.fileName()) || !copyInto(path, copyOut) || stateOf(path) != before)
-        return result;
-    InputFile in;
-    QFile out(path);
-    // The bytes before the splice are the same: writing starts at it.
-    if (!in.open(copy.fileName()) || fileFaultHit(FileOp::OpenWrite) ||
-        !out.open(QIODevice::ReadWrite | QIODevice::Unbuffered) || !out.seek(splice.keepUntil))
-        return result;
-    std::vector<char> block(kBlock);
-    const bool written = pump(in, nullptr, splice.keepUntil, block) == splice.keepUntil &&
-                         writeSpliced(in, out, splice.keepUntil, copy.fileName(), stateOf(copy.fileName()), splice) &&
-                         out.resize(out.pos()) && out.error() == QFileDevice::NoError;
-    out.close();
-    if (written && out.error() == QFileDevice::NoError) {
-        result.written = true;
-        return result;
-    }
-    copy.setAutoRemove(false);
-    result.wholeCopy = copy.fileName();
-    return result;
+    return splice.resumeAt + rest == before.size;
 }
 
 }  // namespace
@@ -466,10 +395,10 @@ ProfileWrite writeProfileString(std::string_view section, std::string_view key, 
     }
 
     const QFileInfo info(file);
-    const FileState before = stateOf(file);
     // A dangling link or anything but a regular file is left alone.
-    if (before.exists ? !info.isFile() : info.isSymLink())
+    if (info.exists() ? !info.isFile() : info.isSymLink())
         return result;
+    const FileIdentity before = identityOf(file);
 
     const Splice splice = planWrite(before.exists ? file : QString(), before.size, trim(section), trim(key), value);
     if (splice.status == Splice::Unchanged) {
@@ -479,19 +408,58 @@ ProfileWrite writeProfileString(std::string_view section, std::string_view key, 
     result.invalid = splice.status == Splice::Invalid;
     if (splice.status != Splice::Change)
         return result;
-    if (!before.exists || isReplaceableByRename(file)) {
-        result.written = replaceFile(file, before, splice);
+    std::string inserted;
+    appendEncoded(inserted, splice.encoding, splice.insert);
+    const std::int64_t newSize =
+        before.size - (splice.resumeAt - splice.keepUntil) + static_cast<std::int64_t>(inserted.size());
+    // The old content read from the file or, written in place, from its
+    // private copy: the splice's offsets hold for both.
+    const ContentWriter write = [&](InputFile& old, QIODevice& out, std::int64_t from) {
+        return writeSpliced(old, out, from, inserted, splice, before);
+    };
+    if (!before.exists) {
+        result.written = createWithContent(file, write);
         return result;
     }
-    if (!info.isWritable())
-        return result;
-    return overwriteFile(file, before, splice);
+    // A file that changed since it was planned is not written: a splice at
+    // stale offsets would corrupt it.
+    const ReplaceResult replaced = replaceContent(file, before, splice.keepUntil, newSize, write);
+    result.written = replaced.written;
+    result.wholeCopy = replaced.wholeCopy;
+    return result;
 }
 
 bool WritePrivateProfileStringA(std::string_view section, std::string_view key, std::string_view value,
                                 const QString& file)
 {
     return writeProfileString(section, key, value, file).written;
+}
+
+ProfileLineView profileLineOf(std::string_view line)
+{
+    const ProfileLine parsed = parseLine(line);
+    switch (parsed.kind) {
+    case ProfileLine::Header:
+        return {ProfileLineView::Header, parsed.name, {}};
+    case ProfileLine::Key:
+        return {ProfileLineView::Key, parsed.name, profileValueText(parsed.value)};
+    case ProfileLine::Other:
+        break;
+    }
+    return {};
+}
+
+std::string profileNameKey(std::string_view name)
+{
+    // NameMatcher: ASCII names match by ASCII letter case alone, and never
+    // match a name beyond ASCII; those match by their decoded text.
+    name = trim(name);
+    if (isAscii(name)) {
+        std::string key(name);
+        std::transform(key.begin(), key.end(), key.begin(), asciiLower);
+        return key;
+    }
+    return '\x01' + decodeName(name).toCaseFolded().toStdString();
 }
 
 }  // namespace keyloom

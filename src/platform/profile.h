@@ -9,6 +9,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace keyloom {
@@ -51,5 +52,20 @@ struct ProfileWrite {
 // The same, true when the value reached the file.
 [[nodiscard]] bool WritePrivateProfileStringA(std::string_view section, std::string_view key, std::string_view value,
                                               const QString& file);
+
+// One line as the profile read sees it, for readers that walk a whole file:
+// a header with its name, or a key with its name and its value as the read
+// returns it (uncut); Other for every other line. A UTF-16LE file's first
+// line is passed without the "\xFF\xFE" that the line reader puts first.
+struct ProfileLineView {
+    enum Kind { Other, Header, Key };
+    Kind kind = Other;
+    std::string_view name;   // trimmed
+    std::string_view value;  // as the read returns it, before any cut to a buffer
+};
+ProfileLineView profileLineOf(std::string_view line);
+// A key for a section or key name: two names that the read takes for the
+// same one (blanks around them and letter case ignored) give the same key.
+std::string profileNameKey(std::string_view name);
 
 }  // namespace keyloom

@@ -35,10 +35,9 @@ struct AppModul {
     // written into any other file.
     QString Text2Source;
     FileIdentity Text2Identity;
-    // Characters of the waiting text that REGEDIT4 cannot hold, and the file
-    // line of the first: while there are any, the text is never written.
-    std::uint64_t Text2Unconvertible = 0;
-    std::uint64_t Text2FirstUnconvertibleLine = 0;
+    // Why the waiting text must never be written (a failed read, a damaged
+    // export, characters REGEDIT4 cannot hold); empty when it may be.
+    QString Text2Refusal;
     // Encoding of the loaded file's text, for showing it and for writing what
     // the user typed.
     TextCodec Codec = TextCodec::Utf8;

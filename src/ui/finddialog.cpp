@@ -27,6 +27,8 @@ FindDialog::FindDialog(QWidget* owner) : QDialog(owner)
     findButton = new QPushButton(QStringLiteral("Weitersuchen"), this);
     findButton->setDefault(true);
     cancelButton = new QPushButton(QStringLiteral("Abbrechen"), this);
+    noteLabel = new QLabel(this);
+    noteLabel->setObjectName(QStringLiteral("noteLabel"));
 
     auto* line = new QHBoxLayout;
     line->addWidget(label);
@@ -35,6 +37,7 @@ FindDialog::FindDialog(QWidget* owner) : QDialog(owner)
     settings->addLayout(line);
     for (QCheckBox* box : {sectionsBox, keysBox, valuesBox, caseBox})
         settings->addWidget(box);
+    settings->addWidget(noteLabel);
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(findButton);
     buttons->addWidget(cancelButton);

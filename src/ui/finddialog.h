@@ -8,6 +8,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -28,6 +29,7 @@ public:
     QCheckBox* caseBox = nullptr;         // "Groß-/Kleinschreibung beachten"
     QPushButton* findButton = nullptr;    // "Weitersuchen", the default button
     QPushButton* cancelButton = nullptr;  // "Abbrechen": closes the dialog
+    QLabel* noteLabel = nullptr;          // how the last search went on, or empty
 
 signals:
     void findRequested(const keyloom::FindQuery& query);

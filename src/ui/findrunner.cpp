@@ -31,7 +31,7 @@ FindRunner::~FindRunner()
     }
 }
 
-void FindRunner::start(FindRequest request)
+void FindRunner::start(FindRequest request, bool backward)
 {
     if (busy())
         return;
@@ -41,8 +41,8 @@ void FindRunner::start(FindRequest request)
     clock_.start();
     // The answer goes back as an event to this object; the destructor waits
     // for the thread, so the object outlives every answer it can be sent.
-    worker_ = std::thread([this, control = control_, request = std::move(request)] {
-        const FindResult result = findNext(request, control.get());
+    worker_ = std::thread([this, control = control_, request = std::move(request), backward] {
+        const FindResult result = backward ? findPrevious(request, control.get()) : findNext(request, control.get());
         QMetaObject::invokeMethod(
             this, [this, result] { done(result); }, Qt::QueuedConnection);
     });

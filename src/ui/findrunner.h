@@ -26,9 +26,10 @@ public:
     ~FindRunner() override;
 
     bool busy() const { return worker_.joinable(); }
-    // Starts a search unless one is running; finished() follows on the
-    // window's thread, unless the user cancels it.
-    void start(FindRequest request);
+    // Starts a search for the next match, or with `backward` the previous
+    // one, unless one is running; finished() follows on the window's
+    // thread, unless the user cancels it.
+    void start(FindRequest request, bool backward = false);
 
 signals:
     void finished(const keyloom::FindResult& result);

@@ -8,7 +8,10 @@
 #include "filecommands/spacing.h"
 #include "platform/drives.h"
 #include "platform/editor.h"
+#include "platform/wineserver.h"
 #include "ui/bytelistmodel.h"
+#include "ui/comparerunner.h"
+#include "ui/differenceswindow.h"
 #include "ui/finddialog.h"
 #include "ui/findrunner.h"
 #include "ui/messagebox.h"
@@ -120,6 +123,7 @@ Form1::Form1(AppModul& app, QWidget* parent) : QWidget(parent), app_(app)
     placeControls();
     connectHandlers();
     createFind();
+    createCompare();
 }
 
 Form1::~Form1() = default;
@@ -189,6 +193,13 @@ void Form1::createControls()
     Command1->setAccessibleName(QStringLiteral("Übernehmen"));
     Label1->setAccessibleName(QStringLiteral("Gewählter Abschnitt"));
     Picture1->setAccessibleName(QStringLiteral("Trennbalken"));
+    // On Linux a combo box gives its current entry as its accessible name;
+    // what it is for comes from a label whose buddy it is. The label stays
+    // hidden, so the window looks as it did.
+    auto* driveLabel = new QLabel(QStringLiteral("Laufwerk"), this);
+    driveLabel->setObjectName(QStringLiteral("Drive1Label"));
+    driveLabel->setBuddy(Drive1);
+    driveLabel->hide();
 
     setTabOrder(Drive1, Dir1);
     setTabOrder(Dir1, File1);
@@ -396,8 +407,10 @@ void Form1::File1_MouseDown(int button)
         return;
     app_.CurrentFile = selectedFilePath();
     const bool registry = isRegistryName(File1->fileName());
-    mnuConvert->setEnabled(registry);
-    mnuSpace->setEnabled(!registry);
+    // Wine's own files are neither converted nor spaced: Wine reads only its form.
+    const bool wine = fileKindOf(app_.CurrentFile) == FileKind::WineRegistry;
+    mnuConvert->setEnabled(registry && !wine);
+    mnuSpace->setEnabled(!registry && !wine);
     mnuPop->popup(QCursor::pos());
 }
 
@@ -413,7 +426,8 @@ void Form1::mnuDel_Click()
 {
     if (MessageBox::ask(this, app_.AppTitle, deleteQuestion(app_.CurrentFile)) == MessageBox::No)
         return;
-    deleteFile(app_.CurrentFile);
+    if (!deleteFile(app_.CurrentFile))
+        warn(deleteFailedNote(app_.CurrentFile));
     // The entry of a file that is gone would only invite a click on nothing.
     File1->refresh();
 }
@@ -425,10 +439,8 @@ void Form1::mnuConvert_Click()
         MessageBox::inform(this, app_.AppTitle, nothingToConvertNote(app_.CurrentFile));
         return;
     }
-    if (app_.Text2Unconvertible > 0) {
-        MessageBox::inform(
-            this, app_.AppTitle,
-            unconvertibleNote(app_.CurrentFile, app_.Text2Unconvertible, app_.Text2FirstUnconvertibleLine));
+    if (!app_.Text2Refusal.isEmpty()) {
+        tell(app_.Text2Refusal);
         return;
     }
     if (MessageBox::ask(this, app_.AppTitle, convertQuestion(app_.CurrentFile)) == MessageBox::No)
@@ -440,8 +452,9 @@ void Form1::mnuConvert_Click()
         File1_Click();
         return;
     }
-    if (!writeConversion(app_.CurrentFile, Text2->bytes())) {
-        warn(notWrittenNote(app_.CurrentFile));
+    const ReplaceResult written = writeConversion(app_.CurrentFile, Text2->bytes(), app_.Text2Identity);
+    if (!written.written) {
+        warn(conversionFailedNote(app_.CurrentFile, written));
         return;
     }
     app_.ConvertPending = 0;
@@ -476,11 +489,8 @@ void Form1::File1_Click()
     app_.LoadedFile = app_.CurrentFile;
     app_.LoadedIdentity = identityOf(app_.CurrentFile);
     LoadResult loaded = loadFile(app_.CurrentFile);
-    // A text built from a read that failed part-way is never written.
-    if (loaded.failed) {
+    if (loaded.failed)
         warn(readFailedNote(app_.CurrentFile));
-        loaded.markerFound = false;
-    }
     app_.ConvertPending = loaded.markerFound ? 1 : 0;
     app_.Codec = loaded.codec;
     sections_->setEntries(std::move(loaded.sections), loaded.codec);
@@ -489,8 +499,7 @@ void Form1::File1_Click()
         Text2->setBytes(std::move(loaded.regedit4));
         app_.Text2Source = app_.CurrentFile;
         app_.Text2Identity = app_.LoadedIdentity;
-        app_.Text2Unconvertible = loaded.unconvertible;
-        app_.Text2FirstUnconvertibleLine = loaded.firstUnconvertibleLine;
+        app_.Text2Refusal = regedit4Refusal(loaded, app_.CurrentFile);
         caption += QLatin1Char('*');
     }
     setWindowTitle(caption);
@@ -508,6 +517,8 @@ void Form1::List1_Click()
     keys_->clear();
     KeyListing listing = listKeys(app_.CurrentFile, label1Bytes_, fileKindOf(app_.CurrentFile));
     keys_->setEntries(listing.keys, app_.Codec);
+    if (listing.readFailed)
+        warn(readFailedNote(app_.CurrentFile));
     if (listing.failed)
         return;
     Command1->setEnabled(false);
@@ -527,6 +538,8 @@ void Form1::List2_Click()
         valueTip_->setDescription(*view.toolTip);
     if (view.enabled)
         Text1->setEnabled(*view.enabled);
+    if (view.readFailed)
+        warn(readFailedNote(app_.CurrentFile));
     if (view.failed)
         return;
     Command1->setEnabled(false);
@@ -546,10 +559,13 @@ void Form1::Command1_Click()
                               list2Text(),      Text1->text(),       app_.QuoteState};
     const bool pending = app_.ConvertPending == 1 && app_.Text2Source == request.file;
     // The apply would write the waiting text as the file's new content.
-    if (pending && app_.Text2Unconvertible > 0) {
-        tell(unconvertibleNote(request.file, app_.Text2Unconvertible, app_.Text2FirstUnconvertibleLine));
+    if (pending && !app_.Text2Refusal.isEmpty()) {
+        tell(app_.Text2Refusal);
         return;
     }
+    if (request.kind == FileKind::WineRegistry && wineServerRunsFor(winePrefixOf(request.file)) &&
+        MessageBox::ask(this, app_.AppTitle, wineRunningQuestion()) == MessageBox::No)
+        return;
     applying_ = true;
     const EditResult result =
         applyEdit(request, pending ? &Text2->bytes() : nullptr, [] { QCoreApplication::processEvents(); });
@@ -631,10 +647,12 @@ void Form1::createFind()
 {
     findDialog = new FindDialog(this);
     finder_ = new FindRunner(this);
-    connect(findDialog, &FindDialog::findRequested, this, &Form1::startFind);
+    connect(findDialog, &FindDialog::findRequested, this, [this](const FindQuery& query) { startFind(query); });
     connect(finder_, &FindRunner::finished, this, &Form1::showFindResult);
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this), &QShortcut::activated, this, &Form1::showFind);
     connect(new QShortcut(QKeySequence(Qt::Key_F3), this), &QShortcut::activated, this, &Form1::findAgain);
+    connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), this), &QShortcut::activated, this,
+            &Form1::findAgainBackward);
 }
 
 void Form1::showFind()
@@ -654,6 +672,14 @@ void Form1::findAgain()
         showFind();
 }
 
+void Form1::findAgainBackward()
+{
+    if (lastQuery_)
+        startFind(*lastQuery_, true);
+    else
+        showFind();
+}
+
 Form1::FindPlace Form1::findPlace() const
 {
     return {app_.CurrentFile,
@@ -661,14 +687,17 @@ Form1::FindPlace Form1::findPlace() const
              List2->currentIndex().isValid() ? List2->currentIndex().row() : -1}};
 }
 
-void Form1::startFind(const FindQuery& query)
+void Form1::startFind(const FindQuery& query, bool backward)
 {
     if (finder_->busy())
         return;
     lastQuery_ = query;
     findStart_ = findPlace();
+    findBackward_ = backward;
+    findWrapped_ = false;
+    findDialog->noteLabel->clear();
     const FindPosition from = lastMatch_ && lastMatch_->first == findStart_ ? lastMatch_->second : findStart_.rows;
-    finder_->start({app_.CurrentFile, fileKindOf(app_.CurrentFile), app_.Codec, query, from});
+    finder_->start({app_.CurrentFile, fileKindOf(app_.CurrentFile), app_.Codec, query, from}, backward);
 }
 
 void Form1::showFindResult(const FindResult& result)
@@ -676,12 +705,31 @@ void Form1::showFindResult(const FindResult& result)
     // The user chose something else meanwhile: the answer belongs elsewhere.
     if (findPlace() != findStart_)
         return;
-    if (result.status != FindStatus::Found || result.at.section >= sections_->rowCount()) {
+    const bool found = result.status == FindStatus::Found && result.at.section < sections_->rowCount();
+    // Once past the end, from the other end of the file, unless the first
+    // search covered it all already.
+    const FindPosition fromStart{-1, -1};
+    if (!found && !findWrapped_ && (findBackward_ || findStart_.rows != fromStart)) {
+        findWrapped_ = true;
+        const FindPosition from = findBackward_ ? FindPosition{std::numeric_limits<int>::max(), -1} : fromStart;
+        finder_->start({app_.CurrentFile, fileKindOf(app_.CurrentFile), app_.Codec, *lastQuery_, from}, findBackward_);
+        return;
+    }
+    if (!found) {
         QWidget* parent = findDialog->isVisible() ? static_cast<QWidget*>(findDialog) : this;
         MessageBox::inform(parent, app_.AppTitle, QStringLiteral("'%1' wurde nicht gefunden.").arg(lastQuery_->text));
         return;
     }
-    findDialog->hide();
+    if (findWrapped_) {
+        findDialog->noteLabel->setText(findBackward_ ? QStringLiteral("Am Dateiende fortgesetzt.")
+                                                     : QStringLiteral("Am Dateianfang fortgesetzt."));
+        // Shown beside the window, which keeps the focus for the match.
+        findDialog->setAttribute(Qt::WA_ShowWithoutActivating);
+        findDialog->show();
+        findDialog->setAttribute(Qt::WA_ShowWithoutActivating, false);
+    } else {
+        findDialog->hide();
+    }
     activateWindow();
     List1->setCurrentIndex(sections_->index(result.at.section));
     if (result.at.key >= 0 && result.at.key < keys_->rowCount()) {
@@ -691,6 +739,70 @@ void Form1::showFindResult(const FindResult& result)
         List1->setFocus();
     }
     lastMatch_.emplace(findPlace(), result.at);
+}
+
+void Form1::createCompare()
+{
+    mnuCompare = mnuPop->addAction(QStringLiteral("vergleichen mit..."));
+    mnuCompare->setObjectName(QStringLiteral("mnuCompare"));
+    comparer_ = new CompareRunner(this);
+    connect(mnuCompare, &QAction::triggered, this, &Form1::mnuCompare_Click);
+    connect(comparer_, &CompareRunner::finished, this, &Form1::showComparison);
+}
+
+void Form1::mnuCompare_Click()
+{
+    const QString first = app_.CurrentFile;
+    const QString second = secondFileChooser()(this, File1->path());
+    if (!second.isEmpty())
+        comparer_->start(first, second);
+}
+
+void Form1::showComparison(const QString& a, const QString& b, const Comparison& result)
+{
+    if (result.status == CompareStatus::Equal) {
+        tell(QStringLiteral("Keine Unterschiede."));
+        return;
+    }
+    if (result.status != CompareStatus::Different) {
+        tell(compareFailureMessage(result, a, b));
+        return;
+    }
+    auto* window = new DifferencesWindow(a, b, result.differences, this);
+    connect(window, &DifferencesWindow::rowChosen, this, &Form1::showDifference);
+    window->show();
+}
+
+void Form1::showDifference(const QString& file, const std::string& section, const std::string& key)
+{
+    // The lists show a file once File1 has it selected.
+    const QFileInfo info(file);
+    if (QFileInfo(selectedFilePath()) != info) {
+        if (QFileInfo(File1->path()).absoluteFilePath() != info.absolutePath())
+            Dir1->setPath(info.absolutePath());
+        const auto items = File1->findItems(info.fileName(), Qt::MatchExactly);
+        if (items.isEmpty())
+            return;
+        File1->setCurrentItem(items.first());
+    }
+    activateWindow();
+    raise();
+    const std::string sectionKey = profileNameKey(section);
+    for (int row = 0; row < sections_->rowCount(); ++row) {
+        if (profileNameKey(sections_->raw(row)) != sectionKey)
+            continue;
+        List1->setCurrentIndex(sections_->index(row));
+        List1->setFocus();
+        const std::string keyKey = profileNameKey(key);
+        for (int k = 0; !key.empty() && k < keys_->rowCount(); ++k) {
+            if (profileNameKey(keys_->raw(k)) == keyKey) {
+                List2->setCurrentIndex(keys_->index(k));
+                List2->setFocus();
+                break;
+            }
+        }
+        return;
+    }
 }
 
 }  // namespace keyloom

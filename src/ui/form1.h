@@ -24,6 +24,8 @@ namespace keyloom {
 
 class BoxToolTip;
 class ByteListModel;
+class CompareRunner;
+struct Comparison;
 class DriveList;
 class FileList;
 class FindDialog;
@@ -117,11 +119,19 @@ public:
     const layout::Panes& panes() const { return panes_; }
 
     // Finding text, beside the controls above: Ctrl+F opens the dialog, F3
-    // searches again; a match is selected through List1 and List2 as clicks
-    // would select it.
+    // searches again, Shift+F3 backwards; a match is selected through List1
+    // and List2 as clicks would select it. Past the file's end a search goes
+    // on from its start (backwards: from its end) and the dialog says so.
     FindDialog* findDialog = nullptr;
     void showFind();
     void findAgain();
+    void findAgainBackward();
+
+    // Comparing the file of the popup menu with a second one, beside the
+    // specified entries: the result in the window "Unterschiede", whose
+    // double-click shows a section and key here.
+    QAction* mnuCompare = nullptr;  // "vergleichen mit..."
+    void mnuCompare_Click();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -152,7 +162,7 @@ private:
     std::string encode(const QString& text) const;
 
     void createFind();
-    void startFind(const FindQuery& query);
+    void startFind(const FindQuery& query, bool backward = false);
     void showFindResult(const FindResult& result);
     // The file and the rows of List1 and List2 as they stand.
     struct FindPlace {
@@ -161,6 +171,10 @@ private:
         bool operator==(const FindPlace&) const = default;
     };
     FindPlace findPlace() const;
+
+    void createCompare();
+    void showComparison(const QString& a, const QString& b, const Comparison& result);
+    void showDifference(const QString& file, const std::string& section, const std::string& key);
 
     AppModul& app_;
     ByteListModel* sections_ = nullptr;
@@ -173,8 +187,11 @@ private:
     bool applying_ = false;
     QHash<QString, QString> driveFolders_;
     FindRunner* finder_ = nullptr;
+    CompareRunner* comparer_ = nullptr;
     std::optional<FindQuery> lastQuery_;
     FindPlace findStart_;  // where the running search started
+    bool findBackward_ = false;
+    bool findWrapped_ = false;  // the running search went on past the file's end
     // What the last match selected and where it stood: after a section name
     // List1_Click selects the first key itself, and the next search goes on
     // from the name, so that this key is not passed over.

@@ -11,6 +11,17 @@ namespace {
 std::optional<int> nextAnswer;
 QString lastText;
 
+// An OK box with `icon`, or the answer set for the next box instead.
+void show(QMessageBox::Icon icon, QWidget* parent, const QString& caption, const QString& text)
+{
+    lastText = text;
+    if (nextAnswer) {
+        nextAnswer.reset();
+        return;
+    }
+    QMessageBox(icon, caption, text, QMessageBox::Ok, parent).exec();
+}
+
 }  // namespace
 
 int ask(QWidget* parent, const QString& caption, const QString& text)
@@ -28,22 +39,12 @@ int ask(QWidget* parent, const QString& caption, const QString& text)
 
 void inform(QWidget* parent, const QString& caption, const QString& text)
 {
-    lastText = text;
-    if (nextAnswer) {
-        nextAnswer.reset();
-        return;
-    }
-    QMessageBox::information(parent, caption, text);
+    show(QMessageBox::Information, parent, caption, text);
 }
 
 void warn(QWidget* parent, const QString& caption, const QString& text)
 {
-    lastText = text;
-    if (nextAnswer) {
-        nextAnswer.reset();
-        return;
-    }
-    QMessageBox::warning(parent, caption, text);
+    show(QMessageBox::Warning, parent, caption, text);
 }
 
 void setNextAnswer(int answer) { nextAnswer = answer; }

@@ -20,7 +20,7 @@ TEST(Convert, WritesTextAndOneMoreLineEnd)
     const QString file = dir.write("t.reg", kUtf16);
     QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
     const QFile::Permissions permissions = QFile::permissions(file);
-    EXPECT_TRUE(writeConversion(file, "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"\xE4\"\r\n"));
+    EXPECT_TRUE(writeConversion(file, "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"\xE4\"\r\n", identityOf(file)).written);
     EXPECT_EQ(test::readAll(file), "REGEDIT4\r\n\r\n[K]\r\n\"a\"=\"\xE4\"\r\n\r\n");
     EXPECT_EQ(QFile::permissions(file), permissions);
     EXPECT_EQ(test::entries(dir.path("")), QStringList{"t.reg"});
@@ -32,7 +32,7 @@ TEST(Convert, SymbolicLinkKeptAndTargetUpdated)
     const QString target = dir.write("target.reg", kUtf16);
     const QString link = dir.path("link.reg");
     ASSERT_TRUE(QFile::link(target, link));
-    EXPECT_TRUE(writeConversion(link, "REGEDIT4\r\n"));
+    EXPECT_TRUE(writeConversion(link, "REGEDIT4\r\n", identityOf(link)).written);
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_EQ(test::readAll(target), "REGEDIT4\r\n\r\n");
 }
@@ -40,7 +40,7 @@ TEST(Convert, SymbolicLinkKeptAndTargetUpdated)
 TEST(Convert, MissingFileNotCreated)
 {
     test::TempDir dir;
-    EXPECT_FALSE(writeConversion(dir.path("gone.reg"), "REGEDIT4\r\n"));
+    EXPECT_FALSE(writeConversion(dir.path("gone.reg"), "REGEDIT4\r\n", identityOf(dir.path("gone.reg"))).written);
     EXPECT_TRUE(test::entries(dir.path("")).isEmpty());
 }
 
@@ -48,21 +48,23 @@ TEST(Convert, WriteFailureLeavesFileWholeAndNoTemporary)
 {
     test::TempDir dir;
     const QString file = dir.write("t.reg", kUtf16);
-    EXPECT_FALSE(
-        test::withFileSizeLimit(64, [&] { return writeConversion(file, "REGEDIT4\r\n" + std::string(100, ';')); }));
+    EXPECT_FALSE(test::withFileSizeLimit(
+        64, [&] { return writeConversion(file, "REGEDIT4\r\n" + std::string(100, ';'), identityOf(file)).written; }));
     EXPECT_EQ(test::readAll(file), kUtf16);
     EXPECT_EQ(test::entries(dir.path("")), QStringList{"t.reg"});
 }
 
-TEST(Convert, ReadOnlyFolderLeavesFileWhole)
+// The same rule as the profile write: a writable file in a folder the user
+// cannot write to is written in place, and nothing is left beside it.
+TEST(Convert, ReadOnlyFolderWrittenInPlace)
 {
     test::TempDir dir;
     ASSERT_TRUE(QDir(dir.path("")).mkdir("ro"));
     const QString file = dir.write("ro/t.reg", kUtf16);
     test::runWithoutRoot(dir, [&] {
         QFile::setPermissions(dir.path("ro"), QFile::ReadOwner | QFile::ExeOwner);
-        EXPECT_FALSE(writeConversion(file, "REGEDIT4\r\n"));
-        EXPECT_EQ(test::readAll(file), kUtf16);
+        EXPECT_TRUE(writeConversion(file, "REGEDIT4\r\n", identityOf(file)).written);
+        EXPECT_EQ(test::readAll(file), "REGEDIT4\r\n\r\n");
         EXPECT_EQ(test::entries(dir.path("ro")), QStringList{"t.reg"});
         QFile::setPermissions(dir.path("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     });

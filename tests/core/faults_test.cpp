@@ -178,7 +178,9 @@ TEST(Faults, ConversionLeavesTheFileWholeAndNoTemporary)
     bool written = true;
     const int tried = forEachFailurePoint(
         [&](const test::TempDir& dir) { dir.write("t.reg", before); },
-        [&](const test::TempDir& dir) { written = writeConversion(dir.path("t.reg"), "REGEDIT4\r\n"); },
+        [&](const test::TempDir& dir) {
+            written = writeConversion(dir.path("t.reg"), "REGEDIT4\r\n", identityOf(dir.path("t.reg"))).written;
+        },
         [&](const test::TempDir& dir) {
             EXPECT_FALSE(written);
             EXPECT_EQ(test::readAll(dir.path("t.reg")), before);
@@ -270,7 +272,7 @@ TEST_F(FullDisk, EveryCommandLeavesAFileThatFitsOnlyOnceWhole)
     while (utf16.size() < 40000)
         utf16 += S("x\0", 2);
     const QString converted = dir_.write("t.reg", utf16);
-    EXPECT_FALSE(writeConversion(converted, S(30000, 'y')));
+    EXPECT_FALSE(writeConversion(converted, S(30000, 'y'), identityOf(converted)).written);
     EXPECT_TRUE(test::readAll(converted) == utf16);
     QFile::remove(converted);
 

@@ -111,7 +111,7 @@ TEST_P(HostileRegular, EveryCommandKeepsTheLines)
         EXPECT_EQ(S(buffer), "v");
     }
 
-    EXPECT_TRUE(writeConversion(file, "REGEDIT4\r\n"));
+    EXPECT_TRUE(writeConversion(file, "REGEDIT4\r\n", identityOf(file)).written);
     EXPECT_EQ(test::readAll(file), "REGEDIT4\r\n\r\n");
 }
 
@@ -146,7 +146,7 @@ void expectEveryCommandRefuses(const QString& path)
     EXPECT_FALSE(WritePrivateProfileStringA("S", "k", "v", path));
     EXPECT_EQ(applyRegistryValue(path, nullptr, {}, ApplyValues{"S", "k", "v"}).status, EditStatus::Refused);
     EXPECT_EQ(insertSpaces(path).status, EditStatus::Refused);
-    EXPECT_FALSE(writeConversion(path, "REGEDIT4\r\n"));
+    EXPECT_FALSE(writeConversion(path, "REGEDIT4\r\n", identityOf(path)).written);
     EXPECT_FALSE(QFileInfo::exists(backupNameOf(path)));
 }
 

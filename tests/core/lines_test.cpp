@@ -133,6 +133,7 @@ TEST(LineReader, PassingOverLinesDeliversWhatNextWould)
         {"utf16le_marker", test::utf16le(u"Windows Registry\r\n\r\n[A]\r\n\"\u00e4\"=\"1\"\r\n[B]\r\n"), "[\xFF"},
         {"utf16be", test::utf16be(u"x\r\n[A]\r\ny\r\n"), "[\xFF"},
         {"two_firsts", "k\n\xFF\xFEWindows\n[A]\nv\n", "[\xFF"},
+        {"line_ends_known_across_hits", "[a]\nx\n[b]\ny\nz\n[c]\r\nw\r\n[d]\rq\n[e]\n\r\n[f]"},
     };
     // A header right after each place a read block ends, after each kind of
     // line end split there or not.

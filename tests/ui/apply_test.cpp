@@ -24,6 +24,7 @@ private slots:
     void takenBackupNameIsTold();
     void pendingExportWrittenOnceThenCopied();
     void secondClickDuringApplyDoesNothing();
+    void clickOnAnotherFileDuringApplyChangesNothing();
     void utf16OnDiskWithoutPendingTextIsRefused();
     void pendingTextThatRegedit4CannotHoldIsNotWritten();
     void failedIniWriteKeepsButtonEnabled();
@@ -173,6 +174,21 @@ void ApplyTest::secondClickDuringApplyDoesNothing()
     QCOMPARE(test::readFile(w.file), QByteArray("[K]\r\n\"V\"=\"2\"\r\n"));
     QVERIFY(!QFile::exists(w.dir.filePath("t.re_")));
     QVERIFY(!w.form.Command1->isEnabled());
+}
+
+void ApplyTest::clickOnAnotherFileDuringApplyChangesNothing()
+{
+    test::Clicked w("a.reg", "[K]\r\n\"V\"=\"1\"\r\n");
+    const QString other = test::writeFile(w.dir, "b.reg", "[L]\r\n\"W\"=\"x\"\r\n");
+    w.form.File1->refresh();
+    test::clickFile(w.form, w.dir, "a.reg");
+    w.form.Text1->setText("2");
+    // The click on b.reg lands while the apply lets pending events run.
+    QTimer::singleShot(0, &w.form, [&] { test::clickFile(w.form, w.dir, "b.reg"); });
+    w.form.Command1_Click();
+    QCOMPARE(test::readFile(w.file), QByteArray("[K]\r\n\"V\"=\"2\"\r\n"));
+    QCOMPARE(test::readFile(other), QByteArray("[L]\r\n\"W\"=\"x\"\r\n"));
+    QCOMPARE(w.app.CurrentFile, other);
 }
 
 void ApplyTest::utf16OnDiskWithoutPendingTextIsRefused()

@@ -1,11 +1,13 @@
-// Ctrl+F, Enter and F3 in the real window: the match is selected through the
-// lists' own handlers, and a search that finds nothing more says so.
+// Ctrl+F, Enter, F3 and Shift+F3 in the real window: the match is selected
+// through the lists' own handlers, the search wraps around the file's ends,
+// and a text that occurs nowhere is reported.
 
 #include "common/window.h"
 #include "ui/finddialog.h"
 #include "ui/messagebox.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -17,10 +19,10 @@ class FindTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void ctrlFEnterAndF3WalkTheFile();
+    void ctrlFEnterF3AndShiftF3WalkTheFile();
 };
 
-void FindTest::ctrlFEnterAndF3WalkTheFile()
+void FindTest::ctrlFEnterF3AndShiftF3WalkTheFile()
 {
     QTemporaryDir dir;
     test::writeFile(dir, "x.reg",
@@ -61,10 +63,33 @@ void FindTest::ctrlFEnterAndF3WalkTheFile()
     QCOMPARE(form.Text1->text(), QString("zweites ziel"));
     QVERIFY(!form.Command1->isEnabled());
 
-    MessageBox::setNextAnswer(MessageBox::Yes);
+    // Past the last match F3 goes on from the file's start, and the dialog,
+    // shown beside the window, says so.
     QTest::keyClick(&form, Qt::Key_F3);
-    QTRY_COMPARE(MessageBox::lastQuestion(), QString("'ZIEL' wurde nicht gefunden."));
-    QCOMPARE(rows(), std::pair(2, 0));
+    QTRY_COMPARE(rows(), std::pair(1, 0));
+    QCOMPARE(dialog->noteLabel->text(), QString("Am Dateianfang fortgesetzt."));
+    QVERIFY(dialog->isVisible());
+    QTRY_VERIFY(form.List1->hasFocus());
+
+    // Shift+F3 goes back: before the first match, from the file's end.
+    QTest::keyClick(&form, Qt::Key_F3, Qt::ShiftModifier);
+    QTRY_COMPARE(rows(), std::pair(2, 0));
+    QCOMPARE(dialog->noteLabel->text(), QString("Am Dateiende fortgesetzt."));
+    QTest::keyClick(&form, Qt::Key_F3, Qt::ShiftModifier);
+    QTRY_COMPARE(rows(), std::pair(1, 0));
+    QCOMPARE(form.Text1->text(), QString("erstes Ziel"));
+    QVERIFY(dialog->noteLabel->text().isEmpty());
+    QVERIFY(!dialog->isVisible());
+
+    // Not found only where the text occurs nowhere.
+    QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier);
+    QTRY_VERIFY(dialog->isActiveWindow());
+    dialog->textBox->setText("fehlt");
+    MessageBox::setNextAnswer(MessageBox::Yes);
+    QTest::keyClick(dialog->textBox, Qt::Key_Return);
+    QTRY_COMPARE(MessageBox::lastQuestion(), QString("'fehlt' wurde nicht gefunden."));
+    QCOMPARE(rows(), std::pair(1, 0));
+    dialog->textBox->setText("ZIEL");
 
     // The dialog keeps its settings for the next time.
     QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier);
