@@ -404,8 +404,6 @@ int set(Document& doc, const QString& section, const QString& key, const QString
         request.section = found->section;
         request.key = found->key;
         request.quoteState = found->quoteState;
-        // A UTF-16 export is written as REGEDIT4 text (below): its text
-        // data as Windows-1252 bytes, like those of every 8-bit file.
         if (decoded)
             request.current = found->value;
     } else {
@@ -418,15 +416,9 @@ int set(Document& doc, const QString& section, const QString& key, const QString
     }
     request.label = request.section;
 
-    // A UTF-16 export is written as the REGEDIT4 text the window would write.
-    std::optional<LoadResult> loaded;
-    if (registry && isUtf16File(doc.path())) {
-        loaded = convertibleText(doc);
-        if (!loaded)
-            return kWriteFailed;
-    }
-    const std::string* pending = loaded && loaded->markerFound ? &loaded->regedit4 : nullptr;
-    const EditResult result = applyEdit(request, pending, {});
+    // A file keeps its form: a UTF-16 export is written in place, in UTF-16
+    // (`keyloom convert` is the way to REGEDIT4).
+    const EditResult result = applyEdit(request, nullptr, {});
     if (result.status != EditStatus::Done)
         say(result.reason);
     return exitOf(result);

@@ -222,6 +222,18 @@ QString regedit4Refusal(const LoadResult& loaded, const QString& file)
     return {};
 }
 
+bool writesInPlace(const LoadResult& loaded)
+{
+    return loaded.markerFound && !loaded.failed && loaded.damagedLine == 0 && loaded.unconvertible > 0;
+}
+
+QString inPlaceNote(const QString& file)
+{
+    return QStringLiteral("Die Datei '%1' enthält Zeichen, die REGEDIT4 nicht aufnehmen kann. Der Wert wurde direkt "
+                          "in die UTF-16-Datei geschrieben; die Datei bleibt ein UTF-16-Export.")
+        .arg(Commands::FileNamePart(file));
+}
+
 KeyListing listKeys(const QString& path, std::string_view section, FileKind kind)
 {
     KeyListing result;

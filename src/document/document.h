@@ -61,6 +61,11 @@ QString unconvertibleNote(const QString& file, std::uint64_t count, std::uint64_
 // the user: a failed read, a damaged export, characters REGEDIT4 cannot
 // hold. Empty when it may be written.
 QString regedit4Refusal(const LoadResult& loaded, const QString& file);
+// True for a whole UTF-16 export whose REGEDIT4 text cannot hold some of its
+// characters: its values are written in place, in UTF-16, instead.
+bool writesInPlace(const LoadResult& loaded);
+// What the user is told once an apply wrote into such a file.
+QString inPlaceNote(const QString& file);
 
 struct KeyListing {
     std::vector<std::string> keys;  // entries in file order

@@ -4,6 +4,7 @@
 #include "document/document.h"
 #include "document/regvalue.h"
 #include "document/winereg.h"
+#include "platform/lines.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -205,9 +206,10 @@ EditResult applyRegistryValue(const QString& currentFile, const std::string* pen
     // "@" is the default value, whose line begins "@="; a value literally
     // named "@" ("\"@\"=") is never touched.
     const std::string prefix = values.key == "@" ? std::string("@=") : '"' + values.key + "\"=";
-    std::string replacement = prefix + values.value;
+    // The name stays as the file has it; the value follows it.
+    std::string replacement = values.value;
     if (values.hexData)
-        appendWrappedHexList(replacement, replacement.size(), *values.hexData);
+        appendWrappedHexList(replacement, prefix.size() + replacement.size(), *values.hexData);
     bool inSection = false;
     bool dropping = false;  // the lines that continue a replaced hex list go with it
     const LineRule rule = [&](std::string_view line, bool whole) -> LineEdit {
@@ -221,11 +223,12 @@ EditResult applyRegistryValue(const QString& currentFile, const std::string* pen
         }
         if (inSection && line.substr(0, prefix.size()) == prefix) {
             dropping = whole && hexHeadOf(line.substr(prefix.size())) && continuesOnNextLine(line);
-            return {false, replacement};
+            return {false, replacement, false, prefix.size()};
         }
         return {};
     };
-    return rewriteThroughBackup(currentFile, pendingText, processEvents, [&] { return std::optional(rule); });
+    return rewriteThroughBackup(
+        currentFile, pendingText, processEvents, [&] { return std::optional(rule); }, Utf16Lines::InPlace);
 }
 
 namespace {
@@ -235,10 +238,12 @@ EditResult applyRegistryEdit(const EditRequest& request, std::string value, cons
 {
     ApplyValues values{request.section, request.key, std::move(value)};
     if (request.current) {
-        // Every file written here is 8-bit (a UTF-16 export as its REGEDIT4
-        // text), whose text data an importer reads as Windows-1252 bytes.
+        // A UTF-16 export written as its REGEDIT4 text, like every 8-bit
+        // file, has text data that an importer reads as Windows-1252 bytes;
+        // one written in place keeps UTF-16 code units.
+        const bool utf16Data = !pendingText && isUtf16File(request.file);
         DecodedWrite write =
-            decodedValueOf(request.text, values.value, *request.current, request.quoteState, false, request.file);
+            decodedValueOf(request.text, values.value, *request.current, request.quoteState, utf16Data, request.file);
         if (!write.note.isEmpty())
             return refused(EditStatus::Invalid, write.note);
         values.value = std::move(write.values.value);

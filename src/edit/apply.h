@@ -53,7 +53,9 @@ struct ApplyValues {
 // Rewrites the registry export `currentFile` with the key's lines of the
 // section replaced, through rewriteThroughBackup (which says what stays
 // after a failure). `pendingText`, when given, is the REGEDIT4 text waiting
-// for exactly this file and becomes the source instead of the file.
+// for exactly this file and becomes the source instead of the file; without
+// it a UTF-16 export is written in place (Utf16Lines::InPlace), the value's
+// name kept as the file has it.
 // `processEvents` runs after the backup is made and after both files are
 // closed. Values holding CR or LF, which a line cannot carry, are refused.
 // The continuation lines of the old value (a wrapped hex list) go with it.

@@ -6,6 +6,9 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <vector>
+
 namespace keyloom {
 
 namespace {
@@ -33,17 +36,101 @@ bool writeWithEnding(LineWriter& writer, std::string_view text, std::string_view
     return writer.writeRaw(text);
 }
 
-Rewrite rewriteFromBackup(const QString& backup, const QString& file, const LineRule& rule)
+// The bytes of a file copied to a writer in order, up to given offsets, or
+// passed over.
+class RawCopy {
+public:
+    bool open(const QString& path) { return in_.open(path); }
+    // Copies (or, without `writer`, passes over) the bytes up to `offset`;
+    // to the end for -1.
+    bool moveTo(std::int64_t offset, LineWriter* writer)
+    {
+        while (offset < 0 || at_ < offset) {
+            std::size_t want = block_.size();
+            if (offset >= 0)
+                want = static_cast<std::size_t>(std::min<std::int64_t>(offset - at_, std::int64_t(want)));
+            const std::int64_t n = in_.read(block_.data(), want);
+            if (n <= 0)
+                return n == 0 && offset < 0;
+            if (writer && !writer->writeRaw(std::string_view(block_.data(), std::size_t(n))))
+                return false;
+            at_ += n;
+        }
+        return true;
+    }
+
+private:
+    InputFile in_;
+    std::int64_t at_ = 0;
+    std::vector<char> block_ = std::vector<char>(std::size_t(1) << 16);
+};
+
+// Writes 8-bit `text` in `encoding` (each byte one unit, through
+// Windows-1252), its own CR LF as `eol`.
+bool writeEncoded(LineWriter& writer, Encoding encoding, std::string_view text, std::string_view eol)
+{
+    std::string units;
+    std::string eolUnits;
+    appendEncoded(eolUnits, encoding, eol);
+    for (std::size_t at = text.find("\r\n"); at != std::string_view::npos; at = text.find("\r\n")) {
+        appendEncoded(units, encoding, text.substr(0, at));
+        units += eolUnits;
+        text.remove_prefix(at + 2);
+    }
+    appendEncoded(units, encoding, text);
+    return writer.writeRaw(units);
+}
+
+// Rewrites the UTF-16 `file` from its backup, read as `reader` (its first
+// line in `line`): every byte copied as it is but those of the lines the
+// rule changes, which stay off and get their new text in the file's UTF-16.
+Rewrite rewriteUtf16InPlace(LineReader& reader, std::string_view line, bool more, const QString& backup,
+                            const QString& file, const LineRule& rule)
+{
+    RawCopy raw;
+    LineWriter writer;  // raw bytes: the copy and the encoded text are already the file's
+    if (!raw.open(backup) || !writer.open(file, Encoding::Bytes, LineEnding::CrLf))
+        return Rewrite::Untouched;
+    const Encoding encoding = reader.encoding();
+    std::string_view lastEnding = endingBytes(writeEndingFor(reader.partial() ? LineEnding::None : reader.ending()));
+    LineEdit edit;
+    bool ok = true;
+    for (; more && ok; more = reader.next(line)) {
+        if (!reader.continuation()) {
+            edit = rule(line, !reader.partial());
+            if (edit.emptyLineBefore)
+                ok = raw.moveTo(reader.lineOffset(), &writer) && writeEncoded(writer, encoding, lastEnding, lastEnding);
+            const std::string_view eol = reader.partial() ? std::string_view() : endingOf(reader.ending());
+            if (ok && edit.replacement)
+                ok = raw.moveTo(reader.offsetAt(std::min(edit.keep, line.size())), &writer) &&
+                     writeEncoded(writer, encoding, *edit.replacement, eol.empty() ? lastEnding : eol);
+            else if (ok && edit.drop)
+                ok = raw.moveTo(reader.lineOffset(), &writer);
+        }
+        // The old text goes; a replaced line keeps its ending, a dropped one not.
+        if (ok && (edit.drop || edit.replacement))
+            ok = raw.moveTo(edit.drop || reader.partial() ? reader.endOffset() : reader.offsetAt(line.size()), nullptr);
+        if (!reader.partial() && reader.ending() != LineEnding::None)
+            lastEnding = endingOf(reader.ending());
+    }
+    ok = ok && !more && !reader.failed() && raw.moveTo(-1, &writer);
+    return writer.close() && ok ? Rewrite::Done : Rewrite::Failed;
+}
+
+// `inPlace`: the file was UTF-16 when it was checked, before the copy.
+Rewrite rewriteFromBackup(const QString& backup, const QString& file, const LineRule& rule, bool inPlace)
 {
     LineReader reader(backup);
     if (!reader.isOpen())
         return Rewrite::Untouched;
     std::string_view line;
     bool more = reader.next(line);
-    // The file was checked before the copy; should it have turned into UTF-16
-    // since, its lines cannot be written back as 8-bit text.
-    if (reader.encoding() == Encoding::Utf16LE || reader.encoding() == Encoding::Utf16BE)
+    // Should the copy have changed its form since the check, its lines
+    // cannot be written back the way the check chose.
+    if (isUtf16(reader.encoding()) != inPlace)
         return Rewrite::Untouched;
+    if (inPlace)
+        return rewriteUtf16InPlace(reader, line, more, backup, file, rule);
     const Encoding encoding = reader.encoding() == Encoding::Utf8Bom ? Encoding::Utf8Bom : Encoding::Bytes;
     LineWriter writer;
     if (!writer.open(file, encoding, LineEnding::CrLf))
@@ -62,7 +149,8 @@ Rewrite rewriteFromBackup(const QString& backup, const QString& file, const Line
         const std::string_view eol = endingOf(reader.ending());
         bool written = true;
         if (!edit.drop && !(edit.replacement && reader.continuation()))
-            written = edit.replacement ? writeWithEnding(writer, *edit.replacement, eol.empty() ? lastEnding : eol)
+            written = edit.replacement ? writer.writeRaw(line.substr(0, edit.keep)) &&
+                                             writeWithEnding(writer, *edit.replacement, eol.empty() ? lastEnding : eol)
                                        : writer.writeRaw(line);
         // The ending of a replaced line in pieces comes with its last piece.
         if (written && !edit.drop && !reader.partial())
@@ -96,7 +184,7 @@ QString backupNameOf(const QString& currentFile)
 
 EditResult rewriteThroughBackup(const QString& file, const std::string* pendingText,
                                 const std::function<void()>& processEvents,
-                                const std::function<std::optional<LineRule>()>& makeRule)
+                                const std::function<std::optional<LineRule>()>& makeRule, Utf16Lines utf16)
 {
     EditResult result;
     result.backup = backupNameOf(file);
@@ -110,7 +198,8 @@ EditResult rewriteThroughBackup(const QString& file, const std::string* pendingT
     // empty both.
     if (!isRegularFile(file) || backup == file || isSameFile(file, backup))
         return ending(EditStatus::Refused);
-    if (!pendingText && isUtf16File(file))
+    const bool inPlace = !pendingText && isUtf16File(file);
+    if (inPlace && utf16 == Utf16Lines::Refuse)
         return ending(EditStatus::Refused, utf16WithoutTextNote(file));
 
     OutputFile out;
@@ -127,7 +216,7 @@ EditResult rewriteThroughBackup(const QString& file, const std::string* pendingT
         removeFile(backup);
         return ending(EditStatus::Refused);
     }
-    switch (rewriteFromBackup(backup, file, *rule)) {
+    switch (rewriteFromBackup(backup, file, *rule, inPlace)) {
     case Rewrite::Untouched:
         // The file is whole, and a backup left now would only block the next
         // try; unless another program took the file away meanwhile.

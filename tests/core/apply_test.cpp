@@ -138,15 +138,77 @@ TEST(Apply, PendingTextRewrittenWithOneExtraEmptyLine)
     EXPECT_FALSE(QFile::exists(dir.path("t.re_")));
 }
 
-TEST(Apply, Utf16FileWithoutPendingTextRefused)
+// A UTF-16 file without a waiting REGEDIT4 text is written in place: only
+// the key's line (with the lines that continue it) changes, in UTF-16, the
+// name's own units kept; every other byte stays.
+struct InPlaceCase {
+    const char* name;
+    std::string before;
+    ApplyValues values;
+    std::string after;
+};
+
+class InPlace : public test::FileTable<InPlaceCase> {};
+
+TEST_P(InPlace, OnlyTheKeysLineChanges)
 {
+    const QString file = dir.write("t.reg", c.before);
+    const EditResult r = apply(file, c.values);
+    EXPECT_EQ(r.status, EditStatus::Done);
+    EXPECT_FALSE(r.pendingUsed);
+    EXPECT_TRUE(test::readAll(file) == c.after) << test::readAll(file).size() << " vs " << c.after.size();
+    EXPECT_FALSE(QFile::exists(dir.path("t.re_")));
+}
+
+const std::u16string kHead = u"Windows Registry Editor Version 5.00\r\n\r\n";
+// Three globes (one surrogate pair each) that the 8-bit text shows as "???".
+const std::u16string kGlobes = u"\U0001F310\U0001F310\U0001F310";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, InPlace,
+    testing::Values(InPlaceCase{"string_beside_globes",
+                                utf16le(kHead + u"[HKEY_CURRENT_USER\\" + kGlobes + u"]\r\n\"" + kGlobes +
+                                        u"\"=\"\u4E2D\"\r\n" + u"\"a\"=\"1\"\r\n\"b\"=\"\u0141\"\r\n"),
+                                {"HKEY_CURRENT_USER\\???", "a", "\"\xF6\""},
+                                utf16le(kHead + u"[HKEY_CURRENT_USER\\" + kGlobes + u"]\r\n\"" + kGlobes +
+                                        u"\"=\"\u4E2D\"\r\n" + u"\"a\"=\"\u00F6\"\r\n\"b\"=\"\u0141\"\r\n")},
+                    InPlaceCase{"name_units_kept",
+                                utf16le(kHead + u"[K]\r\n\"\u0141" + kGlobes + u"\"=\"alt\"\r\n"),
+                                {"K", "????", "dword:00000001"},
+                                utf16le(kHead + u"[K]\r\n\"\u0141" + kGlobes + u"\"=dword:00000001\r\n")},
+                    InPlaceCase{
+                        "wrapped_list_replaced_whole",
+                        utf16le(kHead + u"[K]\r\n\"x\"=hex(2):41,00,\\\r\n  42,00,00,00\r\n\"y\"=\"\u4E2D\"\r\n"),
+                        {"K", "x", "hex(2):", S("C\0\0\0", 4)},
+                        utf16le(kHead + u"[K]\r\n\"x\"=hex(2):43,00,00,00\r\n\"y\"=\"\u4E2D\"\r\n")},
+                    InPlaceCase{"lf_endings_and_last_line_without_one",
+                                utf16le(kHead + u"[K]\n\"\u4E2D\"=1\n\"a\"=1"),
+                                {"K", "a", "2"},
+                                utf16le(kHead + u"[K]\n\"\u4E2D\"=1\n\"a\"=2")},
+                    InPlaceCase{"big_endian",
+                                test::utf16be(kHead + u"[K]\r\n\"a\"=\"\u4E2D\"\r\n"),
+                                {"K", "a", "\"x\""},
+                                test::utf16be(kHead + u"[K]\r\n\"a\"=\"x\"\r\n")},
+                    InPlaceCase{"odd_byte_at_end_kept",
+                                utf16le(kHead + u"[K]\r\n\"a\"=1\r\n") + "Z",
+                                {"K", "a", "2"},
+                                utf16le(kHead + u"[K]\r\n\"a\"=2\r\n") + "Z"},
+                    InPlaceCase{"missing_key_leaves_every_byte",
+                                utf16le(kHead + u"[K]\r\n\"a\"=\"" + kGlobes + u"\"\r\n"),
+                                {"K", "b", "2"},
+                                utf16le(kHead + u"[K]\r\n\"a\"=\"" + kGlobes + u"\"\r\n")}),
+    test::CaseName());
+
+TEST(Apply, Utf16FileWithoutPendingTextNotSpaced)
+{
+    // Only the value's rewrite goes in place; other rewrites keep refusing.
     test::TempDir dir;
-    for (const std::string& bytes : {utf16le(u"Windows\r\n[K]\r\n\"a\"=1\r\n"), S("\xFE\xFF\0[\0K\0]", 8)}) {
-        const QString file = dir.write("t.reg", bytes);
-        const EditResult r = applyRegistryValue(
-            file, nullptr, [] {}, ApplyValues{"K", "a", "2"});
-        test::expectRefusedUntouched(r.status, file, bytes, dir.path("t.re_"));
-    }
+    const std::string bytes = utf16le(u"Windows\r\n[K]\r\n\"a\"=1\r\n");
+    const QString file = dir.write("t.reg", bytes);
+    const EditResult r = rewriteThroughBackup(file, nullptr, {}, [] {
+        return std::optional<LineRule>([](std::string_view, bool) { return LineEdit{true, std::nullopt}; });
+    });
+    test::expectRefusedUntouched(r.status, file, bytes, dir.path("t.re_"));
 }
 
 TEST(Apply, LineBreakInAnyValueRefused)

@@ -100,13 +100,13 @@ INSTANTIATE_TEST_SUITE_P(
                 0,
                 "",
                 "REGEDIT4\r\n\r\n[HKEY_A\\B]\r\n\"V\"=\"2.0\"\r\n@=\"alt\"\r\n\"D\"=dword:0000000a\r\n"},
-        CliCase{"set_utf16_export_as_regedit4",
+        CliCase{"set_utf16_export_in_place",
                 "a.reg",
                 kUtf16,
                 {"set", "%F", "HKEY_A", "V", "ö"},
                 0,
                 "",
-                "REGEDIT4\r\n\r\n[HKEY_A]\r\n\"V\"=\"\xF6\"\r\n\r\n"},
+                test::utf16le(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_A]\r\n\"V\"=\"\u00F6\"\r\n")},
         CliCase{
             "convert", "a.reg", kUtf16, {"convert", "%F"}, 0, "", "REGEDIT4\r\n\r\n[HKEY_A]\r\n\"V\"=\"\xE4\"\r\n\r\n"},
         CliCase{"convert_refused_beyond_regedit4", "a.reg", kUtf16Wide, {"convert", "%F"}, 3, "", ""},
@@ -185,10 +185,8 @@ TEST_P(Decoded, GetThenSetLeavesTheFileAndNewTextReadsBack)
     EXPECT_EQ(got.exit, 0);
     EXPECT_EQ(got.out, c.stored.toStdString() + "\n");
     EXPECT_EQ(keyloom({"set", "--decoded", "%F", "HKEY_T", c.key, c.stored}, file).exit, 0);
-    // A UTF-16 file is written as its REGEDIT4 text, as the window writes it.
-    if (S(form) != "utf16_file") {
-        EXPECT_TRUE(test::readAll(file) == bytes);
-    }
+    // Every file keeps its form, a UTF-16 one written in place.
+    EXPECT_TRUE(test::readAll(file) == bytes);
     EXPECT_EQ(keyloom({"set", "--decoded", "%F", "HKEY_T", c.key, c.other}, file).exit, 0);
     EXPECT_EQ(keyloom({"get", "--decoded", "%F", "HKEY_T", c.key}, file).out, c.other.toStdString() + "\n");
     // Every other value stays as it was.

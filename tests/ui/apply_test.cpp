@@ -2,6 +2,7 @@
 // byte for byte.
 
 #include "common/window.h"
+#include "document/document.h"
 #include "ui/messagebox.h"
 #include "ui/navigation.h"
 
@@ -26,7 +27,7 @@ private slots:
     void secondClickDuringApplyDoesNothing();
     void clickOnAnotherFileDuringApplyChangesNothing();
     void utf16OnDiskWithoutPendingTextIsRefused();
-    void pendingTextThatRegedit4CannotHoldIsNotWritten();
+    void pendingTextThatRegedit4CannotHoldIsWrittenInPlace();
     void failedIniWriteKeepsButtonEnabled();
     void invalidRegistryValueIsRefused();
     void valueBoxRefusesLineBreaks();
@@ -213,21 +214,28 @@ void ApplyTest::utf16OnDiskWithoutPendingTextIsRefused()
     QVERIFY(form.Command1->isEnabled());
 }
 
-void ApplyTest::pendingTextThatRegedit4CannotHoldIsNotWritten()
+void ApplyTest::pendingTextThatRegedit4CannotHoldIsWrittenInPlace()
 {
-    const QByteArray bytes = test::utf16le(
-        QString::fromUtf8("Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"V\"=\"1\"\r\n\"W\"=\"Ω\"\r\n"));
-    test::Clicked w("e.reg", bytes);
+    const QString text =
+        QString::fromUtf8("Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"V\"=\"%1\"\r\n\"W\"=\"Ω\"\r\n");
+    test::Clicked w("e.reg", test::utf16le(text.arg("1")));
     w.form.Text1->setText("2");
     MessageBox::setNextAnswer(MessageBox::Yes);
     QTest::mouseClick(w.form.Command1, Qt::LeftButton);
-    QCOMPARE(MessageBox::lastQuestion(),
-             QString::fromUtf8("Die Datei 'e.reg' enthält 1 Zeichen, das im REGEDIT4-Format nicht darstellbar ist (in "
-                               "Zeile 5). Die Datei bleibt unverändert."));
-    QCOMPARE(test::readFile(w.file), bytes);
+    QCOMPARE(MessageBox::lastQuestion(), inPlaceNote(w.file));
+    QCOMPARE(test::readFile(w.file), test::utf16le(text.arg("2")));
     QVERIFY(!QFile::exists(w.dir.filePath("e.re_")));
-    QVERIFY(w.form.Command1->isEnabled());
+    QVERIFY(!w.form.Command1->isEnabled());
+    // The REGEDIT4 text still waits: the title keeps its mark.
     QCOMPARE(w.app.ConvertPending, std::int16_t(1));
+    QVERIFY(w.form.windowTitle().endsWith('*'));
+    // Told once for the file: a second apply shows nothing.
+    MessageBox::setNextAnswer(MessageBox::Yes);
+    MessageBox::inform(&w.form, w.app.AppTitle, "vorher");
+    w.form.Text1->setText("3");
+    QTest::mouseClick(w.form.Command1, Qt::LeftButton);
+    QCOMPARE(MessageBox::lastQuestion(), QString("vorher"));
+    QCOMPARE(test::readFile(w.file), test::utf16le(text.arg("3")));
 }
 
 void ApplyTest::failedIniWriteKeepsButtonEnabled()
