@@ -16,6 +16,7 @@
 #include "platform/wineserver.h"
 
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QStringList>
 
 #include <algorithm>
@@ -533,7 +534,15 @@ int main(int argc, char* argv[])
     // No application object: nothing here needs an event loop, and a script
     // calling the program many times should not pay for one.
     QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
+    for (int i = 1; i < argc; ++i) {
+        // Text the system's encoding (UTF-8) cannot read would turn into
+        // U+FFFD: a file name or value nobody asked for.
+        QStringDecoder decode(QStringDecoder::System, QStringDecoder::Flag::Stateless);
+        args << decode(QByteArrayView(argv[i]));
+        if (decode.hasError()) {
+            std::fprintf(stderr, "keyloom: Argument %d ist kein gültiger UTF-8-Text. Es wurde nichts geändert.\n", i);
+            return 2;
+        }
+    }
     return keyloom::run(args);
 }

@@ -6,6 +6,7 @@
 #include "document/regvalue.h"
 #include "platform/lines.h"
 
+#include <QDir>
 #include <QProcess>
 #include <gtest/gtest.h>
 
@@ -211,6 +212,40 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<Form>& info) {
         return S(std::get<0>(info.param)) + "_" + std::get<1>(info.param).name;
     });
+
+// --- arguments that are not UTF-8 ---------------------------------------------
+
+struct RawArgCase {
+    const char* name;
+    const char* args;  // for the shell, after the program: $1 is the file, printf makes the bytes
+};
+
+class RawArgument : public test::FileTable<RawArgCase> {};
+
+// Text the system cannot read as UTF-8 is refused before anything is read,
+// created or written.
+TEST_P(RawArgument, RefusedWithNothingWritten)
+{
+    const S before = "[A]\r\nk=1\r\n";
+    const QString file = dir.write("a.ini", before);
+    QProcess p;
+    p.setWorkingDirectory(dir.path(""));
+    p.start(QStringLiteral("/bin/sh"),
+            {QStringLiteral("-c"), QStringLiteral("exec \"$0\" %1").arg(c.args), QStringLiteral(KEYLOOM_CLI), file});
+    p.waitForFinished(60000);
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+    EXPECT_TRUE(p.readAllStandardError().contains("UTF-8"));
+    EXPECT_EQ(test::readAll(file), before);
+    EXPECT_EQ(QDir(dir.path("")).entryList(QDir::Files | QDir::Hidden), QStringList{"a.ini"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, RawArgument,
+                         testing::Values(RawArgCase{"value", "set \"$1\" A k \"$(printf 'M\\374ller')\""},
+                                         RawArgCase{"new_file_name", "set \"$(printf 'gr\\374n.ini')\" A k 1"},
+                                         RawArgCase{"section", "set \"$1\" \"$(printf '\\344')\" k 1"},
+                                         RawArgCase{"cut_character", "get \"$1\" A \"$(printf 'k\\303')\""}),
+                         test::CaseName());
 
 // --- whole values -----------------------------------------------------------------
 
