@@ -87,7 +87,8 @@ public:
     TextCodec codec()
     {
         if (!codec_)
-            codec_ = isUtf16File(path_) ? TextCodec::Windows1252 : loadFile(path_).codec;
+            codec_ = isUtf16File(path_) ? (isUnicodeTextFile(path_) ? TextCodec::Utf8 : TextCodec::Windows1252)
+                                        : loadFile(path_).codec;
         return *codec_;
     }
     QString decode(const std::string& bytes) { return decodeText(bytes, isAscii(bytes) ? TextCodec::Utf8 : codec()); }

@@ -174,7 +174,7 @@ private:
 // file's first line, already read.
 bool scanIniHeaders(LineReader& reader, std::string_view line, Headers& headers, Progress& progress, int side)
 {
-    const TextRule rule{isUtf16(reader.encoding()), false};
+    const TextRule rule{isUtf16(reader.encoding()) && !reader.unicodeText(), false};
     headers.hashes.push_back(nameHash({}, rule));
     // The reader keeps the mark's bytes before a UTF-16LE file's first
     // line; they are no text.
@@ -199,7 +199,7 @@ bool scanIniHeaders(LineReader& reader, std::string_view line, Headers& headers,
 // the first is no key. `line` is the file's first line, already read.
 bool scanRegistryHeaders(LineReader& reader, std::string_view line, Headers& headers, Progress& progress, int side)
 {
-    const TextRule rule{isUtf16(reader.encoding()), false};
+    const TextRule rule{isUtf16(reader.encoding()) && !reader.unicodeText(), false};
     bool header = !line.empty() && line.front() == '[';
     for (;;) {
         if (header) {
@@ -343,7 +343,8 @@ bool BlockReader::nextIni(Block& block)
                 headerStart_ = reader_.lineOffset();
                 headerEnd_ = reader_.offsetAt(skipped + line.size());
                 bodyStart_ = reader_.endOffset();
-                nameLossy_ = isUtf16(reader_.encoding()) && header_.find('?') != std::string::npos;
+                nameLossy_ =
+                    isUtf16(reader_.encoding()) && !reader_.unicodeText() && header_.find('?') != std::string::npos;
                 break;
             }
         }
@@ -366,7 +367,7 @@ bool BlockReader::nextRegistry(Block& block)
         bodyStart_ = reader_.endOffset();
         // A '?' in a UTF-16 file's name may stand for a character
         // Windows-1252 lacks.
-        nameLossy_ = isUtf16(reader_.encoding()) && header_.find('?') != std::string::npos;
+        nameLossy_ = isUtf16(reader_.encoding()) && !reader_.unicodeText() && header_.find('?') != std::string::npos;
     };
     if (!started_) {
         started_ = true;
@@ -675,8 +676,9 @@ bool Engine::scanHeaders(int side)
     std::string_view line;
     // The first line tells the encoding and whether hex text data are UTF-16.
     const bool any = reader.next(line);
-    s.utf16 = isUtf16(reader.encoding());
-    s.utf16Data = s.utf16 || namesUtf16ExportForm(line);
+    // A UTF-16 file read as UTF-8 is 8-bit text like any other.
+    s.utf16 = isUtf16(reader.encoding()) && !reader.unicodeText();
+    s.utf16Data = isUtf16(reader.encoding()) || namesUtf16ExportForm(line);
     bool whole = true;
     if (s.kind == FileKind::Ini && !any)
         headers_[side].hashes.push_back(nameHash({}, TextRule{}));

@@ -181,7 +181,8 @@ LoadResult loadFile(const QString& path)
         for (std::uint64_t* line : {&result.firstUnconvertibleLine, &result.damagedLine})
             *line += *line != 0 ? before : 0;
     }
-    result.codec = kind == FileKind::WineRegistry ? TextCodec::Utf8 : codec.codec(reader.encoding());
+    result.codec =
+        kind == FileKind::WineRegistry ? TextCodec::Utf8 : codec.codec(reader.encoding(), reader.unicodeText());
     return result;
 }
 

@@ -610,6 +610,7 @@ private:
     FindControl* control_;
     Qt::CaseSensitivity cs_;
     Encoding encoding_ = Encoding::Bytes;
+    bool unicodeText_ = false;  // a UTF-16 file read as UTF-8
     int block_ = -1;
     std::string section_;
     std::string header_;       // of the current block when its lines are listed; empty otherwise
@@ -671,6 +672,7 @@ AllWalk::Listing AllWalk::listingOf(std::size_t index)
         // Decoded as the file's own reader decodes it, after its mark.
         const QByteArray raw = (encoding_ == Encoding::Utf16LE ? "\xFF\xFE" : "\xFE\xFF") + bytes;
         LineReader reader(LineReader::FromMemory{}, std::string_view(raw.constData(), std::size_t(raw.size())));
+        reader.setUnicodeText(unicodeText_);
         std::string_view line;
         while (reader.next(line))
             decoded += reader.withEnding();
@@ -750,6 +752,7 @@ FindAllResult AllWalk::run(const Sink& sink)
     std::string_view line;
     while (reader.nextStartingWith("[", line, passed)) {
         encoding_ = reader.encoding();
+        unicodeText_ = reader.unicodeText();
         if (!endBlock(sink, result))
             return result;
         if (++headers % kLinesPerCheck == 0)

@@ -65,19 +65,19 @@ private:
     std::vector<char> block_ = std::vector<char>(std::size_t(1) << 16);
 };
 
-// Writes 8-bit `text` in `encoding` (each byte one unit, through
-// Windows-1252), its own CR LF as `eol`.
-bool writeEncoded(LineWriter& writer, Encoding encoding, std::string_view text, std::string_view eol)
+// Writes `text` as the reader delivered the file's lines (Windows-1252 or
+// UTF-8) in the file's UTF-16, its own CR LF as `eol`.
+bool writeEncoded(LineWriter& writer, const LineReader& reader, std::string_view text, std::string_view eol)
 {
     std::string units;
     std::string eolUnits;
-    appendEncoded(eolUnits, encoding, eol);
+    appendEncoded(eolUnits, reader.encoding(), eol);
     for (std::size_t at = text.find("\r\n"); at != std::string_view::npos; at = text.find("\r\n")) {
-        appendEncoded(units, encoding, text.substr(0, at));
+        appendEncoded(units, reader.encoding(), text.substr(0, at), reader.unicodeText());
         units += eolUnits;
         text.remove_prefix(at + 2);
     }
-    appendEncoded(units, encoding, text);
+    appendEncoded(units, reader.encoding(), text, reader.unicodeText());
     return writer.writeRaw(units);
 }
 
@@ -91,7 +91,6 @@ Rewrite rewriteUtf16InPlace(LineReader& reader, std::string_view line, bool more
     LineWriter writer;  // raw bytes: the copy and the encoded text are already the file's
     if (!raw.open(backup) || !writer.open(file, Encoding::Bytes, LineEnding::CrLf))
         return Rewrite::Untouched;
-    const Encoding encoding = reader.encoding();
     std::string_view lastEnding = endingBytes(writeEndingFor(reader.partial() ? LineEnding::None : reader.ending()));
     LineEdit edit;
     bool ok = true;
@@ -99,11 +98,11 @@ Rewrite rewriteUtf16InPlace(LineReader& reader, std::string_view line, bool more
         if (!reader.continuation()) {
             edit = rule(line, !reader.partial());
             if (edit.emptyLineBefore)
-                ok = raw.moveTo(reader.lineOffset(), &writer) && writeEncoded(writer, encoding, lastEnding, lastEnding);
+                ok = raw.moveTo(reader.lineOffset(), &writer) && writeEncoded(writer, reader, lastEnding, lastEnding);
             const std::string_view eol = reader.partial() ? std::string_view() : endingOf(reader.ending());
             if (ok && edit.replacement)
                 ok = raw.moveTo(reader.offsetAt(std::min(edit.keep, line.size())), &writer) &&
-                     writeEncoded(writer, encoding, *edit.replacement, eol.empty() ? lastEnding : eol);
+                     writeEncoded(writer, reader, *edit.replacement, eol.empty() ? lastEnding : eol);
             else if (ok && edit.drop)
                 ok = raw.moveTo(reader.lineOffset(), &writer);
         }

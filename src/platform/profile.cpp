@@ -135,6 +135,7 @@ struct Splice {
     enum Status { Failed, Invalid, Unchanged, Change };
     Status status = Failed;
     Encoding encoding = Encoding::Bytes;
+    bool unicodeText = false;  // the insert is UTF-8 text of a UTF-16 file
     std::int64_t keepUntil = 0;
     std::int64_t resumeAt = 0;
     std::string insert;  // 8-bit text, encoded when written
@@ -146,6 +147,7 @@ struct Splice {
 struct ProfileSpot {
     bool read = false;  // the file was read to where the spot is
     Encoding encoding = Encoding::Bytes;
+    bool unicodeText = false;
     bool keyFound = false;
     std::int64_t valueAt = 0;   // the key's value: from here...
     std::int64_t valueEnd = 0;  // ...to here (its line's ending)
@@ -170,6 +172,7 @@ ProfileSpot locate(LineReader& lines, std::int64_t fileSize, std::string_view se
     if (!lines.isOpen() || lines.failed())
         return spot;
     spot.encoding = lines.encoding();
+    spot.unicodeText = lines.unicodeText();
     const auto markSize = static_cast<std::int64_t>(byteOrderMark(spot.encoding).size());
     // A UTF-16 file cut in the middle of a character: anything appended would
     // be shifted by one byte.
@@ -235,6 +238,7 @@ Splice compose(const ProfileSpot& spot, std::string_view section, std::string_vi
 {
     Splice splice;
     splice.encoding = spot.encoding;
+    splice.unicodeText = spot.unicodeText;
     if (!spot.read)
         return splice;
     if (spot.keyFound) {
@@ -409,7 +413,7 @@ ProfileWrite writeProfileString(std::string_view section, std::string_view key, 
     if (splice.status != Splice::Change)
         return result;
     std::string inserted;
-    appendEncoded(inserted, splice.encoding, splice.insert);
+    appendEncoded(inserted, splice.encoding, splice.insert, splice.unicodeText);
     const std::int64_t newSize =
         before.size - (splice.resumeAt - splice.keepUntil) + static_cast<std::int64_t>(inserted.size());
     // The old content read from the file or, written in place, from its

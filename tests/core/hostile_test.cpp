@@ -127,8 +127,8 @@ INSTANTIATE_TEST_SUITE_P(
                                 TextCodec::Windows1252, false},
                     RegularCase{"utf16be", "x.reg", test::utf16be(u"Windows Registry Editor\r\n[K]\r\n\"a\"=\"1\"\r\n"),
                                 TextCodec::Windows1252, true},
-                    RegularCase{"utf16be_odd_length", "x.ini", test::utf16be(u"[S]\r\nk=1") + "\x01",
-                                TextCodec::Windows1252, true, false}),
+                    RegularCase{"utf16be_odd_length", "x.ini", test::utf16be(u"[S]\r\nk=1") + "\x01", TextCodec::Utf8,
+                                true, false}),
     test::CaseName());
 
 // What a command must do with a path that is no readable regular file.

@@ -97,8 +97,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"mixed_line_ends_first", "[A]\rx=1\n\r\nk=2\r[B]\nk=3", "A", "k", "2"},
         ReadCase{"mixed_line_ends_last", "[A]\rx=1\n\r\nk=2\r[B]\nk=3", "B", "k", "3"},
         ReadCase{"utf8_bom", "\xEF\xBB\xBF[A]\r\nk=\xC3\xA4\r\n", "A", "K", "\xC3\xA4"},
-        ReadCase{"utf16le_as_windows1252", test::utf16(u"[A]\r\nk=\u00E4\u20AC\r\n"), "A", "K", "\xE4\x80"},
-        ReadCase{"utf16be_as_windows1252", test::utf16(u"[A]\r\nk=\u00E4\u20AC\r\n", false), "A", "K", "\xE4\x80"},
+        ReadCase{"utf16le_as_utf8", test::utf16(u"[A]\r\nk=\u00E4\u20AC\r\n"), "A", "K", "\xC3\xA4\xE2\x82\xAC"},
+        ReadCase{"utf16be_as_utf8", test::utf16(u"[A]\r\nk=\u00E4\u20AC\r\n", false), "A", "K", "\xC3\xA4\xE2\x82\xAC"},
         ReadCase{"utf16_umlaut_key", test::utf16(u"[A]\nSchl\u00FCssel=1"), "a", "SCHL\xDCSSEL", "1"},
         ReadCase{"missing_section", "[A]\r\nk=1\r\n", "B", "k", "<def>"},
         ReadCase{"missing_key", "[A]\r\nk=1\r\n", "A", "x", "<def>"},
@@ -206,16 +206,16 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"utf8_bom_top_key", "\xEF\xBB\xBF[A]\n", "", "n", "v", "\xEF\xBB\xBFn=v\n[A]\n"},
         WriteCase{"utf8_bom_new_section", "\xEF\xBB\xBF", "A", "n", "v", "\xEF\xBB\xBF[A]\r\nn=v\r\n"},
         WriteCase{"utf16le_value_other_lines_raw", test::utf16(u"[A]\r\nk=1\r\n;\U0001F600\u4E2D\r\n"), "A", "k",
-                  "\xE4\x80", test::utf16(u"[A]\r\nk=\u00E4\u20AC\r\n;\U0001F600\u4E2D\r\n")},
-        WriteCase{"utf16le_key_name_kept_raw", test::utf16(u"[A]\r\nk\U0001F600 = 1\r\n"), "A", "K?", "2",
-                  test::utf16(u"[A]\r\nk\U0001F600 = 2\r\n")},
-        WriteCase{"utf16le_new_key", test::utf16(u"[A]\r\n;\u4E2D\r\n\r\n[B]"), "A", "n", "\xFC",
+                  "\xC3\xA4\xE2\x82\xAC", test::utf16(u"[A]\r\nk=\u00E4\u20AC\r\n;\U0001F600\u4E2D\r\n")},
+        WriteCase{"utf16le_key_name_kept_raw", test::utf16(u"[A]\r\nk\U0001F600 = 1\r\n"), "A", "K\xF0\x9F\x98\x80",
+                  "2", test::utf16(u"[A]\r\nk\U0001F600 = 2\r\n")},
+        WriteCase{"utf16le_new_key", test::utf16(u"[A]\r\n;\u4E2D\r\n\r\n[B]"), "A", "n", "\xC3\xBC",
                   test::utf16(u"[A]\r\n;\u4E2D\r\nn=\u00FC\r\n\r\n[B]")},
         WriteCase{"utf16le_new_section", test::utf16(u"[A]\nk=1"), "B", "n", "v", test::utf16(u"[A]\nk=1\n[B]\nn=v\n")},
         WriteCase{"utf16le_top_key", test::utf16(u"[A]\r\n"), "", "n", "v", test::utf16(u"n=v\r\n[A]\r\n")},
         WriteCase{"utf16be_value", test::utf16(u"[A]\r\nk=1\r\n\u4E2D=x\r\n", false), "a", "k", "2",
                   test::utf16(u"[A]\r\nk=2\r\n\u4E2D=x\r\n", false)},
-        WriteCase{"utf16be_new_section", test::utf16(u"[A]\r\n", false), "B", "n", "\x80",
+        WriteCase{"utf16be_new_section", test::utf16(u"[A]\r\n", false), "B", "n", "\xE2\x82\xAC",
                   test::utf16(u"[A]\r\n[B]\r\nn=\u20AC\r\n", false)}),
     test::CaseName());
 
@@ -404,14 +404,15 @@ TEST_P(ProfileRoundTrip, WriteThenRead)
 
 INSTANTIATE_TEST_SUITE_P(
     Encodings, ProfileRoundTrip,
-    testing::Values(
-        RoundTripCase{"bytes_existing", "[A]\nk=1\nx=0\n", "A", "x", "a b", "a b"},
-        RoundTripCase{"bytes_new_key", "[A]\nk=1\n", "A", "n ", "v", "v"},
-        RoundTripCase{"windows1252_umlauts", "[\xC4]\r\nk=1\r\n", "\xE4", "\xFC", "\xF6", "\xF6"},
-        RoundTripCase{"utf8_bom_umlauts", "\xEF\xBB\xBF[\xC3\x84]\r\nk=1\r\n", "\xC3\xA4", "\xC3\xBC", "\xC3\xB6",
-                      "\xC3\xB6"},
-        RoundTripCase{"utf16le_new_section", test::utf16(u"[A]\r\nk=1\r\n"), "\xC4", "n", "\x80\xFF", "\x80\xFF"},
-        RoundTripCase{"utf16be_existing", test::utf16(u"[A]\r\nk=1\r\nx=\U0001F600\r\n", false), "A", "x", "?", "?"}),
+    testing::Values(RoundTripCase{"bytes_existing", "[A]\nk=1\nx=0\n", "A", "x", "a b", "a b"},
+                    RoundTripCase{"bytes_new_key", "[A]\nk=1\n", "A", "n ", "v", "v"},
+                    RoundTripCase{"windows1252_umlauts", "[\xC4]\r\nk=1\r\n", "\xE4", "\xFC", "\xF6", "\xF6"},
+                    RoundTripCase{"utf8_bom_umlauts", "\xEF\xBB\xBF[\xC3\x84]\r\nk=1\r\n", "\xC3\xA4", "\xC3\xBC",
+                                  "\xC3\xB6", "\xC3\xB6"},
+                    RoundTripCase{"utf16le_new_section", test::utf16(u"[A]\r\nk=1\r\n"), "\xC3\x84", "n",
+                                  "\xE2\x82\xAC\xC3\xBF", "\xE2\x82\xAC\xC3\xBF"},
+                    RoundTripCase{"utf16be_existing", test::utf16(u"[A]\r\nk=1\r\nx=\U0001F600\r\n", false), "A", "x",
+                                  "?", "?"}),
     test::CaseName());
 
 TEST(WriteProfileValue, ReportsFailure)
