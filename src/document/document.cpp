@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 namespace keyloom {
 
@@ -301,7 +302,8 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
     const std::string header = headerLineOf(section);
     bool inSection = false;
     bool firstLine = true;
-    bool joining = false;  // the hex value found goes on in the next piece or line
+    bool joining = false;        // the hex value found goes on in the next piece or line
+    std::uint64_t unmapped = 0;  // characters shown as "?" up to the line before
     std::string_view line;
     // Outside the section only its next header can matter.
     while (inSection || joining || firstLine ? reader.next(line) : reader.nextStartingWith("[", line)) {
@@ -309,6 +311,7 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
             firstLine = false;
             result.utf16Data = isUtf16(reader.encoding()) || namesUtf16ExportForm(line);
         }
+        const bool lossy = reader.unmapped() != std::exchange(unmapped, reader.unmapped());
         if (joining)
             joining = joinValueLine(result.whole, line, reader.continuation(), reader.partial());
         // Only the first piece of a line longer than the reader's bound is
@@ -327,13 +330,14 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
                 return result;
             }
             result.lineOffset = reader.lineOffset();
+            result.lossy = lossy;
             // Later lines of this occurrence are skipped; a later occurrence
             // of the same header is examined again.
             inSection = false;
         }
         result.examined = true;
         const std::string_view shown = result.found ? std::string_view(result.text) : currentText;
-        result.enabled = !looksLikeHex(shown) && !(result.found && result.cut);
+        result.enabled = !looksLikeHex(shown) && !(result.found && (result.cut || result.lossy));
     }
     result.failed = result.readFailed = reader.failed();
     return result;

@@ -102,6 +102,10 @@ struct RegistryLookup {
     // its beginning only, and the box is disabled so that the cut value
     // cannot be written back.
     bool cut = false;
+    // The matching line holds characters that the 8-bit text of a UTF-16
+    // export shows as "?": the box is disabled too, so that an apply cannot
+    // write them back as "?".
+    bool lossy = false;
     bool examined = false;  // some line of the section was examined: enabled is valid
     bool enabled = true;    // false when the box's text began with "hex", or was cut, after the last examined line
     // `text` with the continuation lines of a hex value joined to it (each

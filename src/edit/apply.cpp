@@ -223,7 +223,7 @@ EditResult applyRegistryValue(const QString& currentFile, const std::string* pen
         }
         if (inSection && line.substr(0, prefix.size()) == prefix) {
             dropping = whole && hexHeadOf(line.substr(prefix.size())) && continuesOnNextLine(line);
-            return {false, replacement, false, prefix.size()};
+            return {false, replacement, false, prefix.size(), values.utf8};
         }
         return {};
     };
@@ -237,6 +237,7 @@ EditResult applyRegistryEdit(const EditRequest& request, std::string value, cons
                              const std::function<void()>& processEvents)
 {
     ApplyValues values{request.section, request.key, std::move(value)};
+    values.utf8 = request.codec == TextCodec::Utf8 && !pendingText && isUtf16File(request.file);
     if (request.current) {
         // A UTF-16 export written as its REGEDIT4 text, like every 8-bit
         // file, has text data that an importer reads as Windows-1252 bytes;
@@ -263,7 +264,16 @@ EditResult applyRegistryEdit(const EditRequest& request, std::string value, cons
 EditResult applyEdit(const EditRequest& request, const std::string* pendingText,
                      const std::function<void()>& processEvents)
 {
-    std::optional<std::string> value = encodeForCodec(request.text, request.codec);
+    // A registry export written in place in UTF-16 holds every character:
+    // its value goes there as UTF-8 text.
+    EditRequest wide;
+    const bool inPlace = request.kind == FileKind::Registry && !pendingText && isUtf16File(request.file);
+    if (inPlace) {
+        wide = request;
+        wide.codec = TextCodec::Utf8;
+    }
+    const EditRequest& edit = inPlace ? wide : request;
+    std::optional<std::string> value = encodeForCodec(edit.text, edit.codec);
     if (!value)
         return refused(EditStatus::Invalid, unencodableValueNote(request.file));
     if (request.identity.exists && identityOf(request.file) != request.identity)
@@ -272,7 +282,7 @@ EditResult applyEdit(const EditRequest& request, const std::string* pendingText,
     case FileKind::Ini:
         return applyProfileValue(request, *value);
     case FileKind::Registry:
-        return applyRegistryEdit(request, std::move(*value), pendingText, processEvents);
+        return applyRegistryEdit(edit, std::move(*value), pendingText, processEvents);
     case FileKind::WineRegistry:
         return applyWineValue(request, processEvents);
     }

@@ -48,6 +48,9 @@ struct ApplyValues {
     std::string key;
     std::string value;
     std::optional<std::string> hexData = std::nullopt;
+    // `value` is UTF-8 text for a UTF-16 file written in place (instead of
+    // the 8-bit text its lines are read as).
+    bool utf8 = false;
 };
 
 // Rewrites the registry export `currentFile` with the key's lines of the

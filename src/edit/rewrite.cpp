@@ -66,18 +66,21 @@ private:
 };
 
 // Writes `text` as the reader delivered the file's lines (Windows-1252 or
-// UTF-8) in the file's UTF-16, its own CR LF as `eol`.
-bool writeEncoded(LineWriter& writer, const LineReader& reader, std::string_view text, std::string_view eol)
+// UTF-8), or as UTF-8 where `utf8`, in the file's UTF-16, its own CR LF as
+// `eol`.
+bool writeEncoded(LineWriter& writer, const LineReader& reader, std::string_view text, std::string_view eol,
+                  bool utf8 = false)
 {
+    const bool unicode = utf8 || reader.unicodeText();
     std::string units;
     std::string eolUnits;
     appendEncoded(eolUnits, reader.encoding(), eol);
     for (std::size_t at = text.find("\r\n"); at != std::string_view::npos; at = text.find("\r\n")) {
-        appendEncoded(units, reader.encoding(), text.substr(0, at), reader.unicodeText());
+        appendEncoded(units, reader.encoding(), text.substr(0, at), unicode);
         units += eolUnits;
         text.remove_prefix(at + 2);
     }
-    appendEncoded(units, reader.encoding(), text, reader.unicodeText());
+    appendEncoded(units, reader.encoding(), text, unicode);
     return writer.writeRaw(units);
 }
 
@@ -102,7 +105,7 @@ Rewrite rewriteUtf16InPlace(LineReader& reader, std::string_view line, bool more
             const std::string_view eol = reader.partial() ? std::string_view() : endingOf(reader.ending());
             if (ok && edit.replacement)
                 ok = raw.moveTo(reader.offsetAt(std::min(edit.keep, line.size())), &writer) &&
-                     writeEncoded(writer, reader, *edit.replacement, eol.empty() ? lastEnding : eol);
+                     writeEncoded(writer, reader, *edit.replacement, eol.empty() ? lastEnding : eol, edit.utf8);
             else if (ok && edit.drop)
                 ok = raw.moveTo(reader.lineOffset(), &writer);
         }

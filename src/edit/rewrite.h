@@ -28,6 +28,10 @@ struct LineEdit {
     std::optional<std::string_view> replacement;
     bool drop = false;
     std::size_t keep = 0;
+    // The replacement is UTF-8 text, whatever the file's lines arrive as;
+    // heeded where a UTF-16 file is written in place, which holds every
+    // character.
+    bool utf8 = false;
 };
 
 // Asked once per line with the line's bytes; `whole` is false when a line

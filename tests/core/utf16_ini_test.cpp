@@ -119,5 +119,23 @@ INSTANTIATE_TEST_SUITE_P(Forms, Utf16Ini,
                                          FileForm{"ini_big_endian", "a.ini", false}),
                          test::CaseName());
 
+// A UTF-16 export takes any character in place; a value whose line holds
+// characters its 8-bit text shows as "?" is shown but not editable.
+TEST(Utf16Export, AnyCharacterWrittenInPlaceAndLossyValueNotEditable)
+{
+    test::TempDir dir;
+    const std::u16string head = u"Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n";
+    const QString file = dir.write("a.reg", test::utf16le(head + u"\"V\"=\"1\"\r\n\"W\"=\"\u4E2D\"\r\n"));
+    EXPECT_EQ(
+        test::runProgram(QStringLiteral(KEYLOOM_CLI), {"set", "%F", "K", "V", QString::fromUtf8("\xC5\x81")}, file)
+            .exit,
+        0);
+    EXPECT_TRUE(test::readAll(file) == test::utf16le(head + u"\"V\"=\"\u0141\"\r\n\"W\"=\"\u4E2D\"\r\n"));
+    EXPECT_FALSE(lookupRegistryValue(file, "K", "V", "").enabled);
+    EXPECT_FALSE(lookupRegistryValue(file, "K", "W", "").enabled);
+    const QString plain = dir.write("b.reg", test::utf16le(head + u"\"V\"=\"\u00E4\"\r\n"));
+    EXPECT_TRUE(lookupRegistryValue(plain, "K", "V", "").enabled);
+}
+
 }  // namespace
 }  // namespace keyloom
