@@ -312,12 +312,11 @@ QString decodedText(Document& doc, const Found& found)
         const QString description = describeWineValue(found.whole);
         return description.isEmpty() ? doc.decode(found.value) : description;
     }
+    // The lookup took the quotes off where the value box shows it so.
     if (found.quoteState == kQuotesRemoved)
         return doc.decode(unescapeRegistryString(found.value));
-    if (const std::optional<QString> decoded = decodedRegistryValue(found.whole, found.utf16Data))
-        return *decoded;
-    const QString description = describeRegistryValue(found.whole, found.utf16Data);
-    return description.isEmpty() ? doc.decode(found.value) : description;
+    return decodedRegistryText(found.whole, found.utf16Data,
+                               [&](std::string_view bytes) { return doc.decode(std::string(bytes)); });
 }
 
 int get(Document& doc, const QString& section, const QString& key, bool decoded)
