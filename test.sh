@@ -43,7 +43,6 @@ if [ "${1:-}" != "--quick" ]; then
   summary+=("$(tail -1 "$log")")
   rm -f "$log"
 fi
-# CTest lists skipped tests after its summary (a full-disk test needs to
-# mount a small file system); repeat the summaries so that they end the output.
+# Repeat the summaries so that they end the output.
 echo
 printf '%s\n' "${summary[@]}"
