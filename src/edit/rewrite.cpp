@@ -185,8 +185,8 @@ QString notWrittenNote(const QString& file)
 
 QString notOpenedNote(const QString& file)
 {
-    return QStringLiteral("Die Datei '%1' konnte nicht geöffnet werden (gesperrt oder nicht lesbar). Der Wert wurde "
-                          "nicht gespeichert.")
+    return QStringLiteral("Die Datei '%1' konnte nicht geöffnet werden (gesperrt oder nicht lesbar). Sie bleibt "
+                          "unverändert.")
         .arg(Commands::FileNamePart(file));
 }
 

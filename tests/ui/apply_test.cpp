@@ -279,8 +279,8 @@ void ApplyTest::failureIsTold_data()
         << QString::fromUtf8("Die Datei 'a.re_' ist bereits vorhanden. Bitte umbenennen oder verschieben und dann "
                              "erneut versuchen.");
     const QString notOpened =
-        QString::fromUtf8("Die Datei '%1' konnte nicht geöffnet werden (gesperrt oder nicht lesbar). Der Wert wurde "
-                          "nicht gespeichert.");
+        QString::fromUtf8("Die Datei '%1' konnte nicht geöffnet werden (gesperrt oder nicht lesbar). Sie bleibt "
+                          "unverändert.");
     QTest::newRow("locked reg") << "a.reg" << reg << false << "locked" << notOpened.arg("a.reg");
     QTest::newRow("locked ini") << "a.ini" << ini << false << "locked" << notOpened.arg("a.ini");
     QTest::newRow("locked export converted")
