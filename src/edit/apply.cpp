@@ -4,6 +4,7 @@
 #include "document/document.h"
 #include "document/regvalue.h"
 #include "document/winereg.h"
+#include "platform/fileio.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -27,6 +28,9 @@ EditResult refused(EditStatus status, const QString& reason)
 
 EditResult applyProfileValue(const EditRequest& request, const std::string& value)
 {
+    // A file that another program holds would otherwise only show as not written.
+    if (isRegularFile(request.file) && !InputFile().open(request.file))
+        return refused(EditStatus::Refused, notOpenedNote(request.file));
     const ProfileWrite write = Commands::WriteProfileValue(request.label, request.key, value, request.file);
     EditResult result;
     result.backup = write.wholeCopy;
