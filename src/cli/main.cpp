@@ -50,7 +50,7 @@ const char kUsageText[] =
     "  set [--force] DATEI ABSCHNITT SCHLÜSSEL WERT  den Wert schreiben\n"
     "      keyloom set kasse.ini Drucker Port COM2\n"
     "      (--force: auch wenn Wine für das Prefix einer Wine-Registrierungsdatei läuft)\n"
-    "  set ... DATEI ABSCHNITT SCHLÜSSEL WERT [ABSCHNITT SCHLÜSSEL WERT]...\n"
+    "  set [--decoded] [--force] DATEI ABSCHNITT SCHLÜSSEL WERT [ABSCHNITT SCHLÜSSEL WERT]...\n"
     "                                    mehrere Werte, in einem Schreibvorgang\n"
     "      keyloom set kasse.ini Drucker Port COM2 Drucker Baud 9600\n"
     "  set --decoded DATEI ABSCHNITT SCHLÜSSEL WERT\n"
@@ -441,6 +441,16 @@ std::optional<EditChange> setChange(Document& doc, const FileIdentity& identity,
     return EditChange{EditChange::Set, std::move(request)};
 }
 
+std::optional<EditChange> missingTarget(const QStringList& target, int& exit)
+{
+    if (target.size() == 2)
+        say(QStringLiteral("Schlüssel '%1' in Abschnitt '%2' nicht gefunden.").arg(target.at(1), target.at(0)));
+    else
+        say(QStringLiteral("Abschnitt '%1' nicht gefunden.").arg(target.at(0)));
+    exit = kMissing;
+    return std::nullopt;
+}
+
 // The change that deletes a key (or, with a target of one name, a whole
 // section), checked to be there; nothing otherwise (a message said so, and
 // `exit` holds the status).
@@ -449,11 +459,29 @@ std::optional<EditChange> deleteChange(Document& doc, const FileIdentity& identi
 {
     EditChange change{EditChange::DeleteSection, requestFor(doc, identity)};
     EditRequest& request = change.request;
+    if (target.size() == 2)
+        change.kind = EditChange::DeleteKey;
+    if (doc.kind() == FileKind::Ini) {
+        // What the profile delete takes: names as the profile read finds them.
+        const std::optional<std::string> section = doc.encode(target.at(0));
+        const std::optional<std::string> key = doc.encode(target.value(1));
+        if (!section || !key)
+            return missingTarget(target, exit);
+        request.section = request.label = *section;
+        request.key = *key;
+        const std::optional<bool> finds = profileDeleteFinds(
+            {*section, change.kind == EditChange::DeleteKey ? key : std::nullopt, std::nullopt}, doc.path());
+        if (!finds) {
+            say(readFailedNote(doc.path()));
+            exit = kWriteFailed;
+            return std::nullopt;
+        }
+        return *finds ? std::optional(change) : missingTarget(target, exit);
+    }
     if (target.size() == 2) {
         const std::optional<Found> found = findValue(doc, target.at(0), target.at(1), exit);
         if (!found)
             return std::nullopt;
-        change.kind = EditChange::DeleteKey;
         request.section = found->section;
         request.key = found->key;
     } else if (!listSection(doc, target.at(0), request.section, exit)) {

@@ -640,6 +640,17 @@ bool WritePrivateProfileStringA(std::string_view section, std::string_view key, 
     return writeProfileString(section, key, value, file).written;
 }
 
+std::optional<bool> profileDeleteFinds(const ProfileChange& change, const QString& file)
+{
+    const FileIdentity info = identityOf(file);
+    if (!info.exists)
+        return false;
+    const Splice splice = planChange(file, info.size, ProfileChange{change.section, change.key, std::nullopt});
+    if (splice.status == Splice::Failed)
+        return std::nullopt;
+    return splice.status == Splice::Change;
+}
+
 ProfileLineView profileLineOf(std::string_view line)
 {
     const ProfileLine parsed = parseLine(line);

@@ -67,6 +67,9 @@ struct ProfileChange {
 // value without a key, and two changes of the same key or of a section that
 // another change deletes.
 [[nodiscard]] ProfileWrite writeProfileChanges(const std::vector<ProfileChange>& changes, const QString& file);
+// Whether deleting the key of `change` (without a key: its section) finds
+// lines to take out of `file`; none when the file could not be read.
+std::optional<bool> profileDeleteFinds(const ProfileChange& change, const QString& file);
 // The same, true when the value reached the file.
 [[nodiscard]] bool WritePrivateProfileStringA(std::string_view section, std::string_view key, std::string_view value,
                                               const QString& file);

@@ -156,6 +156,14 @@ INSTANTIATE_TEST_SUITE_P(
                 "; Gr\xFC\xDF"
                 "e\r\n[Kasse]\r\nName = M\xFC"
                 "ller\r\n"},
+        CliCase{"ini_section_as_the_read_names_it",
+                "a.ini",
+                "[Kasse]\r\nName=1\r\n[B]\r\nz=1\r\n",
+                {"del", "%F", "kasse "},
+                0,
+                "",
+                "[B]\r\nz=1\r\n"},
+        CliCase{"ini_empty_value_any_case", "a.ini", "[A]\r\nk=\r\n", {"del", "%F", "a", "K"}, 0, "", "[A]\r\n"},
         CliCase{"inf_section", "a.inf", kInf, {"del", "%F", "Version"}, 0, "", "[Files]\r\ndriver.sys\r\n"},
         CliCase{"ini_key_with_empty_value", "a.ini", "[A]\nk=\nl=2", {"del", "%F", "A", "k"}, 0, "", "[A]\nl=2"},
         CliCase{"registry_key",
