@@ -51,9 +51,16 @@ const char kUsageText[] =
     "  set [--force] DATEI ABSCHNITT SCHLÜSSEL WERT  den Wert schreiben\n"
     "      keyloom set kasse.ini Drucker Port COM2\n"
     "      (--force: auch wenn Wine für das Prefix einer Wine-Registrierungsdatei läuft)\n"
+    "  set [--decoded] [--force] DATEI ABSCHNITT SCHLÜSSEL WERT [ABSCHNITT SCHLÜSSEL WERT]...\n"
+    "                                    mehrere Werte, in einem Schreibvorgang\n"
+    "      keyloom set kasse.ini Drucker Port COM2 Drucker Baud 9600\n"
     "  set --decoded DATEI ABSCHNITT SCHLÜSSEL WERT\n"
     "                                    den Wert so, wie ihn ein Import speichert\n"
     "      keyloom set --decoded lager.reg 'HKEY_CURRENT_USER\\Software\\Lager' Pfad 'C:\\Lager'\n"
+    "  del [--force] DATEI ABSCHNITT [SCHLÜSSEL] [-- ABSCHNITT [SCHLÜSSEL]]...\n"
+    "                                    Schlüssel oder ganze Abschnitte löschen,\n"
+    "                                    in einem Schreibvorgang\n"
+    "      keyloom del kasse.ini Drucker Alt -- Veraltet\n"
     "  convert DATEI                     einen UTF-16-Export als REGEDIT4-Text schreiben\n"
     "      keyloom convert lager.reg\n"
     "  diff [--json] DATEI1 DATEI2       was sich zwischen zwei Dateien unterscheidet\n"
@@ -314,12 +321,11 @@ QString decodedText(Document& doc, const Found& found)
         const QString description = describeWineValue(found.whole);
         return description.isEmpty() ? doc.decode(found.value) : description;
     }
+    // The lookup took the quotes off where the value box shows it so.
     if (found.quoteState == kQuotesRemoved)
         return doc.decode(unescapeRegistryString(found.value));
-    if (const std::optional<QString> decoded = decodedRegistryValue(found.whole, found.utf16Data))
-        return *decoded;
-    const QString description = describeRegistryValue(found.whole, found.utf16Data);
-    return description.isEmpty() ? doc.decode(found.value) : description;
+    return decodedRegistryText(found.whole, found.utf16Data,
+                               [&](std::string_view bytes) { return doc.decode(std::string(bytes)); });
 }
 
 int get(Document& doc, const QString& section, const QString& key, bool decoded)
@@ -372,58 +378,150 @@ int exitOf(const EditResult& result)
     return kWriteFailed;
 }
 
-int set(Document& doc, const QString& section, const QString& key, const QString& value, bool decoded, bool force)
+// Refuses a write into Wine's file while a wineserver runs for its prefix
+// and `force` is not given: Wine would write its own copy over it when it ends.
+bool wineRunsRefused(Document& doc, bool force)
 {
-    const FileKind kind = doc.kind();
-    const bool registry = kind == FileKind::Registry || kind == FileKind::WineRegistry;
-    if (registry && !doc.exists())
-        return missingFile(doc);
-    // A running Wine would write its own copy over the value when it ends.
-    if (kind == FileKind::WineRegistry && !force && wineServerRunsFor(winePrefixOf(doc.path()))) {
-        say(QStringLiteral("Wine läuft für dieses Prefix und überschreibt die Datei beim Beenden. Der Wert wurde "
-                           "nicht gespeichert; --force schreibt trotzdem."));
-        return kUsage;
-    }
-    // The identity before anything is read: a change meanwhile is not written over.
+    if (doc.kind() != FileKind::WineRegistry || force || !wineServerRunsFor(winePrefixOf(doc.path())))
+        return false;
+    say(QStringLiteral("Wine läuft für dieses Prefix und überschreibt die Datei beim Beenden. Die Datei wurde "
+                       "nicht geändert; --force schreibt trotzdem."));
+    return true;
+}
+
+// A request for `doc` with the identity taken before anything is read: a
+// change meanwhile is not written over.
+EditRequest requestFor(Document& doc, const FileIdentity& identity)
+{
     EditRequest request;
     request.file = doc.path();
-    request.identity = identityOf(doc.path());
+    request.identity = identity;
     request.kind = doc.kind();
+    return request;
+}
+
+// The change that sets one value, checked; nothing when it is refused or
+// not there (a message said so, and `exit` holds the status).
+std::optional<EditChange> setChange(Document& doc, const FileIdentity& identity, const QStringList& target,
+                                    bool decoded, int& exit)
+{
+    const QString& value = target.at(2);
+    EditRequest request = requestFor(doc, identity);
     request.codec = doc.codecFor(value);
     request.text = value;
-    if (registry) {
+    if (doc.kind() != FileKind::Ini) {
         // An export's key is written where it stands; it is never added.
-        int exit = kDone;
-        const std::optional<Found> found = findValue(doc, section, key, exit);
+        const std::optional<Found> found = findValue(doc, target.at(0), target.at(1), exit);
         if (!found)
-            return exit;
+            return std::nullopt;
         // The window disables the box of a hex value: only its decoded text
         // is written, as a whole list.
         if (!decoded && looksLikeHex(found->value)) {
             say(hexValueNote(doc.path()));
-            return kUsage;
+            exit = kUsage;
+            return std::nullopt;
         }
         request.section = found->section;
         request.key = found->key;
         request.quoteState = found->quoteState;
+        // A UTF-16 export is written in place (writeChanges): its text data
+        // stay UTF-16 code units.
         if (decoded)
             request.current = found->value;
     } else {
-        const std::optional<std::string> sectionBytes = doc.encode(section);
-        const std::optional<std::string> keyBytes = doc.encode(key);
-        if (!sectionBytes || !keyBytes)
-            return unencodable(QStringLiteral("Der Name"), doc);
+        const std::optional<std::string> sectionBytes = doc.encode(target.at(0));
+        const std::optional<std::string> keyBytes = doc.encode(target.at(1));
+        if (!sectionBytes || !keyBytes) {
+            exit = unencodable(QStringLiteral("Der Name"), doc);
+            return std::nullopt;
+        }
         request.section = *sectionBytes;
         request.key = *keyBytes;
     }
     request.label = request.section;
+    return EditChange{EditChange::Set, std::move(request)};
+}
 
+std::optional<EditChange> missingTarget(const QStringList& target, int& exit)
+{
+    if (target.size() == 2)
+        say(QStringLiteral("Schlüssel '%1' in Abschnitt '%2' nicht gefunden.").arg(target.at(1), target.at(0)));
+    else
+        say(QStringLiteral("Abschnitt '%1' nicht gefunden.").arg(target.at(0)));
+    exit = kMissing;
+    return std::nullopt;
+}
+
+// The change that deletes a key (or, with a target of one name, a whole
+// section), checked to be there; nothing otherwise (a message said so, and
+// `exit` holds the status).
+std::optional<EditChange> deleteChange(Document& doc, const FileIdentity& identity, const QStringList& target,
+                                       int& exit)
+{
+    EditChange change{EditChange::DeleteSection, requestFor(doc, identity)};
+    EditRequest& request = change.request;
+    if (target.size() == 2)
+        change.kind = EditChange::DeleteKey;
+    if (doc.kind() == FileKind::Ini) {
+        // What the profile delete takes: names as the profile read finds them.
+        const std::optional<std::string> section = doc.encode(target.at(0));
+        const std::optional<std::string> key = doc.encode(target.value(1));
+        if (!section || !key)
+            return missingTarget(target, exit);
+        request.section = request.label = *section;
+        request.key = *key;
+        const std::optional<bool> finds = profileDeleteFinds(
+            {*section, change.kind == EditChange::DeleteKey ? key : std::nullopt, std::nullopt}, doc.path());
+        if (!finds) {
+            say(readFailedNote(doc.path()));
+            exit = kWriteFailed;
+            return std::nullopt;
+        }
+        return *finds ? std::optional(change) : missingTarget(target, exit);
+    }
+    if (target.size() == 2) {
+        const std::optional<Found> found = findValue(doc, target.at(0), target.at(1), exit);
+        if (!found)
+            return std::nullopt;
+        request.section = found->section;
+        request.key = found->key;
+    } else if (!listSection(doc, target.at(0), request.section, exit)) {
+        return std::nullopt;
+    }
+    request.label = request.section;
+    return change;
+}
+
+// Writes `changes` in one rewrite; a UTF-16 export as the REGEDIT4 text the
+// window would write.
+int writeChanges(const std::vector<EditChange>& changes)
+{
     // A file keeps its form: a UTF-16 export is written in place, in UTF-16
     // (`keyloom convert` is the way to REGEDIT4).
-    const EditResult result = applyEdit(request, nullptr, {});
+    const EditResult result = applyEdits(changes, nullptr, {});
     if (result.status != EditStatus::Done)
         say(result.reason);
     return exitOf(result);
+}
+
+// set and del: every target checked before the file is written once.
+int write(Document& doc, const QList<QStringList>& targets, bool remove, bool decoded, bool force)
+{
+    if ((remove || doc.kind() != FileKind::Ini) && !doc.exists())
+        return missingFile(doc);
+    if (wineRunsRefused(doc, force))
+        return kUsage;
+    const FileIdentity identity = identityOf(doc.path());
+    std::vector<EditChange> changes;
+    for (const QStringList& target : targets) {
+        int exit = kDone;
+        std::optional<EditChange> change =
+            remove ? deleteChange(doc, identity, target, exit) : setChange(doc, identity, target, decoded, exit);
+        if (!change)
+            return exit;
+        changes.push_back(std::move(*change));
+    }
+    return writeChanges(changes);
 }
 
 int convert(Document& doc)
@@ -475,6 +573,23 @@ int diff(QStringList args)
     return comparison.status == CompareStatus::Equal ? kDone : kMissing;
 }
 
+// Takes --decoded (get, set) and --force (set, del) from the front of `args`,
+// in either order, before the file.
+void takeOptions(const QString& command, QStringList& args, bool& decoded, bool& force)
+{
+    const bool writes = command == QLatin1String("set") || command == QLatin1String("del");
+    const bool decodes = command == QLatin1String("set") || command == QLatin1String("get");
+    for (bool taken = true; taken && !args.isEmpty();) {
+        taken = decodes && args.first() == "--decoded" && !decoded;
+        decoded = decoded || taken;
+        const bool forced = writes && args.first() == "--force" && !force;
+        force = force || forced;
+        taken = taken || forced;
+        if (taken)
+            args.removeFirst();
+    }
+}
+
 int run(QStringList args)
 {
     if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
@@ -494,21 +609,20 @@ int run(QStringList args)
     const QString command = args.takeFirst();
     if (command == QLatin1String("diff"))
         return diff(args);
-    const bool writes = command == QLatin1String("set");
+    const bool writes = command == QLatin1String("set") || command == QLatin1String("del");
     bool decoded = false;
     bool force = false;
-    // The options in either order, before the file.
-    for (bool taken = true; taken && !args.isEmpty();) {
-        taken = (writes || command == QLatin1String("get")) && args.first() == "--decoded" && !decoded;
-        decoded = decoded || taken;
-        const bool forced = writes && args.first() == "--force" && !force;
-        force = force || forced;
-        taken = taken || forced;
-        if (taken)
-            args.removeFirst();
+    takeOptions(command, args, decoded, force);
+    if (writes) {
+        const std::optional<QList<QStringList>> targets = cli::writeTargets(args.mid(1), command == "del");
+        if (!targets) {
+            say(QStringLiteral("falscher Aufruf; 'keyloom --help' zeigt die Befehle."));
+            return kUsage;
+        }
+        Document doc(args.at(0));
+        return write(doc, *targets, command == QLatin1String("del"), decoded, force);
     }
-    const std::pair<const char*, qsizetype> arities[] = {
-        {"sections", 1}, {"keys", 2}, {"get", 3}, {"set", 4}, {"convert", 1}};
+    const std::pair<const char*, qsizetype> arities[] = {{"sections", 1}, {"keys", 2}, {"get", 3}, {"convert", 1}};
     const auto known = std::find_if(std::begin(arities), std::end(arities),
                                     [&](const auto& a) { return command == QLatin1String(a.first); });
     if (known == std::end(arities) || args.size() != known->second) {
@@ -522,8 +636,6 @@ int run(QStringList args)
         return keys(doc, args.at(1));
     if (command == QLatin1String("get"))
         return get(doc, args.at(1), args.at(2), decoded);
-    if (command == QLatin1String("set"))
-        return set(doc, args.at(1), args.at(2), args.at(3), decoded, force);
     return convert(doc);
 }
 

@@ -212,4 +212,15 @@ std::optional<QString> decodedRegistryValue(std::string_view value, bool utf16Da
     return strings.join(QLatin1Char('\n'));
 }
 
+QString decodedRegistryText(std::string_view value, bool utf16Data,
+                            const std::function<QString(std::string_view)>& decode)
+{
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        return decode(unescapeRegistryString(value.substr(1, value.size() - 2)));
+    if (const std::optional<QString> decoded = decodedRegistryValue(value, utf16Data))
+        return *decoded;
+    const QString description = describeRegistryValue(value, utf16Data);
+    return description.isEmpty() ? decode(value) : description;
+}
+
 }  // namespace keyloom

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -94,5 +95,12 @@ QString describeRegistryValue(std::string_view value, bool utf16Data);
 // number, the text of hex(1) and hex(2) up to its first zero, the strings of
 // hex(7) one a line. None for other values and for data that cannot be read.
 std::optional<QString> decodedRegistryValue(std::string_view value, bool utf16Data);
+
+// What `keyloom get --decoded` prints of `value` (the whole text after
+// "=", continuation lines joined): a string's text between its quotes
+// without its escapes, the stored form decodedRegistryValue gives, else the
+// description; `decode` makes text of the file's bytes.
+QString decodedRegistryText(std::string_view value, bool utf16Data,
+                            const std::function<QString(std::string_view)>& decode);
 
 }  // namespace keyloom

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace keyloom {
 
@@ -79,6 +80,30 @@ struct ApplyValues {
 // for every outcome but Done, what the user must be told.
 [[nodiscard]] EditResult applyEdit(const EditRequest& request, const std::string* pendingText,
                                    const std::function<void()>& processEvents);
+
+// One change of several written into one file at once: the value of
+// `request` set, its key deleted with the lines that continue it, or its
+// whole section deleted (its header up to the next header). Every change of
+// a batch names the same file, identity and kind.
+struct EditChange {
+    enum Kind { Set, DeleteKey, DeleteSection };
+    Kind kind = Set;
+    EditRequest request;
+};
+
+// Writes `changes` into their file in one rewrite (one backup, or one
+// profile write for an INI or INF file), every change checked first: any
+// refusal writes nothing. A single Set is applyEdit. An INI or INF file
+// deletes as the profile service does (the first section of the name, its
+// first key of the name; what is not there stays as it is); a registry
+// export and Wine's file delete every line of the key, and every section of
+// the name. Two changes of one key, or of a section another change deletes,
+// are refused as Invalid (collidingChangesNote).
+[[nodiscard]] EditResult applyEdits(const std::vector<EditChange>& changes, const std::string* pendingText,
+                                    const std::function<void()>& processEvents);
+// What the user is told when one call names a key twice, or a section that
+// it also deletes.
+QString collidingChangesNote(const QString& file);
 
 // Why the registry value `value` (encoded, as typed into a box whose lookup
 // set `quoteState`) cannot be written into `file`; none when it can: a

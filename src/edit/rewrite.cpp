@@ -200,6 +200,10 @@ EditResult rewriteThroughBackup(const QString& file, const std::string* pendingT
     // empty both.
     if (!isRegularFile(file) || backup == file || isSameFile(file, backup))
         return ending(EditStatus::Refused);
+    // A file that cannot be opened would otherwise show as a backup that
+    // could not be made.
+    if (!pendingText && !InputFile().open(file))
+        return ending(EditStatus::Refused, notOpenedNote(file));
     const bool inPlace = !pendingText && isUtf16File(file);
     if (inPlace && utf16 == Utf16Lines::Refuse)
         return ending(EditStatus::Refused, utf16WithoutTextNote(file));
@@ -283,6 +287,13 @@ QString notWrittenNote(const QString& file)
     if (!info.isWritable())
         return QStringLiteral("Die Datei '%1' ist schreibgeschützt. Der Wert wurde nicht gespeichert.").arg(name);
     return QStringLiteral("Die Datei '%1' konnte nicht geschrieben werden. Die Datei bleibt unverändert.").arg(name);
+}
+
+QString notOpenedNote(const QString& file)
+{
+    return QStringLiteral("Die Datei '%1' konnte nicht geöffnet werden (gesperrt oder nicht lesbar). Sie bleibt "
+                          "unverändert.")
+        .arg(Commands::FileNamePart(file));
 }
 
 QString lineBreakNote(const QString& file)

@@ -85,8 +85,10 @@ enum class Utf16Lines { Refuse, InPlace };
 // files): the general reason for its status; empty for Done.
 QString editStatusMessage(const EditResult& result, const QString& file);
 // Reasons that name `file`: it could not be written (read-only, gone, not
-// opened), a value or name held a line break, it changed since it was read.
+// opened), it could not be opened for reading (another program holds it),
+// a value or name held a line break, it changed since it was read.
 QString notWrittenNote(const QString& file);
+QString notOpenedNote(const QString& file);
 QString lineBreakNote(const QString& file);
 QString changedSinceReadNote(const QString& file);
 QString utf16WithoutTextNote(const QString& file);

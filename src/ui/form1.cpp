@@ -714,6 +714,13 @@ void Form1::showFindResult(const FindResult& result)
     // The user chose something else meanwhile: the answer belongs elsewhere.
     if (findPlace() != findStart_)
         return;
+    // A file that could not be read may hold the text in what was not read:
+    // neither "not found" nor a search from the other end would be true.
+    if (result.status == FindStatus::Failed) {
+        QWidget* parent = findDialog->isVisible() ? static_cast<QWidget*>(findDialog) : this;
+        MessageBox::warn(parent, app_.AppTitle, readFailedNote(app_.CurrentFile));
+        return;
+    }
     const bool found = result.status == FindStatus::Found && result.at.section < sections_->rowCount();
     // Once past the end, from the other end of the file, unless the first
     // search covered it all already.

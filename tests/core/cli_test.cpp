@@ -52,7 +52,7 @@ TEST_P(Cli, CommandGivesOutputStatusAndFile)
     EXPECT_EQ(run.out, c.out);
     EXPECT_EQ(test::readAll(file), c.after.empty() ? (*c.file ? c.before : S("<missing>")) : c.after);
     // What was set reads back.
-    if (c.args.first() == "set" && c.exit == 0) {
+    if (c.args.first() == "set" && c.exit == 0 && !c.args.at(1).startsWith("--")) {
         const CliRun got = keyloom({"get", "%F", c.args.at(2), c.args.at(3)}, file);
         EXPECT_EQ(got.out, c.args.at(4).toStdString() + "\n");
     }
@@ -129,6 +129,154 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"binary_decoded_refused", "a.reg", kRegHex, {"set", "--decoded", "%F", "K", "B", "1"}, 2, "", ""},
         CliCase{
             "decoded_dword_not_a_number", "a.reg", kReg, {"set", "--decoded", "%F", "HKEY_A\\B", "D", "x"}, 2, "", ""}),
+    test::CaseName());
+
+// --- deleting keys and sections ------------------------------------------------
+
+const S kRegThree = "REGEDIT4\r\n\r\n[A]\r\n\"x\"=\"1\"\r\n\r\n[B]\r\n\"y\"=hex:01,\\\r\n  02\r\n\"z\"=\"2\"\r\n\r\n"
+                    "[C]\r\n\"w\"=\"3\"\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Delete, Cli,
+    testing::Values(
+        CliCase{"ini_key",
+                "a.ini",
+                kIni1252,
+                {"del", "%F", "Kasse", "Port"},
+                0,
+                "",
+                "; Gr\xFC\xDF"
+                "e\r\n[Kasse]\r\nName = M\xFC"
+                "ller\r\n"},
+        CliCase{"ini_key_as_the_read_names_it",
+                "a.ini",
+                kIni1252,
+                {"del", "%F", "kasse", " port"},
+                0,
+                "",
+                "; Gr\xFC\xDF"
+                "e\r\n[Kasse]\r\nName = M\xFC"
+                "ller\r\n"},
+        CliCase{"ini_section_as_the_read_names_it",
+                "a.ini",
+                "[Kasse]\r\nName=1\r\n[B]\r\nz=1\r\n",
+                {"del", "%F", "kasse "},
+                0,
+                "",
+                "[B]\r\nz=1\r\n"},
+        CliCase{"ini_empty_value_any_case", "a.ini", "[A]\r\nk=\r\n", {"del", "%F", "a", "K"}, 0, "", "[A]\r\n"},
+        CliCase{"inf_section", "a.inf", kInf, {"del", "%F", "Version"}, 0, "", "[Files]\r\ndriver.sys\r\n"},
+        CliCase{"ini_key_with_empty_value", "a.ini", "[A]\nk=\nl=2", {"del", "%F", "A", "k"}, 0, "", "[A]\nl=2"},
+        CliCase{"registry_key",
+                "a.reg",
+                kReg,
+                {"del", "%F", "HKEY_A\\B", "V"},
+                0,
+                "",
+                "REGEDIT4\r\n\r\n[HKEY_A\\B]\r\n@=\"alt\"\r\n\"D\"=dword:0000000a\r\n"},
+        CliCase{"registry_default_value",
+                "a.reg",
+                kReg,
+                {"del", "%F", "HKEY_A\\B", "@"},
+                0,
+                "",
+                "REGEDIT4\r\n\r\n[HKEY_A\\B]\r\n\"V\"=\"1.0\"\r\n\"D\"=dword:0000000a\r\n"},
+        CliCase{"registry_hex_with_its_lines",
+                "a.reg",
+                kRegThree,
+                {"del", "%F", "B", "y"},
+                0,
+                "",
+                "REGEDIT4\r\n\r\n[A]\r\n\"x\"=\"1\"\r\n\r\n[B]\r\n\"z\"=\"2\"\r\n\r\n[C]\r\n\"w\"=\"3\"\r\n"},
+        CliCase{"registry_section_in_the_middle",
+                "a.reg",
+                kRegThree,
+                {"del", "%F", "B"},
+                0,
+                "",
+                "REGEDIT4\r\n\r\n[A]\r\n\"x\"=\"1\"\r\n\r\n[C]\r\n\"w\"=\"3\"\r\n"},
+        CliCase{"several_targets",
+                "a.reg",
+                kRegThree,
+                {"del", "%F", "A", "x", "--", "C", "--", "B", "z"},
+                0,
+                "",
+                "REGEDIT4\r\n\r\n[A]\r\n\r\n[B]\r\n\"y\"=hex:01,\\\r\n  02\r\n\r\n"},
+        CliCase{"utf16_export_in_place",
+                "a.reg",
+                kUtf16,
+                {"del", "%F", "HKEY_A", "V"},
+                0,
+                "",
+                test::utf16le(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_A]\r\n")},
+        CliCase{"missing_key", "a.reg", kReg, {"del", "%F", "HKEY_A\\B", "W"}, 1, "", ""},
+        CliCase{"missing_section", "a.ini", kIni1252, {"del", "%F", "Lager"}, 1, "", ""},
+        CliCase{"one_of_several_missing", "a.ini", kIni1252, {"del", "%F", "Kasse", "Port", "--", "Lager"}, 1, "", ""},
+        CliCase{"missing_file", "", "", {"del", "%F", "A"}, 1, "", ""}),
+    test::CaseName());
+
+// --- several changes in one write ----------------------------------------------
+
+INSTANTIATE_TEST_SUITE_P(
+    SeveralChanges, Cli,
+    testing::Values(CliCase{"ini_set_and_add",
+                            "a.ini",
+                            kIni1252,
+                            {"set", "%F", "Kasse", "Port", "COM2", "Kasse", "Neu", "1", "Lager", "x", "5"},
+                            0,
+                            "",
+                            "; Gr\xFC\xDF"
+                            "e\r\n[Kasse]\r\nName = M\xFC"
+                            "ller\r\nPort=COM2\r\nNeu=1\r\n[Lager]\r\nx=5\r\n"},
+                    CliCase{"ini_new_section_one_header",
+                            "a.ini",
+                            kIniBomLf,
+                            {"set", "%F", "A", "k", "9", "B", "a", "1", "B", "b", "2"},
+                            0,
+                            "",
+                            "\xEF\xBB\xBF[A]\nk=9\nl=2\n[B]\na=1\nb=2\n"},
+                    CliCase{"registry_two_values",
+                            "a.reg",
+                            kReg,
+                            {"set", "%F", "HKEY_A\\B", "V", "2.0", "HKEY_A\\B", "D", "dword:00000001"},
+                            0,
+                            "",
+                            "REGEDIT4\r\n\r\n[HKEY_A\\B]\r\n\"V\"=\"2.0\"\r\n@=\"alt\"\r\n\"D\"=dword:00000001\r\n"},
+                    CliCase{
+                        "registry_decoded_two_values",
+                        "a.reg",
+                        kReg,
+                        {"set", "--decoded", "%F", "HKEY_A\\B", "D", "11", "HKEY_A\\B", "@", "C:\\x"},
+                        0,
+                        "",
+                        "REGEDIT4\r\n\r\n[HKEY_A\\B]\r\n\"V\"=\"1.0\"\r\n@=\"C:\\\\x\"\r\n\"D\"=dword:0000000b\r\n"}),
+    test::CaseName());
+
+// --- refusals of several changes: nothing written ------------------------------
+
+INSTANTIATE_TEST_SUITE_P(
+    SeveralRefused, Cli,
+    testing::Values(
+        CliCase{"one_bad_key_refuses_all",
+                "a.ini",
+                kIni1252,
+                {"set", "%F", "Kasse", "Port", "COM2", "Kasse", "K=x", "1"},
+                2,
+                "",
+                ""},
+        CliCase{"one_missing_registry_key",
+                "a.reg",
+                kReg,
+                {"set", "%F", "HKEY_A\\B", "V", "2", "HKEY_A\\B", "W", "1"},
+                1,
+                "",
+                ""},
+        CliCase{"one_hex_as_text", "a.reg", kRegHex, {"set", "%F", "K", "B", "1", "K", "E", "hex(2):41,00"}, 2, "", ""},
+        CliCase{"same_key_twice", "a.ini", kIniBomLf, {"set", "%F", "A", "k", "1", "a", "K", "2"}, 2, "", ""},
+        CliCase{"deleted_section_named_again", "a.reg", kRegThree, {"del", "%F", "B", "--", "B", "z"}, 2, "", ""},
+        CliCase{"set_group_incomplete", "a.ini", kIniBomLf, {"set", "%F", "A", "k", "1", "B", "b"}, 2, "", ""},
+        CliCase{"del_group_too_long", "a.ini", kIniBomLf, {"del", "%F", "A", "k", "l"}, 2, "", ""},
+        CliCase{"del_empty_group", "a.ini", kIniBomLf, {"del", "%F", "A", "--"}, 2, "", ""}),
     test::CaseName());
 
 // --- values as an importer stores them ----------------------------------------

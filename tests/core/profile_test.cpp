@@ -425,3 +425,76 @@ TEST(WriteProfileValue, ReportsFailure)
 
 }  // namespace
 }  // namespace keyloom
+
+// ---------------------------------------------------------------- several changes at once
+
+namespace keyloom {
+namespace {
+
+struct ChangesCase {
+    const char* name;
+    S before;
+    std::vector<ProfileChange> changes;
+    bool written;
+    S after;  // empty: as before
+};
+
+class ProfileChanges : public test::FileTable<ChangesCase> {};
+
+TEST_P(ProfileChanges, WritesAllInOneOrNothing)
+{
+    const QString file = dir.write("f.ini", c.before);
+    const keyloom::ProfileWrite write = writeProfileChanges(c.changes, file);
+    EXPECT_EQ(write.written, c.written);
+    EXPECT_EQ(write.invalid, !c.written);
+    EXPECT_EQ(test::readAll(file), c.after.empty() ? c.before : c.after);
+    EXPECT_EQ(QDir(dir.path("")).entryList(QDir::Files | QDir::Hidden), QStringList{"f.ini"});
+}
+
+const std::optional<S> kNone;
+
+INSTANTIATE_TEST_SUITE_P(
+    Splices, ProfileChanges,
+    testing::Values(
+        ChangesCase{"key_deleted_first_of_repeated",
+                    "[A]\r\nk=1\r\nK = 2\r\n",
+                    {{" a ", "k", kNone}},
+                    true,
+                    "[A]\r\nK = 2\r\n"},
+        ChangesCase{"section_deleted_to_next_header",
+                    "x=0\n[A]\nk=1\n\n[B]\nl=2\n",
+                    {{"a", kNone, kNone}},
+                    true,
+                    "x=0\n[B]\nl=2\n"},
+        ChangesCase{"last_section_and_open_line", "[A]\nk=1\n[B]\nl=2", {{"B", kNone, kNone}}, true, "[A]\nk=1\n"},
+        ChangesCase{"utf16_first_header_keeps_mark",
+                    test::utf16le(u"[A]\r\nk=1\r\n[B]\r\n"),
+                    {{"A", kNone, kNone}},
+                    true,
+                    test::utf16le(u"[B]\r\n")},
+        ChangesCase{
+            "missing_key_and_section_change_nothing", "[A]\nk=1\n", {{"A", "x", kNone}, {"C", kNone, kNone}}, true, ""},
+        ChangesCase{"set_and_delete_in_one",
+                    "[A]\nk=1\nl=2\n[B]\nm=3\n",
+                    {{"A", "l", kNone}, {"B", "m", "4"}, {"A", "k", "9"}},
+                    true,
+                    "[A]\nk=9\n[B]\nm=4\n"},
+        ChangesCase{"new_keys_and_sections_joined",
+                    "[A]\nk=1",
+                    {{"B", "x", "1"}, {"A", "n", "2"}, {"C", "y", "3"}, {"b", "z", "4"}},
+                    true,
+                    "[A]\nk=1\nn=2\n[B]\nx=1\nz=4\n[C]\ny=3\n"},
+        ChangesCase{"new_key_before_deleted_next_section",
+                    "[A]\nk=1\n[B]\nl=2\n",
+                    {{"B", kNone, kNone}, {"A", "n", "2"}},
+                    true,
+                    "[A]\nk=1\nn=2\n"},
+        ChangesCase{"same_key_twice_refused", "[A]\nk=1\n", {{"A", "k", "2"}, {"a", " K", "3"}}, false, ""},
+        ChangesCase{
+            "deleted_section_named_again_refused", "[A]\nk=1\n", {{"A", kNone, kNone}, {"A", "n", "1"}}, false, ""},
+        ChangesCase{"one_line_break_refuses_all", "[A]\nk=1\n", {{"A", "k", "2"}, {"A", "l", "x\ny"}}, false, ""},
+        ChangesCase{"value_without_key_refused", "[A]\nk=1\n", {{"A", kNone, "2"}}, false, ""}),
+    test::CaseName());
+
+}  // namespace
+}  // namespace keyloom

@@ -8,6 +8,7 @@
 
 #include <QLineEdit>
 #include <QListView>
+#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -31,6 +32,8 @@ private slots:
     void failedIniWriteKeepsButtonEnabled();
     void invalidRegistryValueIsRefused();
     void valueBoxRefusesLineBreaks();
+    void failureIsTold_data();
+    void failureIsTold();
 };
 
 void ApplyTest::registryRows_data()
@@ -277,6 +280,77 @@ void ApplyTest::valueBoxRefusesLineBreaks()
     QTest::keyClicks(form.Text1, "x");
     form.Text1->insert("1\n2");
     QCOMPARE(form.Text1->text(), QString("x12"));
+}
+
+void ApplyTest::failureIsTold_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("convert");  // the popup menu's conversion, else the apply
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("told");
+    const QByteArray ini = "[K]\r\nV=1\r\n";
+    const QByteArray reg = "REGEDIT4\r\n\r\n[K]\r\n\"V\"=\"1\"\r\n";
+    const QByteArray utf16 = test::utf16le("Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"V\"=\"1\"\r\n");
+    const QString readOnly =
+        QString::fromUtf8("Die Datei '%1' ist schreibgeschützt. Der Wert wurde nicht gespeichert.");
+    QTest::newRow("immutable ini") << "a.ini" << ini << false << "immutable" << readOnly.arg("a.ini");
+    QTest::newRow("immutable reg") << "a.reg" << reg << false << "immutable" << readOnly.arg("a.reg");
+    QTest::newRow("immutable export converted")
+        << "e.reg" << utf16 << true << "immutable"
+        << QString::fromUtf8("Die Datei 'e.reg' ist schreibgeschützt. Sie wurde nicht konvertiert.");
+    QTest::newRow("backup name taken")
+        << "a.reg" << reg << false << "taken"
+        << QString::fromUtf8("Die Datei 'a.re_' ist bereits vorhanden. Bitte umbenennen oder verschieben und dann "
+                             "erneut versuchen.");
+    const QString notOpened =
+        QString::fromUtf8("Die Datei '%1' konnte nicht geöffnet werden (gesperrt oder nicht lesbar). Sie bleibt "
+                          "unverändert.");
+    QTest::newRow("locked reg") << "a.reg" << reg << false << "locked" << notOpened.arg("a.reg");
+    QTest::newRow("locked ini") << "a.ini" << ini << false << "locked" << notOpened.arg("a.ini");
+    QTest::newRow("locked export converted")
+        << "e.reg" << utf16 << true << "locked"
+        << QString::fromUtf8("Die Datei 'e.reg' konnte nicht konvertiert werden. Die Datei bleibt unverändert.");
+}
+
+// Each failure shows one warning with the program's caption, the apply
+// button stays enabled, and the file stays as it was.
+void ApplyTest::failureIsTold()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, convert);
+    QFETCH(QString, fault);
+    QFETCH(QString, told);
+    test::Clicked w(name, bytes);
+    w.app.AppTitle = "Quorrel Keyloom";
+    w.form.Text1->setText("2");
+    struct Thaw {
+        QString file;
+        ~Thaw() { QProcess::execute("chattr", {"-i", file}); }
+    } thaw{w.file};
+    if (fault == "immutable" && QProcess::execute("chattr", {"+i", w.file}) != 0)
+        QSKIP("chattr +i needs root and a file system that has the flag");
+    if (fault == "taken")
+        test::writeFile(w.dir, "a.re_", "taken");
+    // Another program holds it: it cannot be opened.
+    if (fault == "locked")
+        injectFileFault(FileOp::OpenRead, 1);
+    if (convert)
+        MessageBox::setNextAnswer(MessageBox::Yes);
+    const test::ShownBoxes shown = test::boxesShownBy([&] {
+        if (convert)
+            w.form.mnuConvert->trigger();
+        else
+            QTest::mouseClick(w.form.Command1, Qt::LeftButton);
+    });
+    clearFileFaults();
+    QCOMPARE(shown.count, 1);
+    QCOMPARE(shown.icon, QMessageBox::Warning);
+    QCOMPARE(shown.caption, QString("Quorrel Keyloom"));
+    QCOMPARE(shown.text, told);
+    QVERIFY(w.form.Command1->isEnabled());
+    QCOMPARE(test::readFile(w.file), bytes);
 }
 
 QTEST_MAIN(ApplyTest)
