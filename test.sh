@@ -25,7 +25,10 @@ run_suite() {  # build-dir, extra cmake options...
   local log="$here/$dir/ctest.log" status=0
   (cd "$here/$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs") 2>&1 | tee "$log" ||
     status=$?
-  summary+=("$dir: $(grep -E 'tests passed|tests failed' "$log" | tail -1)")
+  # The core tests run as a few shards: say how many cases they hold.
+  local cases
+  cases=$("$here/$dir/tests/core_tests" --gtest_list_tests 2>/dev/null | grep -c '^  ' || true)
+  summary+=("$dir: $(grep -E 'tests passed|tests failed' "$log" | tail -1) (core_tests: $cases cases)")
   return "$status"
 }
 
@@ -72,7 +75,6 @@ if [ "${1:-}" != "--quick" ]; then
     summary+=("build-windows: skipped, no Qt for Windows cached and no ready copy (./test.sh --windows makes it)")
   fi
 fi
-# CTest lists skipped tests after its summary (a full-disk test needs to
-# mount a small file system); repeat the summaries so that they end the output.
+# Repeat the summaries so that they end the output.
 echo
 printf '%s\n' "${summary[@]}"

@@ -13,6 +13,7 @@
 #include "document/find.h"
 #include "edit/apply.h"
 #include "filecommands/spacing.h"
+#include "platform/lines.h"
 #include "platform/profile.h"
 #include "ui/bytelistmodel.h"
 #include "ui/form1.h"
@@ -333,6 +334,38 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
                        const RegistryLookup now =
                            lookupRegistryValue(reg, files.lastRegSection, files.lastRegValue, "");
                        *nextValue = now.text == "bench A" ? "\"bench B\"" : "\"bench A\"";
+                   }});
+    // A UTF-16 export written as its REGEDIT4 text (the window's apply while
+    // the text waits), and the same export written in place, the way one
+    // that REGEDIT4 cannot hold is written: the second should stay within
+    // 1.2x of the first. Both write into a copy made before each run, untimed;
+    // their baseline is the scan, since the rewrite baseline would stream the
+    // shared export back as 8-bit lines.
+    const QString work = QFileInfo(wide).dir().filePath(QStringLiteral("export-utf16-work.reg"));
+    auto pending = std::make_shared<std::string>();
+    const auto copy = [wide, work] {
+        QFile::remove(work);
+        QFile::copy(wide, work);
+    };
+    const ApplyValues benchValue{files.lastRegSection, files.lastRegValue, "\"bench\""};
+    ops.push_back({"apply-utf16", "registry apply, UTF-16 as REGEDIT4", wide, Baseline::Scan, 0,
+                   [work, benchValue, pending] {
+                       const EditResult r = applyRegistryValue(work, pending.get(), {}, benchValue);
+                       return r.status == EditStatus::Done && r.pendingUsed;
+                   },
+                   [wide, pending, copy] {
+                       if (pending->empty())
+                           *pending = loadFile(wide).regedit4;
+                       copy();
+                   }});
+    ops.push_back({"apply-utf16-inplace", "registry apply, UTF-16 in place", wide, Baseline::Scan, 0,
+                   [work, benchValue] {
+                       const EditResult r = applyRegistryValue(work, nullptr, {}, benchValue);
+                       return r.status == EditStatus::Done && !r.pendingUsed && isUtf16File(work);
+                   },
+                   [pending, copy] {
+                       *pending = {};  // the REGEDIT4 row's text is freed first
+                       copy();
                    }});
     ops.push_back({"space", "space insertion", ini, Baseline::Rewrite, 1.3,
                    [ini] { return insertSpaces(ini).status == EditStatus::Done; }});

@@ -5,14 +5,18 @@
 #include "cli/scripting.h"
 #include "document/compare.h"
 #include "document/document.h"
+#include "document/regvalue.h"
+#include "document/winereg.h"
 #include "edit/apply.h"
 #include "filecommands/convert.h"
 #include "filecommands/filecommands.h"
 #include "platform/fileio.h"
 #include "platform/lines.h"
+#include "platform/profile.h"
 #include "platform/wineserver.h"
 
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QStringList>
 
 #include <algorithm>
@@ -31,35 +35,46 @@ namespace {
 // kWriteFailed: a read or a write failed.
 enum Exit { kDone = 0, kMissing = 1, kUsage = 2, kWriteFailed = 3 };
 
-const char kUsageText[] = "Aufruf: keyloom BEFEHL DATEI [ABSCHNITT [SCHLÜSSEL [WERT]]]\n"
-                          "\n"
-                          "Befehle:\n"
-                          "  sections DATEI                    die Abschnitte, einer je Zeile\n"
-                          "      keyloom sections setup.inf\n"
-                          "  keys DATEI ABSCHNITT              die Schlüssel eines Abschnitts\n"
-                          "      keyloom keys kasse.ini Drucker\n"
-                          "  get DATEI ABSCHNITT SCHLÜSSEL     der Wert eines Schlüssels\n"
-                          "      keyloom get kasse.ini Drucker Port\n"
-                          "  get --decoded DATEI ABSCHNITT SCHLÜSSEL\n"
-                          "                                    ein hex- oder dword-Wert entschlüsselt\n"
-                          "      keyloom get --decoded lager.reg 'HKEY_CURRENT_USER\\Software\\Lager' Pfad\n"
-                          "  sections, keys, get mit --json    die Ausgabe als JSON (UTF-8)\n"
-                          "      keyloom keys --json kasse.ini Drucker\n"
-                          "  find [--sections] [--keys] [--values] [--case] [--json] DATEI TEXT\n"
-                          "                                    jeder Fund, einer je Zeile, in Dateireihenfolge\n"
-                          "      keyloom find --keys setup.inf Treiber\n"
-                          "  set [--force] DATEI ABSCHNITT SCHLÜSSEL WERT  den Wert schreiben\n"
-                          "      keyloom set kasse.ini Drucker Port COM2\n"
-                          "      (--force: auch wenn Wine für das Prefix einer Wine-Registrierungsdatei läuft)\n"
-                          "  convert DATEI                     einen UTF-16-Export als REGEDIT4-Text schreiben\n"
-                          "      keyloom convert lager.reg\n"
-                          "  diff [--json] DATEI1 DATEI2       was sich zwischen zwei Dateien unterscheidet\n"
-                          "      keyloom diff vorher.reg nachher.reg\n"
-                          "\n"
-                          "Exit-Status: 0 erledigt, 1 Datei, Abschnitt oder Schlüssel fehlt,\n"
-                          "2 falscher Aufruf oder abgelehnter Wert, 3 Schreiben fehlgeschlagen.\n"
-                          "diff: 0 gleich, 1 verschieden, 2 falscher Aufruf oder nicht vergleichbar,\n"
-                          "3 eine Datei nicht lesbar.\n";
+const char kUsageText[] =
+    "Aufruf: keyloom BEFEHL DATEI [ABSCHNITT [SCHLÜSSEL [WERT]]]\n"
+    "\n"
+    "Befehle:\n"
+    "  sections DATEI                    die Abschnitte, einer je Zeile\n"
+    "      keyloom sections setup.inf\n"
+    "  keys DATEI ABSCHNITT              die Schlüssel eines Abschnitts\n"
+    "      keyloom keys kasse.ini Drucker\n"
+    "  get DATEI ABSCHNITT SCHLÜSSEL     der Wert eines Schlüssels\n"
+    "      keyloom get kasse.ini Drucker Port\n"
+    "  get --decoded DATEI ABSCHNITT SCHLÜSSEL\n"
+    "                                    der Wert, wie ihn ein Import speichert\n"
+    "      keyloom get --decoded lager.reg 'HKEY_CURRENT_USER\\Software\\Lager' Pfad\n"
+    "  sections, keys, get mit --json    die Ausgabe als JSON (UTF-8)\n"
+    "      keyloom keys --json kasse.ini Drucker\n"
+    "  find [--sections] [--keys] [--values] [--case] [--json] DATEI TEXT\n"
+    "                                    jeder Fund, einer je Zeile, in Dateireihenfolge\n"
+    "      keyloom find --keys setup.inf Treiber\n"
+    "  set [--force] DATEI ABSCHNITT SCHLÜSSEL WERT  den Wert schreiben\n"
+    "      keyloom set kasse.ini Drucker Port COM2\n"
+    "      (--force: auch wenn Wine für das Prefix einer Wine-Registrierungsdatei läuft)\n"
+    "  set [--decoded] [--force] DATEI ABSCHNITT SCHLÜSSEL WERT [ABSCHNITT SCHLÜSSEL WERT]...\n"
+    "                                    mehrere Werte, in einem Schreibvorgang\n"
+    "      keyloom set kasse.ini Drucker Port COM2 Drucker Baud 9600\n"
+    "  set --decoded DATEI ABSCHNITT SCHLÜSSEL WERT\n"
+    "                                    den Wert so, wie ihn ein Import speichert\n"
+    "      keyloom set --decoded lager.reg 'HKEY_CURRENT_USER\\Software\\Lager' Pfad 'C:\\Lager'\n"
+    "  del [--force] DATEI ABSCHNITT [SCHLÜSSEL] [-- ABSCHNITT [SCHLÜSSEL]]...\n"
+    "                                    Schlüssel oder ganze Abschnitte löschen,\n"
+    "                                    in einem Schreibvorgang\n"
+    "      keyloom del kasse.ini Drucker Alt -- Veraltet\n"
+    "  convert DATEI                     einen UTF-16-Export als REGEDIT4-Text schreiben\n"
+    "      keyloom convert lager.reg\n"
+    "  diff [--json] DATEI1 DATEI2       was sich zwischen zwei Dateien unterscheidet\n"
+    "      keyloom diff vorher.reg nachher.reg\n"
+    "\n"
+    "Exit-Status: 0 erledigt, 1 Datei, Abschnitt oder Schlüssel fehlt,\n"
+    "2 falscher Aufruf oder abgelehnter Wert, 3 Schreiben fehlgeschlagen.\n"
+    "diff: 0 gleich, 1 verschieden, 2 falscher Aufruf oder nicht vergleichbar,\n"
+    "3 eine Datei nicht lesbar.\n";
 
 void say(const QString& message) { std::fputs(("keyloom: " + message + "\n").toUtf8().constData(), stderr); }
 
@@ -84,7 +99,8 @@ public:
     TextCodec codec()
     {
         if (!codec_)
-            codec_ = isUtf16File(path_) ? TextCodec::Windows1252 : loadFile(path_).codec;
+            codec_ = isUtf16File(path_) ? (isUnicodeTextFile(path_) ? TextCodec::Utf8 : TextCodec::Windows1252)
+                                        : loadFile(path_).codec;
         return *codec_;
     }
     QString decode(const std::string& bytes) { return decodeText(bytes, isAscii(bytes) ? TextCodec::Utf8 : codec()); }
@@ -182,8 +198,50 @@ struct Found {
     std::string key;
     std::string value;
     std::int16_t quoteState = kQuotesKept;
-    QString decoded;  // what the value box's tooltip says of it; empty for plain text
+    // Registry values: the value with the lines of a wrapped list joined,
+    // how its text data are stored, and where its line starts when the value
+    // is longer than the reader's bound (`value` then holds its beginning).
+    std::string whole;
+    bool utf16Data = false;
+    std::int64_t cutLineAt = -1;
 };
+
+bool findRegistryValue(Document& doc, Found& found, bool& readFailed)
+{
+    RegistryLookup lookup = doc.kind() == FileKind::WineRegistry
+                                ? lookupWineValue(doc.path(), found.section, found.key)
+                                : lookupRegistryValue(doc.path(), found.section, found.key, {});
+    readFailed = lookup.readFailed;
+    if (lookup.failed || !lookup.found)
+        return false;
+    found.value = std::move(lookup.text);
+    found.quoteState = lookup.quoteState;
+    found.whole = std::move(lookup.whole);
+    // An importer reads the text data of an 8-bit file as Windows-1252
+    // bytes, whatever its first line says; UTF-16 code units only in a
+    // UTF-16 file.
+    found.utf16Data = lookup.utf16Data && isUtf16File(doc.path());
+    found.cutLineAt = lookup.cut ? lookup.lineOffset : -1;
+    return true;
+}
+
+bool findIniValue(Document& doc, Found& found, bool& readFailed)
+{
+    // Room for the longest value the profile read gives: a value is never
+    // cut where the window's box would cut it.
+    std::string buffer(LineReader::kMaxLine + 1, '\0');
+    const std::int64_t n =
+        GetPrivateProfileStringA(found.section, found.key, "", buffer.data(), std::int64_t(buffer.size()), doc.path());
+    buffer.resize(std::size_t(n));
+    found.value = std::move(buffer);
+    // The profile read gives an empty text for a missing key and an empty
+    // value alike.
+    if (!found.value.empty())
+        return true;
+    const KeyListing listing = listKeys(doc.path(), found.section, FileKind::Ini);
+    readFailed = listing.readFailed;
+    return std::find(listing.keys.begin(), listing.keys.end(), found.key) != listing.keys.end();
+}
 
 // Nothing when the key is missing or the file could not be read (a message
 // said so, and `exit` holds the status).
@@ -198,27 +256,81 @@ std::optional<Found> findValue(Document& doc, const QString& section, const QStr
     const std::optional<std::string> keyBytes = doc.encode(key);
     if (!sectionBytes || !keyBytes)
         return missing();
-    Found found{*sectionBytes, *keyBytes, {}, kQuotesKept, {}};
-    // One pass over the file: the lookup itself tells whether the key is
-    // there, except that the profile read gives an empty text for a missing
-    // key and an empty value alike.
-    const ValueView view = lookUpValue(doc.kind(), doc.path(), found.section, found.section, found.key, {});
-    if (view.readFailed) {
+    Found found{*sectionBytes, *keyBytes, {}, kQuotesKept, {}, false, -1};
+    bool readFailed = false;
+    const bool present =
+        doc.kind() == FileKind::Ini ? findIniValue(doc, found, readFailed) : findRegistryValue(doc, found, readFailed);
+    if (readFailed) {
         say(readFailedNote(doc.path()));
         exit = kWriteFailed;
         return std::nullopt;
     }
-    if (view.failed || !view.text)
+    if (!present)
         return missing();
-    if (doc.kind() == FileKind::Ini && view.text->empty()) {
-        const KeyListing listing = listKeys(doc.path(), found.section, FileKind::Ini);
-        if (std::find(listing.keys.begin(), listing.keys.end(), found.key) == listing.keys.end())
-            return missing();
-    }
-    found.value = *view.text;
-    found.quoteState = view.quoteState.value_or(kQuotesKept);
-    found.decoded = view.toolTip.value_or(QString());
     return found;
+}
+
+// How many bytes at the end of `bytes`, a piece of a longer line, wait for
+// the next piece: a closing quote, half an escape, part of a character.
+std::size_t heldBack(std::string_view bytes, bool quoted, bool unescape)
+{
+    std::size_t n = 0;
+    while (n < 3 && n < bytes.size() && static_cast<unsigned char>(bytes[bytes.size() - 1 - n]) >= 0x80)
+        ++n;
+    if (n > 0)
+        return n;
+    if (quoted && bytes.ends_with('"'))
+        return 1;
+    const std::size_t run = bytes.size() - std::min(bytes.find_last_not_of('\\') + 1, bytes.size());
+    return unescape && quoted && run % 2 == 1 ? 1 : 0;
+}
+
+// Prints the value whose line is longer than the reader's bound, piece by
+// piece: its text after the key's "=", less one pair of enclosing quotes,
+// unescaped where `unescape`.
+bool printLongValue(Document& doc, const Found& found, bool unescape)
+{
+    std::string bytes;
+    bool first = true;
+    bool quoted = false;
+    const auto writePiece = [&](std::string_view piece, bool last) {
+        if (first) {
+            piece = registryValueOf(piece, found.key).value_or(std::string_view());
+            quoted = piece.starts_with('"');
+            if (quoted)
+                piece.remove_prefix(1);
+            first = false;
+        }
+        bytes += piece;
+        if (last && quoted && bytes.ends_with('"'))
+            bytes.pop_back();
+        const std::size_t held = last ? 0 : heldBack(bytes, quoted, unescape);
+        const std::string_view out = std::string_view(bytes).substr(0, bytes.size() - held);
+        const QByteArray utf8 =
+            doc.decode(unescape && quoted ? unescapeRegistryString(out) : std::string(out)).toUtf8();
+        std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), stdout);
+        bytes.erase(0, bytes.size() - held);
+    };
+    if (!readLineAt(doc.path(), found.cutLineAt, writePiece))
+        return false;
+    std::fputc('\n', stdout);
+    return true;
+}
+
+// The value as an importer stores it; the description of what it holds
+// where no text stands for it (binary data, numbers beyond a dword).
+QString decodedText(Document& doc, const Found& found)
+{
+    // Wine's file holds its strings as they are stored; other values get a description.
+    if (doc.kind() == FileKind::WineRegistry) {
+        const QString description = describeWineValue(found.whole);
+        return description.isEmpty() ? doc.decode(found.value) : description;
+    }
+    // The lookup took the quotes off where the value box shows it so.
+    if (found.quoteState == kQuotesRemoved)
+        return doc.decode(unescapeRegistryString(found.value));
+    return decodedRegistryText(found.whole, found.utf16Data,
+                               [&](std::string_view bytes) { return doc.decode(std::string(bytes)); });
 }
 
 int get(Document& doc, const QString& section, const QString& key, bool decoded)
@@ -229,7 +341,13 @@ int get(Document& doc, const QString& section, const QString& key, bool decoded)
     const std::optional<Found> found = findValue(doc, section, key, exit);
     if (!found)
         return exit;
-    print(decoded && !found->decoded.isEmpty() ? found->decoded : doc.decode(found->value));
+    if (found->cutLineAt >= 0) {
+        if (printLongValue(doc, *found, decoded))
+            return kDone;
+        say(readFailedNote(doc.path()));
+        return kWriteFailed;
+    }
+    print(decoded && doc.kind() != FileKind::Ini ? decodedText(doc, *found) : doc.decode(found->value));
     return kDone;
 }
 
@@ -265,51 +383,150 @@ int exitOf(const EditResult& result)
     return kWriteFailed;
 }
 
-int set(Document& doc, const QString& section, const QString& key, const QString& value, bool force)
+// Refuses a write into Wine's file while a wineserver runs for its prefix
+// and `force` is not given: Wine would write its own copy over it when it ends.
+bool wineRunsRefused(Document& doc, bool force)
 {
-    const FileKind kind = doc.kind();
-    const bool registry = kind == FileKind::Registry || kind == FileKind::WineRegistry;
-    if (registry && !doc.exists())
-        return missingFile(doc);
-    // A running Wine would write its own copy over the value when it ends.
-    if (kind == FileKind::WineRegistry && !force && wineServerRunsFor(winePrefixOf(doc.path()))) {
-        say(QStringLiteral("Wine läuft für dieses Prefix und überschreibt die Datei beim Beenden. Der Wert wurde "
-                           "nicht gespeichert; --force schreibt trotzdem."));
-        return kUsage;
-    }
-    // The identity before anything is read: a change meanwhile is not written over.
-    EditRequest request{doc.path(), identityOf(doc.path()), kind, doc.codecFor(value), {}, {}, {}, value, kQuotesKept};
-    if (registry) {
+    if (doc.kind() != FileKind::WineRegistry || force || !wineServerRunsFor(winePrefixOf(doc.path())))
+        return false;
+    say(QStringLiteral("Wine läuft für dieses Prefix und überschreibt die Datei beim Beenden. Die Datei wurde "
+                       "nicht geändert; --force schreibt trotzdem."));
+    return true;
+}
+
+// A request for `doc` with the identity taken before anything is read: a
+// change meanwhile is not written over.
+EditRequest requestFor(Document& doc, const FileIdentity& identity)
+{
+    EditRequest request;
+    request.file = doc.path();
+    request.identity = identity;
+    request.kind = doc.kind();
+    return request;
+}
+
+// The change that sets one value, checked; nothing when it is refused or
+// not there (a message said so, and `exit` holds the status).
+std::optional<EditChange> setChange(Document& doc, const FileIdentity& identity, const QStringList& target,
+                                    bool decoded, int& exit)
+{
+    const QString& value = target.at(2);
+    EditRequest request = requestFor(doc, identity);
+    request.codec = doc.codecFor(value);
+    request.text = value;
+    if (doc.kind() != FileKind::Ini) {
         // An export's key is written where it stands; it is never added.
-        int exit = kDone;
-        const std::optional<Found> found = findValue(doc, section, key, exit);
+        const std::optional<Found> found = findValue(doc, target.at(0), target.at(1), exit);
         if (!found)
-            return exit;
+            return std::nullopt;
+        // The window disables the box of a hex value: only its decoded text
+        // is written, as a whole list.
+        if (!decoded && looksLikeHex(found->value)) {
+            say(hexValueNote(doc.path()));
+            exit = kUsage;
+            return std::nullopt;
+        }
         request.section = found->section;
         request.key = found->key;
         request.quoteState = found->quoteState;
+        // A UTF-16 export is written in place (writeChanges): its text data
+        // stay UTF-16 code units.
+        if (decoded)
+            request.current = found->value;
     } else {
-        const std::optional<std::string> sectionBytes = doc.encode(section);
-        const std::optional<std::string> keyBytes = doc.encode(key);
-        if (!sectionBytes || !keyBytes)
-            return unencodable(QStringLiteral("Der Name"), doc);
+        const std::optional<std::string> sectionBytes = doc.encode(target.at(0));
+        const std::optional<std::string> keyBytes = doc.encode(target.at(1));
+        if (!sectionBytes || !keyBytes) {
+            exit = unencodable(QStringLiteral("Der Name"), doc);
+            return std::nullopt;
+        }
         request.section = *sectionBytes;
         request.key = *keyBytes;
     }
     request.label = request.section;
+    return EditChange{EditChange::Set, std::move(request)};
+}
 
-    // A UTF-16 export is written as the REGEDIT4 text the window would write.
-    std::optional<LoadResult> loaded;
-    if (registry && isUtf16File(doc.path())) {
-        loaded = convertibleText(doc);
-        if (!loaded)
-            return kWriteFailed;
+std::optional<EditChange> missingTarget(const QStringList& target, int& exit)
+{
+    if (target.size() == 2)
+        say(QStringLiteral("Schlüssel '%1' in Abschnitt '%2' nicht gefunden.").arg(target.at(1), target.at(0)));
+    else
+        say(QStringLiteral("Abschnitt '%1' nicht gefunden.").arg(target.at(0)));
+    exit = kMissing;
+    return std::nullopt;
+}
+
+// The change that deletes a key (or, with a target of one name, a whole
+// section), checked to be there; nothing otherwise (a message said so, and
+// `exit` holds the status).
+std::optional<EditChange> deleteChange(Document& doc, const FileIdentity& identity, const QStringList& target,
+                                       int& exit)
+{
+    EditChange change{EditChange::DeleteSection, requestFor(doc, identity)};
+    EditRequest& request = change.request;
+    if (target.size() == 2)
+        change.kind = EditChange::DeleteKey;
+    if (doc.kind() == FileKind::Ini) {
+        // What the profile delete takes: names as the profile read finds them.
+        const std::optional<std::string> section = doc.encode(target.at(0));
+        const std::optional<std::string> key = doc.encode(target.value(1));
+        if (!section || !key)
+            return missingTarget(target, exit);
+        request.section = request.label = *section;
+        request.key = *key;
+        const std::optional<bool> finds = profileDeleteFinds(
+            {*section, change.kind == EditChange::DeleteKey ? key : std::nullopt, std::nullopt}, doc.path());
+        if (!finds) {
+            say(readFailedNote(doc.path()));
+            exit = kWriteFailed;
+            return std::nullopt;
+        }
+        return *finds ? std::optional(change) : missingTarget(target, exit);
     }
-    const std::string* pending = loaded && loaded->markerFound ? &loaded->regedit4 : nullptr;
-    const EditResult result = applyEdit(request, pending, {});
+    if (target.size() == 2) {
+        const std::optional<Found> found = findValue(doc, target.at(0), target.at(1), exit);
+        if (!found)
+            return std::nullopt;
+        request.section = found->section;
+        request.key = found->key;
+    } else if (!listSection(doc, target.at(0), request.section, exit)) {
+        return std::nullopt;
+    }
+    request.label = request.section;
+    return change;
+}
+
+// Writes `changes` in one rewrite; a UTF-16 export as the REGEDIT4 text the
+// window would write.
+int writeChanges(const std::vector<EditChange>& changes)
+{
+    // A file keeps its form: a UTF-16 export is written in place, in UTF-16
+    // (`keyloom convert` is the way to REGEDIT4).
+    const EditResult result = applyEdits(changes, nullptr, {});
     if (result.status != EditStatus::Done)
         say(result.reason);
     return exitOf(result);
+}
+
+// set and del: every target checked before the file is written once.
+int write(Document& doc, const QList<QStringList>& targets, bool remove, bool decoded, bool force)
+{
+    if ((remove || doc.kind() != FileKind::Ini) && !doc.exists())
+        return missingFile(doc);
+    if (wineRunsRefused(doc, force))
+        return kUsage;
+    const FileIdentity identity = identityOf(doc.path());
+    std::vector<EditChange> changes;
+    for (const QStringList& target : targets) {
+        int exit = kDone;
+        std::optional<EditChange> change =
+            remove ? deleteChange(doc, identity, target, exit) : setChange(doc, identity, target, decoded, exit);
+        if (!change)
+            return exit;
+        changes.push_back(std::move(*change));
+    }
+    return writeChanges(changes);
 }
 
 int convert(Document& doc)
@@ -361,6 +578,23 @@ int diff(QStringList args)
     return comparison.status == CompareStatus::Equal ? kDone : kMissing;
 }
 
+// Takes --decoded (get, set) and --force (set, del) from the front of `args`,
+// in either order, before the file.
+void takeOptions(const QString& command, QStringList& args, bool& decoded, bool& force)
+{
+    const bool writes = command == QLatin1String("set") || command == QLatin1String("del");
+    const bool decodes = command == QLatin1String("set") || command == QLatin1String("get");
+    for (bool taken = true; taken && !args.isEmpty();) {
+        taken = decodes && args.first() == "--decoded" && !decoded;
+        decoded = decoded || taken;
+        const bool forced = writes && args.first() == "--force" && !force;
+        force = force || forced;
+        taken = taken || forced;
+        if (taken)
+            args.removeFirst();
+    }
+}
+
 int run(QStringList args)
 {
     if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
@@ -380,14 +614,20 @@ int run(QStringList args)
     const QString command = args.takeFirst();
     if (command == QLatin1String("diff"))
         return diff(args);
-    const bool decoded = command == QLatin1String("get") && !args.isEmpty() && args.first() == "--decoded";
-    if (decoded)
-        args.removeFirst();
-    const bool force = command == QLatin1String("set") && !args.isEmpty() && args.first() == "--force";
-    if (force)
-        args.removeFirst();
-    const std::pair<const char*, qsizetype> arities[] = {
-        {"sections", 1}, {"keys", 2}, {"get", 3}, {"set", 4}, {"convert", 1}};
+    const bool writes = command == QLatin1String("set") || command == QLatin1String("del");
+    bool decoded = false;
+    bool force = false;
+    takeOptions(command, args, decoded, force);
+    if (writes) {
+        const std::optional<QList<QStringList>> targets = cli::writeTargets(args.mid(1), command == "del");
+        if (!targets) {
+            say(QStringLiteral("falscher Aufruf; 'keyloom --help' zeigt die Befehle."));
+            return kUsage;
+        }
+        Document doc(args.at(0));
+        return write(doc, *targets, command == QLatin1String("del"), decoded, force);
+    }
+    const std::pair<const char*, qsizetype> arities[] = {{"sections", 1}, {"keys", 2}, {"get", 3}, {"convert", 1}};
     const auto known = std::find_if(std::begin(arities), std::end(arities),
                                     [&](const auto& a) { return command == QLatin1String(a.first); });
     if (known == std::end(arities) || args.size() != known->second) {
@@ -401,8 +641,6 @@ int run(QStringList args)
         return keys(doc, args.at(1));
     if (command == QLatin1String("get"))
         return get(doc, args.at(1), args.at(2), decoded);
-    if (command == QLatin1String("set"))
-        return set(doc, args.at(1), args.at(2), args.at(3), force);
     return convert(doc);
 }
 
@@ -428,8 +666,16 @@ int main(int argc, char* argv[])
     Q_UNUSED(argc);
     Q_UNUSED(argv);
 #else
-    for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
+    for (int i = 1; i < argc; ++i) {
+        // Text the system's encoding (UTF-8) cannot read would turn into
+        // U+FFFD: a file name or value nobody asked for.
+        QStringDecoder decode(QStringDecoder::System, QStringDecoder::Flag::Stateless);
+        args << decode(QByteArrayView(argv[i]));
+        if (decode.hasError()) {
+            std::fprintf(stderr, "keyloom: Argument %d ist kein gültiger UTF-8-Text. Es wurde nichts geändert.\n", i);
+            return 2;
+        }
+    }
 #endif
     return keyloom::run(args);
 }

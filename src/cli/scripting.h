@@ -36,6 +36,11 @@ bool collectJsonLine(const QString& line);
 // cannot be read.
 std::optional<TextCodec> fileCodecOf(const QString& path);
 
+// The targets of set or del after the file: for set SECTION KEY VALUE
+// triples, for del SECTION [KEY] groups separated by "--". Nothing when
+// `args` do not split so (none, or a group of the wrong size).
+std::optional<QList<QStringList>> writeTargets(const QStringList& args, bool remove);
+
 // keyloom find [--sections] [--keys] [--values] [--case] [--json] FILE TEXT;
 // `args` without the command. Returns the exit status.
 int find(QStringList args);

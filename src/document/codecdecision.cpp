@@ -46,8 +46,10 @@ void CodecDecision::feed(std::string_view bytes, bool open)
         text_ = piece;
 }
 
-TextCodec CodecDecision::codec(Encoding encoding) const
+TextCodec CodecDecision::codec(Encoding encoding, bool unicodeText) const
 {
+    if (unicodeText)
+        return TextCodec::Utf8;
     // A file that ends inside a character is not UTF-8.
     const Utf8Scan text = carry_.empty() ? text_ : Utf8Scan::Invalid;
     // Plain ASCII is 8-bit text in the Windows code page, unless the file

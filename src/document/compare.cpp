@@ -2,6 +2,7 @@
 
 #include "document/linerules.h"
 #include "document/regvalue.h"
+#include "document/winereg.h"
 #include "platform/lines.h"
 #include "platform/profile.h"
 #include "platform/textcodec.h"
@@ -130,9 +131,15 @@ bool holdsTextData(std::string_view body)
     return false;
 }
 
-// The name a registry header line opens: the line less its first and last
-// byte, as the section list shows it.
-std::string_view registryHeaderName(std::string_view line) { return sectionNameOf(line).value_or(std::string_view()); }
+// The name a registry header line opens, as the section list shows it: an
+// export's line less its first and last byte; Wine's key path decoded into
+// `buffer`, without its time stamp.
+std::string_view registryHeaderName(std::string_view line, FileKind kind, std::string& buffer)
+{
+    if (kind == FileKind::WineRegistry)
+        return wineSectionNameOf(line, buffer).value_or(std::string_view());
+    return sectionNameOf(line).value_or(std::string_view());
+}
 
 // ---- first pass: the section headers of each file, in order ------------
 
@@ -174,7 +181,7 @@ private:
 // file's first line, already read.
 bool scanIniHeaders(LineReader& reader, std::string_view line, Headers& headers, Progress& progress, int side)
 {
-    const TextRule rule{isUtf16(reader.encoding()), false};
+    const TextRule rule{isUtf16(reader.encoding()) && !reader.unicodeText(), false};
     headers.hashes.push_back(nameHash({}, rule));
     // The reader keeps the mark's bytes before a UTF-16LE file's first
     // line; they are no text.
@@ -197,9 +204,11 @@ bool scanIniHeaders(LineReader& reader, std::string_view line, Headers& headers,
 
 // The blocks of a registry file: one per header line; what stands above
 // the first is no key. `line` is the file's first line, already read.
-bool scanRegistryHeaders(LineReader& reader, std::string_view line, Headers& headers, Progress& progress, int side)
+bool scanRegistryHeaders(LineReader& reader, std::string_view line, FileKind kind, Headers& headers, Progress& progress,
+                         int side)
 {
-    const TextRule rule{isUtf16(reader.encoding()), false};
+    const TextRule rule{isUtf16(reader.encoding()) && !reader.unicodeText(), false};
+    std::string buffer;
     bool header = !line.empty() && line.front() == '[';
     for (;;) {
         if (header) {
@@ -208,7 +217,7 @@ bool scanRegistryHeaders(LineReader& reader, std::string_view line, Headers& hea
                     return false;
                 progress.headersAt(side, reader.endOffset());
             }
-            headers.hashes.push_back(nameHash(registryHeaderName(line), rule));
+            headers.hashes.push_back(nameHash(registryHeaderName(line, kind, buffer), rule));
         }
         if (!reader.nextStartingWith("[", line))
             return true;
@@ -294,6 +303,7 @@ private:
     bool first_ = true;
     std::size_t count_ = 0;
     std::string header_;  // the name of the block that comes next
+    std::string nameBuffer_;
     std::uint64_t unmapped_ = 0;
     std::int64_t headerStart_ = 0;  // file offsets of that name and of its lines
     std::int64_t headerEnd_ = 0;
@@ -343,7 +353,8 @@ bool BlockReader::nextIni(Block& block)
                 headerStart_ = reader_.lineOffset();
                 headerEnd_ = reader_.offsetAt(skipped + line.size());
                 bodyStart_ = reader_.endOffset();
-                nameLossy_ = isUtf16(reader_.encoding()) && header_.find('?') != std::string::npos;
+                nameLossy_ =
+                    isUtf16(reader_.encoding()) && !reader_.unicodeText() && header_.find('?') != std::string::npos;
                 break;
             }
         }
@@ -360,13 +371,13 @@ bool BlockReader::nextRegistry(Block& block)
 {
     std::string_view line;
     const auto takeHeader = [&] {
-        header_ = registryHeaderName(line);
+        header_ = registryHeaderName(line, side_.kind, nameBuffer_);
         headerStart_ = reader_.offsetAt(std::min<std::size_t>(1, line.size()));
         headerEnd_ = reader_.offsetAt(line.size() - std::min<std::size_t>(1, line.size() - 1));
         bodyStart_ = reader_.endOffset();
         // A '?' in a UTF-16 file's name may stand for a character
         // Windows-1252 lacks.
-        nameLossy_ = isUtf16(reader_.encoding()) && header_.find('?') != std::string::npos;
+        nameLossy_ = isUtf16(reader_.encoding()) && !reader_.unicodeText() && header_.find('?') != std::string::npos;
     };
     if (!started_) {
         started_ = true;
@@ -499,18 +510,43 @@ private:
 // `"name"=` or `@=`, with the lines that continue a hex value ("\" at a
 // line's end) joined to it, each "\" and the next line's leading blanks
 // removed.
+// In Wine's file the name comes decoded, and its meta lines ("#time=") are
+// no keys.
 class RegistryEntries {
 public:
-    explicit RegistryEntries(std::string_view body) : lines_(body) {}
+    explicit RegistryEntries(std::string_view body, FileKind kind = FileKind::Registry)
+        : lines_(body), wine_(kind == FileKind::WineRegistry)
+    {}
     // The next key's name as written ("@" for the default value) and its
     // value, valid until the next call.
     bool next(std::string_view& name, std::string_view& value);
 
 private:
+    // Where the value of `line` starts, with its name in `name`; none for a
+    // line that is no key.
+    std::optional<std::size_t> keyOf(std::string_view line, std::string_view& name);
+
     BodyLines lines_;
+    bool wine_;
     std::string name_;
     std::string value_;
 };
+
+std::optional<std::size_t> RegistryEntries::keyOf(std::string_view line, std::string_view& name)
+{
+    if (wine_) {
+        const std::optional<WineName> wine = isWineMetaLine(line) ? std::nullopt : wineNameOf(line);
+        if (!wine)
+            return std::nullopt;
+        name_ = shownWineName(*wine);
+        name = name_;
+        return wine->valueAt;
+    }
+    const std::optional<std::size_t> start = valueStartOf(line);
+    if (start)
+        name = *start == 2 && line.front() == '@' ? std::string_view("@") : line.substr(1, *start - 3);
+    return start;
+}
 
 bool RegistryEntries::next(std::string_view& name, std::string_view& value)
 {
@@ -519,9 +555,8 @@ bool RegistryEntries::next(std::string_view& name, std::string_view& value)
     while (!start) {
         if (!lines_.next(line))
             return false;
-        start = valueStartOf(line);
+        start = keyOf(line, name);
     }
-    name = *start == 2 && line.front() == '@' ? std::string_view("@") : line.substr(1, *start - 3);
     value = line.substr(*start);
     // Only an unquoted hex value goes on in the next line.
     const auto goesOn = [](std::string_view v) {
@@ -529,7 +564,8 @@ bool RegistryEntries::next(std::string_view& name, std::string_view& value)
     };
     if (!goesOn(value))
         return true;
-    name_.assign(name);
+    if (name.data() != name_.data())
+        name_.assign(name);
     value_.assign(value.substr(0, value.size() - 1));
     while (lines_.next(line)) {
         value_ += line.substr(std::min(line.find_first_not_of(" \t"), line.size()));
@@ -542,14 +578,26 @@ bool RegistryEntries::next(std::string_view& name, std::string_view& value)
     return true;
 }
 
+// What a value of Wine's file stores: string forms by their decoded text,
+// every other form as Wine writes it (one notation per form).
+std::string wineCanonical(std::string_view value)
+{
+    const WineValue parsed = wineValueOf(value);
+    if (parsed.form == WineForm::String || parsed.form == WineForm::ExpandString ||
+        parsed.form == WineForm::MultiString)
+        return std::to_string(int(parsed.form)) + ":" + decodeWineText(parsed.escaped);
+    return "r:" + std::string(value);
+}
+
 void parseRegistryBlock(const Block& block, const Side& side, Section& section)
 {
     const TextRule rule{side.utf16, block.utf8};
-    RegistryEntries entries(block.body);
+    RegistryEntries entries(block.body, side.kind);
     std::string_view name, value;
     while (entries.next(name, value)) {
         Entry entry{profileNameKey(rule.normal(name)), std::string(name), std::string(value), {}};
-        entry.canonical = registryCanonical(value, side.utf16Data, rule);
+        entry.canonical =
+            side.kind == FileKind::WineRegistry ? wineCanonical(value) : registryCanonical(value, side.utf16Data, rule);
         addEntry(section, std::move(entry), FileKind::Registry);
     }
 }
@@ -593,10 +641,16 @@ QString notation(const Entry& entry, FileKind kind, const TextRule& rule)
     case FileKind::Ini:
         return rule.decode(entry.name) + QLatin1Char('=') + rule.decode(entry.value);
     case FileKind::WineRegistry:
-    case FileKind::Registry:
+    case FileKind::Registry: {
         if (entry.name == "@")
             return QStringLiteral("@=") + rule.decode(entry.value);
-        return QLatin1Char('"') + rule.decode(entry.name) + QStringLiteral("\"=") + rule.decode(entry.value);
+        // Wine's entries hold their names decoded.
+        const QString name =
+            kind == FileKind::WineRegistry
+                ? QString::fromStdString(encodeWineText(QString::fromStdString(entry.name).toStdU16String()))
+                : rule.decode(entry.name);
+        return QLatin1Char('"') + name + QStringLiteral("\"=") + rule.decode(entry.value);
+    }
     }
     return {};
 }
@@ -607,16 +661,13 @@ QString decodedValue(const Entry& entry, const Side& side, const TextRule& rule)
     switch (side.kind) {
     case FileKind::Ini:
         return rule.decode(entry.value);
-    case FileKind::WineRegistry:
-    case FileKind::Registry: {
-        std::string text = entry.value;
-        std::int16_t quoteState = 0;
-        if (!unQuote(text, quoteState))
-            return rule.decode(entry.value);
-        const QString described =
-            quoteState == kQuotesRemoved ? QString() : describeRegistryValue(entry.value, side.utf16Data);
-        return described.isEmpty() ? rule.decode(text) : described;
+    case FileKind::WineRegistry: {
+        const QString described = describeWineValue(entry.value);
+        return described.isEmpty() ? QString::fromStdString(shownWineValue(entry.value)) : described;
     }
+    case FileKind::Registry:
+        return decodedRegistryText(entry.value, side.utf16Data,
+                                   [&](std::string_view bytes) { return rule.decode(bytes); });
     }
     return {};
 }
@@ -675,14 +726,15 @@ bool Engine::scanHeaders(int side)
     std::string_view line;
     // The first line tells the encoding and whether hex text data are UTF-16.
     const bool any = reader.next(line);
-    s.utf16 = isUtf16(reader.encoding());
-    s.utf16Data = s.utf16 || namesUtf16ExportForm(line);
+    // A UTF-16 file read as UTF-8 is 8-bit text like any other.
+    s.utf16 = isUtf16(reader.encoding()) && !reader.unicodeText();
+    s.utf16Data = isUtf16(reader.encoding()) || namesUtf16ExportForm(line);
     bool whole = true;
     if (s.kind == FileKind::Ini && !any)
         headers_[side].hashes.push_back(nameHash({}, TextRule{}));
     else if (any)
         whole = s.kind == FileKind::Ini ? scanIniHeaders(reader, line, headers_[side], progress_, side)
-                                        : scanRegistryHeaders(reader, line, headers_[side], progress_, side);
+                                        : scanRegistryHeaders(reader, line, s.kind, headers_[side], progress_, side);
     unreadable_[side] = !reader.isOpen() || reader.failed();
     return whole && !unreadable_[side];
 }
@@ -985,9 +1037,9 @@ Comparison compareFiles(const QString& a, const QString& b, CompareControl* cont
 {
     Side sideA{a, fileKindOf(a)};
     Side sideB{b, fileKindOf(b)};
-    // Wine's own registry files are not compared yet: their names and values
-    // are written in another notation.
-    if (sideA.kind != sideB.kind || sideA.kind == FileKind::WineRegistry) {
+    // An export's key paths are absolute, Wine's file's relative to its
+    // root key: only files of one kind are compared.
+    if (sideA.kind != sideB.kind) {
         Comparison refused;
         refused.status = CompareStatus::Refused;
         return refused;
@@ -1004,8 +1056,8 @@ QString compareFailureMessage(const Comparison& comparison, const QString& a, co
     switch (comparison.status) {
     case CompareStatus::Refused:
         if (fileKindOf(a) == FileKind::WineRegistry || fileKindOf(b) == FileKind::WineRegistry)
-            return QStringLiteral("Die Dateien '%1' und '%2' lassen sich nicht vergleichen: Wines eigene "
-                                  "Registrierungsdateien werden noch nicht verglichen.")
+            return QStringLiteral("Die Dateien '%1' und '%2' lassen sich nicht vergleichen: nur eine ist eine "
+                                  "Registrierungsdatei von Wine.")
                 .arg(a, b);
         return QStringLiteral("Die Dateien '%1' und '%2' lassen sich nicht vergleichen: eine ist ein "
                               "Registrierungsexport (.reg), die andere eine INI-Datei.")

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 namespace keyloom {
 
@@ -181,8 +182,16 @@ LoadResult loadFile(const QString& path)
         for (std::uint64_t* line : {&result.firstUnconvertibleLine, &result.damagedLine})
             *line += *line != 0 ? before : 0;
     }
-    result.codec = kind == FileKind::WineRegistry ? TextCodec::Utf8 : codec.codec(reader.encoding());
+    result.codec =
+        kind == FileKind::WineRegistry ? TextCodec::Utf8 : codec.codec(reader.encoding(), reader.unicodeText());
     return result;
+}
+
+QString longValueNote()
+{
+    return QStringLiteral("Der Wert ist länger, als das Feld zeigen kann (%1 Zeichen), und bleibt in der Datei, wie er "
+                          "ist.")
+        .arg(Commands::kProfileBufferSize - 1);
 }
 
 QString readFailedNote(const QString& file)
@@ -213,6 +222,18 @@ QString regedit4Refusal(const LoadResult& loaded, const QString& file)
     if (loaded.unconvertible > 0)
         return unconvertibleNote(file, loaded.unconvertible, loaded.firstUnconvertibleLine);
     return {};
+}
+
+bool writesInPlace(const LoadResult& loaded)
+{
+    return loaded.markerFound && !loaded.failed && loaded.damagedLine == 0 && loaded.unconvertible > 0;
+}
+
+QString inPlaceNote(const QString& file)
+{
+    return QStringLiteral("Die Datei '%1' enthält Zeichen, die REGEDIT4 nicht aufnehmen kann. Der Wert wurde direkt "
+                          "in die UTF-16-Datei geschrieben; die Datei bleibt ein UTF-16-Export.")
+        .arg(Commands::FileNamePart(file));
 }
 
 KeyListing listKeys(const QString& path, std::string_view section, FileKind kind)
@@ -248,6 +269,27 @@ KeyListing listKeys(const QString& path, std::string_view section, FileKind kind
     return result;
 }
 
+bool readLineAt(const QString& path, std::int64_t offset,
+                const std::function<void(std::string_view piece, bool last)>& sink)
+{
+    LineReader reader(path);
+    std::string_view line;
+    while (reader.next(line)) {
+        if (reader.continuation() || reader.lineOffset() < offset)
+            continue;
+        if (reader.lineOffset() > offset)
+            return false;
+        for (;;) {
+            sink(line, !reader.partial());
+            if (!reader.partial())
+                return true;
+            if (!reader.next(line))
+                return false;
+        }
+    }
+    return false;
+}
+
 RegistryLookup lookupRegistryValue(const QString& path, std::string_view section, std::string_view entry,
                                    std::string_view currentText)
 {
@@ -260,7 +302,8 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
     const std::string header = headerLineOf(section);
     bool inSection = false;
     bool firstLine = true;
-    bool joining = false;  // the hex value found goes on in the next piece or line
+    bool joining = false;        // the hex value found goes on in the next piece or line
+    std::uint64_t unmapped = 0;  // characters shown as "?" up to the line before
     std::string_view line;
     // Outside the section only its next header can matter.
     while (inSection || joining || firstLine ? reader.next(line) : reader.nextStartingWith("[", line)) {
@@ -268,6 +311,7 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
             firstLine = false;
             result.utf16Data = isUtf16(reader.encoding()) || namesUtf16ExportForm(line);
         }
+        const bool lossy = reader.unmapped() != std::exchange(unmapped, reader.unmapped());
         if (joining)
             joining = joinValueLine(result.whole, line, reader.continuation(), reader.partial());
         // Only the first piece of a line longer than the reader's bound is
@@ -285,13 +329,15 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
                 result.failed = true;
                 return result;
             }
+            result.lineOffset = reader.lineOffset();
+            result.lossy = lossy;
             // Later lines of this occurrence are skipped; a later occurrence
             // of the same header is examined again.
             inSection = false;
         }
         result.examined = true;
         const std::string_view shown = result.found ? std::string_view(result.text) : currentText;
-        result.enabled = !looksLikeHex(shown) && !(result.found && result.cut);
+        result.enabled = !looksLikeHex(shown) && !(result.found && (result.cut || result.lossy));
     }
     result.failed = result.readFailed = reader.failed();
     return result;
@@ -341,9 +387,10 @@ ValueView lookUpValue(FileKind kind, const QString& file, std::string_view secti
         // in the file when applied; every other INI value is editable (a
         // registry "hex" value may have disabled the box before).
         const bool full = value.size() + 1 == std::size_t(Commands::kProfileBufferSize);
+        const bool cut = full && Commands::ProfileValueIsCut(label, key, file);
         view.text = std::move(value);
-        view.enabled = !full || !Commands::ProfileValueIsCut(label, key, file);
-        view.toolTip = QString();
+        view.enabled = !cut;
+        view.toolTip = cut ? longValueNote() : QString();
         break;
     }
     case FileKind::Registry: {

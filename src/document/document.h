@@ -10,6 +10,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,6 +61,11 @@ QString unconvertibleNote(const QString& file, std::uint64_t count, std::uint64_
 // the user: a failed read, a damaged export, characters REGEDIT4 cannot
 // hold. Empty when it may be written.
 QString regedit4Refusal(const LoadResult& loaded, const QString& file);
+// True for a whole UTF-16 export whose REGEDIT4 text cannot hold some of its
+// characters: its values are written in place, in UTF-16, instead.
+bool writesInPlace(const LoadResult& loaded);
+// What the user is told once an apply wrote into such a file.
+QString inPlaceNote(const QString& file);
 
 struct KeyListing {
     std::vector<std::string> keys;  // entries in file order
@@ -78,6 +84,13 @@ struct KeyListing {
 // than the line reader's bound is listed cut to it.
 KeyListing listKeys(const QString& path, std::string_view section, FileKind kind);
 
+// Hands the line of `path` that starts at byte `offset` to `sink`, piece by
+// piece as the line reader delivers it (`last` with its last piece), so that
+// memory stays flat however long the line is. False when no line starts
+// there or a read failed.
+bool readLineAt(const QString& path, std::int64_t offset,
+                const std::function<void(std::string_view piece, bool last)>& sink);
+
 // What a registry value lookup did to the value box, in the order it did it.
 struct RegistryLookup {
     bool failed = false;      // open or read failure, or a lone quote that unQuote refused
@@ -89,6 +102,10 @@ struct RegistryLookup {
     // its beginning only, and the box is disabled so that the cut value
     // cannot be written back.
     bool cut = false;
+    // The matching line holds characters that the 8-bit text of a UTF-16
+    // export shows as "?": the box is disabled too, so that an apply cannot
+    // write them back as "?".
+    bool lossy = false;
     bool examined = false;  // some line of the section was examined: enabled is valid
     bool enabled = true;    // false when the box's text began with "hex", or was cut, after the last examined line
     // `text` with the continuation lines of a hex value joined to it (each
@@ -99,6 +116,8 @@ struct RegistryLookup {
     // a UTF-16 file, or its first line names the UTF-16 export form
     // ("Windows Registry Editor Version 5.00") rather than REGEDIT4.
     bool utf16Data = false;
+    // Where the line of the last match starts in the file; -1 for none.
+    std::int64_t lineOffset = -1;
 };
 
 // Looks `entry` up in every occurrence of `section` of the registry export
@@ -129,6 +148,10 @@ struct ValueView {
     // The file could not be opened or read to where the value is.
     bool readFailed = false;
 };
+
+// The value box's tooltip for an INI value longer than the box can hold,
+// shown disabled so that no apply cuts it.
+QString longValueNote();
 
 // Looks `key` up the way the file's kind reads values: an INI or INF file
 // through the profile read of the section `label` (Label1's caption), a

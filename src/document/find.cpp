@@ -49,6 +49,7 @@ FindResult ending(FindStatus status)
 struct Offset {
     std::optional<int> rows;
     bool cancelled = false;
+    bool failed = false;  // the file could not be read up to that block
 };
 
 Offset rowsBefore(const QString& path, FileKind kind, std::string_view section, int block, FindControl* control)
@@ -85,7 +86,9 @@ Offset rowsBefore(const QString& path, FileKind kind, std::string_view section, 
         if (same)
             rows.feed(line, continuation, reader.partial());
     }
-    return {};
+    Offset none;
+    none.failed = !reader.isOpen() || reader.failed();
+    return none;
 }
 
 // Where the first possible match at or after a section row stands, found
@@ -117,6 +120,7 @@ private:
     std::string buffer_;
     std::int64_t base_ = 0;  // file offset of buffer_[0]
     bool eof_ = false;
+    bool failed_ = false;
     std::size_t unit_ = 1;
     std::int64_t textStart_ = 0;  // file offset of the first line
 };
@@ -128,6 +132,7 @@ bool RawScan::read()
     const std::int64_t n = file_.read(buffer_.data() + old, kIoBlock);
     buffer_.resize(old + static_cast<std::size_t>(std::max<std::int64_t>(n, 0)));
     eof_ = n <= 0;
+    failed_ = failed_ || n < 0;
     reportRead(control_, base_ + static_cast<std::int64_t>(buffer_.size()));
     return n > 0;
 }
@@ -171,9 +176,11 @@ Prescan RawScan::run()
 {
     Prescan result;
     if (!file_.open(request_.path))
-        return result;
+        return {FindStatus::Failed, 0};
     // The encoding as the line reader tells it from the first bytes.
     while (read() && buffer_.size() < 3) {}
+    if (failed_)
+        return {FindStatus::Failed, 0};
     const Encoding encoding =
         encodingOfMark(std::string_view(buffer_.data(), std::min<std::size_t>(buffer_.size(), 3)));
     NeedleFilter wide;
@@ -221,7 +228,7 @@ Prescan RawScan::run()
             pos = limit;
         }
         if (eof_)
-            return result;
+            return failed_ ? Prescan{FindStatus::Failed, 0} : result;
         // Keep what is still to be tested and the unit before it.
         const std::size_t keep = pos >= unit_ ? pos - unit_ : 0;
         buffer_.erase(0, keep);
@@ -264,6 +271,7 @@ private:
     KeyRows rows_;
     Qt::CaseSensitivity cs_;
     int block_ = -1;
+    bool failed_ = false;           // a read for a value lookup failed
     std::string section_;           // section list entry of the current block, where rows are looked at
     std::string nameBuffer_;        // a Wine key path decoded
     std::optional<Offset> offset_;  // of the current block, once asked for
@@ -278,6 +286,7 @@ bool Walk::valueShows(std::string_view entry)
     if (const auto known = shown_.find(key); known != shown_.end())
         return known->second;
     const ValueView view = lookUpValue(request_.kind, request_.path, section_, section_, entry, {});
+    failed_ = failed_ || view.readFailed;
     const bool shows = view.text && textContains(*view.text, request_.query.text, request_.codec, cs_);
     if (shown_.size() > 4096)
         shown_.clear();
@@ -337,7 +346,8 @@ FindResult Walk::run(int firstBlock)
         if (std::optional<FindResult> found = rowMatch(*row))
             return *found;
     }
-    return {};
+    // A read that failed hides what the rest of the file holds.
+    return ending(!reader.isOpen() || reader.failed() ? FindStatus::Failed : FindStatus::NotFound);
 }
 
 std::optional<FindResult> Walk::rowMatch(const KeyRows::Row& row)
@@ -363,12 +373,14 @@ std::optional<FindResult> Walk::rowMatch(const KeyRows::Row& row)
         if (at.rows && *at.rows <= from.key)
             return std::nullopt;
     }
-    if (!at.cancelled && valueHit && !valueShows(row.entry))
-        return std::nullopt;
-    if (!at.rows && !at.cancelled)
+    if (!at.cancelled && !at.failed && valueHit && !valueShows(row.entry))
+        return failed_ ? std::optional(ending(FindStatus::Failed)) : std::nullopt;
+    if (!at.rows && !at.cancelled && !at.failed)
         at = keyRow(local);
     if (at.cancelled)
         return ending(FindStatus::Cancelled);
+    if (at.failed || failed_)
+        return ending(FindStatus::Failed);
     if (!at.rows) {
         rows_.start(false);  // the key list ends before this block
         return std::nullopt;
@@ -610,6 +622,7 @@ private:
     FindControl* control_;
     Qt::CaseSensitivity cs_;
     Encoding encoding_ = Encoding::Bytes;
+    bool unicodeText_ = false;  // a UTF-16 file read as UTF-8
     int block_ = -1;
     std::string section_;
     std::string header_;       // of the current block when its lines are listed; empty otherwise
@@ -618,6 +631,7 @@ private:
     std::vector<std::int32_t> slots_;  // by a header line's hash: the latest span with it
     int lastBlock_ = std::numeric_limits<int>::max();
     int skipThrough_ = -1;
+    bool failed_ = false;  // an earlier block could not be read again
 };
 
 AllWalk::AllWalk(const FindRequest& request, const NeedleFilter& filter, FindControl* control)
@@ -665,12 +679,20 @@ AllWalk::Listing AllWalk::listingOf(std::size_t index)
     QByteArray bytes;
     if (file.open(QIODevice::ReadOnly) && file.seek(span.begin))
         bytes = file.read(end - span.begin);
+    if (bytes.size() != end - span.begin) {
+        // Taken as ending the listing: no rows are told from a block that
+        // could not be read, and the search says it failed.
+        failed_ = true;
+        span.listing = Listing::Ended;
+        return span.listing;
+    }
     std::string decoded;
     std::string_view all(bytes.constData(), std::size_t(bytes.size()));
     if (isUtf16(encoding_)) {
         // Decoded as the file's own reader decodes it, after its mark.
         const QByteArray raw = (encoding_ == Encoding::Utf16LE ? "\xFF\xFE" : "\xFE\xFF") + bytes;
         LineReader reader(LineReader::FromMemory{}, std::string_view(raw.constData(), std::size_t(raw.size())));
+        reader.setUnicodeText(unicodeText_);
         std::string_view line;
         while (reader.next(line))
             decoded += reader.withEnding();
@@ -750,6 +772,7 @@ FindAllResult AllWalk::run(const Sink& sink)
     std::string_view line;
     while (reader.nextStartingWith("[", line, passed)) {
         encoding_ = reader.encoding();
+        unicodeText_ = reader.unicodeText();
         if (!endBlock(sink, result))
             return result;
         if (++headers % kLinesPerCheck == 0)
@@ -759,7 +782,7 @@ FindAllResult AllWalk::run(const Sink& sink)
     }
     if (!reader.failed())
         endBlock(sink, result);
-    result.failed = !reader.isOpen() || reader.failed();
+    result.failed = !reader.isOpen() || reader.failed() || failed_;
     return result;
 }
 
@@ -807,7 +830,7 @@ bool AllWalk::runRaw(const Sink& sink, FindAllResult& result, int& done)
         done = block_;
         return false;
     }
-    result.failed = blocks.failed();
+    result.failed = blocks.failed() || failed_;
     return true;
 }
 
@@ -850,7 +873,7 @@ FindAllResult findAll(const FindRequest& request, const std::function<bool(const
     const Prescan first = RawScan(request, filter, 0, control).run();
     if (first.status != FindStatus::Found) {
         none.cancelled = first.status == FindStatus::Cancelled;
-        none.failed = !isRegularFile(request.path);
+        none.failed = first.status == FindStatus::Failed;
         return none;
     }
     return walkAll(request, filter, control, std::numeric_limits<int>::max(), sink);
@@ -885,6 +908,8 @@ FindResult findPrevious(const FindRequest& request, FindControl* control)
     });
     if (walked.cancelled)
         return ending(FindStatus::Cancelled);
+    if (walked.failed)
+        return ending(FindStatus::Failed);
     const auto before = [&](FindPosition p) {
         return p.section < request.from.section || (p.section == request.from.section && p.key < request.from.key);
     };
@@ -903,12 +928,14 @@ FindResult findPrevious(const FindRequest& request, FindControl* control)
                          .emplace(c->block,
                                   rowsBefore(request.path, request.kind, headerLineOf(c->section), c->block, control))
                          .first;
-        if (offset->second.cancelled)
-            return ending(FindStatus::Cancelled);
+        if (offset->second.cancelled || offset->second.failed)
+            return ending(offset->second.cancelled ? FindStatus::Cancelled : FindStatus::Failed);
         if (!offset->second.rows || !before({c->block, *offset->second.rows + c->blockRow}))
             continue;
         if (c->hit == FindHit::Value) {
             const ValueView view = lookUpValue(request.kind, request.path, c->section, c->section, c->entry, {});
+            if (view.readFailed)
+                return ending(FindStatus::Failed);
             if (!view.text || !textContains(*view.text, query.text, request.codec, cs))
                 continue;
         }

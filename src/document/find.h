@@ -53,7 +53,9 @@ struct FindRequest {
     FindPosition from;  // the search starts after this position
 };
 
-enum class FindStatus { Found, NotFound, Cancelled };
+// Failed: the file could not be opened or read to its end; nothing is
+// told about it then, not even that it holds no match.
+enum class FindStatus { Found, NotFound, Cancelled, Failed };
 enum class FindHit { Section, Key, Value };
 
 struct FindResult {
@@ -70,8 +72,7 @@ struct FindControl {
 };
 
 // The first match after `request.from`, reading the file at `request.path`
-// as it is now; a file that cannot be read holds no match. Never changes the
-// file.
+// as it is now; Failed when a read it needed failed. Never changes the file.
 FindResult findNext(const FindRequest& request, FindControl* control = nullptr);
 
 // The last match before `request.from`, reading the file up to the end of

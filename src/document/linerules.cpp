@@ -6,6 +6,8 @@
 #include "platform/lines.h"
 #include "platform/profile.h"
 
+#include <algorithm>
+
 namespace keyloom {
 
 namespace {
@@ -229,26 +231,82 @@ void enQuote(std::string& text)
 
 std::optional<std::size_t> valueStartOf(std::string_view line)
 {
-    if (line.substr(0, 2) == "@=")
-        return 2;
-    if (line.empty() || line.front() != '"')
-        return std::nullopt;
-    // Escapes are rare: a quote ends the name unless an odd run of
-    // backslashes stands before it.
-    for (std::size_t from = 1;;) {
-        const std::size_t quote = line.find('"', from);
-        if (quote == npos)
-            return std::nullopt;
-        std::size_t backslashes = 0;
-        while (line[quote - 1 - backslashes] == '\\')
-            ++backslashes;
-        if (backslashes % 2 == 0) {
-            if (line.substr(quote + 1, 1) == "=")
-                return quote + 2;
-            return std::nullopt;
+    const auto skipBlanks = [&](std::size_t at) { return std::min(line.find_first_not_of(" \t", at), line.size()); };
+    std::size_t at = skipBlanks(0);
+    if (line.substr(at, 1) == "@") {
+        ++at;
+    } else if (line.substr(at, 1) == "\"") {
+        // Escapes are rare: a quote ends the name unless an odd run of
+        // backslashes stands before it.
+        for (std::size_t from = at + 1;;) {
+            const std::size_t quote = line.find('"', from);
+            if (quote == npos)
+                return std::nullopt;
+            std::size_t backslashes = 0;
+            while (line[quote - 1 - backslashes] == '\\')
+                ++backslashes;
+            from = quote + 1;
+            if (backslashes % 2 == 0) {
+                at = from;
+                break;
+            }
         }
-        from = quote + 1;
+    } else {
+        return std::nullopt;
     }
+    at = skipBlanks(at);
+    if (line.substr(at, 1) != "=")
+        return std::nullopt;
+    return skipBlanks(at + 1);
+}
+
+bool isValidEscapedString(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '"')
+            return false;
+        if (text[i] == '\\') {
+            if (i + 1 == text.size() || (text[i + 1] != '\\' && text[i + 1] != '"'))
+                return false;
+            ++i;
+        }
+    }
+    return true;
+}
+
+std::string escapeRegistryString(std::string_view text)
+{
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (const char c : text) {
+        if (c == '\\' || c == '"')
+            escaped += '\\';
+        escaped += c;
+    }
+    return escaped;
+}
+
+std::string unescapeRegistryString(std::string_view text)
+{
+    std::string plain;
+    plain.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == '\\' || text[i + 1] == '"'))
+            ++i;
+        plain += text[i];
+    }
+    return plain;
+}
+
+bool isWritableDword(std::string_view value)
+{
+    // Importers take the type's name in lower case only.
+    if (value.substr(0, 6) != "dword:")
+        return false;
+    const std::string_view digits = value.substr(6);
+    return !digits.empty() && digits.size() <= 8 && std::all_of(digits.begin(), digits.end(), [](char c) {
+        return kHexDigitValue[static_cast<unsigned char>(c)] >= 0;
+    });
 }
 
 std::optional<std::string_view> dwordDigitsOf(std::string_view value)

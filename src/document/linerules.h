@@ -161,10 +161,24 @@ void enQuote(std::string& text);
 
 // --- Registry values -----------------------------------------------------------
 
-// Where the value begins in a registry key line: after `"name"=` (quotes and
-// backslashes in the name escaped with "\") or after `@=`; nothing for any
-// other line.
+// Where the value begins in a registry value line as an importer reads one:
+// blanks and tabs, `"name"` (quotes and backslashes in the name escaped with
+// "\") or `@`, blanks and tabs, "=", blanks and tabs. Nothing for any other
+// line. The value box's lookup (registryValueOf) matches the key's line
+// exactly as the key list names it instead.
 std::optional<std::size_t> valueStartOf(std::string_view line);
+
+// A string value's text between its quotes is written validly: every "\" is
+// followed by "\" or "\"", and no "\"" stands unescaped.
+bool isValidEscapedString(std::string_view text);
+// `text` as a string value's text between its quotes: "\" and "\"" escaped.
+std::string escapeRegistryString(std::string_view text);
+// The text an importer stores for the escaped `text` ("\\" and "\\\"" give
+// one character each; any other "\" stays as it is).
+std::string unescapeRegistryString(std::string_view text);
+// `value` is a dword as an importer reads one: "dword:" and one to eight hex
+// digits.
+bool isWritableDword(std::string_view value);
 
 // Value types that matter here, by the number the "hex(N)" notation uses.
 constexpr std::uint32_t kRegSz = 1;

@@ -50,7 +50,8 @@ Recoding recodeList(std::string_view lines, std::uint64_t firstLine, std::string
     while (p != end && !stopped) {
         const char* const unitAt = p;
         // Most units are a Latin letter, "xx,00," with more on the same line.
-        if (end - p > 6 && std::memcmp(p + 2, ",00,", 4) == 0 && p[6] != '\\') {
+        if (end - p > 6 && std::memcmp(p + 2, ",00,", 4) == 0 &&
+            kHexDigitValue[static_cast<unsigned char>(p[6])] >= 0) {
             const int high = kHexDigitValue[static_cast<unsigned char>(p[0])];
             const int low = kHexDigitValue[static_cast<unsigned char>(p[1])];
             if ((high | low) >= 0 && (high < 8 || high >= 0xA)) {
@@ -181,8 +182,6 @@ void Regedit4Builder::restart(const LineReader& reader)
 
 void Regedit4Builder::startList(std::string_view line, std::size_t at, std::uint64_t lineNumber)
 {
-    if (line.empty() || (line.front() != '"' && line.front() != '@'))
-        return;
     const std::optional<std::size_t> value = valueStartOf(line);
     // Most values are strings or numbers: only "hex" is worth a closer look.
     if (!value || (line.substr(*value, 1) != "h" && line.substr(*value, 1) != "H"))

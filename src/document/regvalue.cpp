@@ -191,4 +191,36 @@ QString describeRegistryValue(std::string_view value, bool utf16Data)
     return name + QStringLiteral(": ") + byteCount(bytes.size());
 }
 
+std::optional<QString> decodedRegistryValue(std::string_view value, bool utf16Data)
+{
+    if (const std::optional<std::string_view> digits = dwordDigitsOf(value)) {
+        const auto n = hexNumber(*digits, 8);
+        return n ? std::optional(QString::number(*n)) : std::nullopt;
+    }
+    const std::optional<HexHead> head = hexHeadOf(value);
+    std::string bytes;
+    QStringList strings;
+    if (!head || !holdsText(*head) || !parseHexList(value.substr(head->listStart), bytes) ||
+        !stringsOf(bytes, utf16Data, strings))
+        return std::nullopt;
+    if (head->type != kRegMultiSz)
+        return strings.value(0);
+    // An empty string ends the list.
+    const qsizetype end = strings.indexOf(QString());
+    if (end >= 0)
+        strings.resize(end);
+    return strings.join(QLatin1Char('\n'));
+}
+
+QString decodedRegistryText(std::string_view value, bool utf16Data,
+                            const std::function<QString(std::string_view)>& decode)
+{
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        return decode(unescapeRegistryString(value.substr(1, value.size() - 2)));
+    if (const std::optional<QString> decoded = decodedRegistryValue(value, utf16Data))
+        return *decoded;
+    const QString description = describeRegistryValue(value, utf16Data);
+    return description.isEmpty() ? decode(value) : description;
+}
+
 }  // namespace keyloom

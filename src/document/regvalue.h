@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,9 +33,10 @@ inline constexpr std::array<signed char, 256> kHexDigitValue = [] {
 }();
 
 // Reads one byte of a hex list from `p` (before `end`): two hex digits, then
-// the list's end, or a comma and, where exports wrap the list, "\", CR LF
-// and the next line's leading blanks. Returns the byte with `p` at the next
-// one, or -1 with `p` at what is not a byte (or at the end after a comma).
+// the list's end, or a comma, blanks or tabs, and where the list is wrapped
+// "\", CR LF and the next line's leading blanks and tabs, as importers read
+// a list. Returns the byte with `p` at the next one, or -1 with `p` at what
+// is not a byte (or at the end after a comma).
 inline int readListByte(const char*& p, const char* end)
 {
     const int high = kHexDigitValue[static_cast<unsigned char>(p[0])];
@@ -44,7 +46,11 @@ inline int readListByte(const char*& p, const char* end)
     p += 2;
     if (p == end)
         return high << 4 | low;
-    if (*p != ',' || ++p == end)
+    if (*p != ',')
+        return -1;
+    for (++p; p != end && (*p == ' ' || *p == '\t');)
+        ++p;
+    if (p == end)
         return -1;
     if (*p == '\\') {
         if (end - p < 3 || p[1] != '\r' || p[2] != '\n')
@@ -83,5 +89,18 @@ void appendWrappedHexList(std::string& out, std::size_t column, std::string_view
 // Data that cannot be read give the type name and "Daten nicht lesbar".
 // Empty for every other value: a string is shown as it is.
 QString describeRegistryValue(std::string_view value, bool utf16Data);
+
+// The data of `value` (as for describeRegistryValue) as an importer stores
+// them, in the form `keyloom set --decoded` takes back: a dword as a decimal
+// number, the text of hex(1) and hex(2) up to its first zero, the strings of
+// hex(7) one a line. None for other values and for data that cannot be read.
+std::optional<QString> decodedRegistryValue(std::string_view value, bool utf16Data);
+
+// What `keyloom get --decoded` prints of `value` (the whole text after
+// "=", continuation lines joined): a string's text between its quotes
+// without its escapes, the stored form decodedRegistryValue gives, else the
+// description; `decode` makes text of the file's bytes.
+QString decodedRegistryText(std::string_view value, bool utf16Data,
+                            const std::function<QString(std::string_view)>& decode);
 
 }  // namespace keyloom

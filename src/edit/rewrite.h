@@ -18,10 +18,20 @@ namespace keyloom {
 QString backupNameOf(const QString& currentFile);
 
 // What to do with one line: put an empty line before it, and write
-// `replacement` in its place instead of the line itself.
+// `replacement` in its place instead of the line itself, or leave it out.
+// The line's ending stays; a replacement's own CR LF become that ending. The
+// line's first `keep` bytes stay as they are in the file, and the
+// replacement follows them (a UTF-16 line keeps its own units there, also
+// those the 8-bit text shows as "?").
 struct LineEdit {
     bool emptyLineBefore = false;
     std::optional<std::string_view> replacement;
+    bool drop = false;
+    std::size_t keep = 0;
+    // The replacement is UTF-8 text, whatever the file's lines arrive as;
+    // heeded where a UTF-16 file is written in place, which holds every
+    // character.
+    bool utf8 = false;
 };
 
 // Asked once per line with the line's bytes; `whole` is false when a line
@@ -49,26 +59,36 @@ struct EditResult {
     QString reason;
 };
 
+// How a UTF-16 file without a waiting REGEDIT4 text is rewritten: not at all
+// (its lines cannot be written back as 8-bit text), or in place in UTF-16,
+// every byte copied from the backup but those of the lines the rule changes,
+// whose new text is encoded in the file's UTF-16 (mark and header kept).
+enum class Utf16Lines { Refuse, InPlace };
+
 // Rewrites `file` through its backup. The backup is created new, with the
 // file's permissions, from `pendingText` followed by CR LF when given (the
 // REGEDIT4 text waiting for exactly this file) and from the file otherwise; a
-// UTF-16 file without such a text is refused, since its lines cannot be
-// written back as 8-bit text. `processEvents` runs after the backup is made
+// UTF-16 file without such a text is refused or written in place, as
+// `utf16` says. `processEvents` runs after the backup is made
 // and after the rewrite; `makeRule` runs once, between the backup and the
-// rewrite, and refuses the change by returning nothing. Lines end as the
-// source's first line did when that was a lone LF, in CR LF otherwise; a
+// rewrite, and refuses the change by returning nothing. Every line ends as it
+// did in the source (CR LF, LF, CR, or nothing at the end); an added empty
+// line as the line before it (the first line's, or CR LF, before that); a
 // UTF-8 byte-order mark is kept. A failure that leaves the file whole removes
 // the backup again; one that may have cut it keeps the backup.
 [[nodiscard]] EditResult rewriteThroughBackup(const QString& file, const std::string* pendingText,
                                               const std::function<void()>& processEvents,
-                                              const std::function<std::optional<LineRule>()>& makeRule);
+                                              const std::function<std::optional<LineRule>()>& makeRule,
+                                              Utf16Lines utf16 = Utf16Lines::Refuse);
 
 // What the user is told after `result` for `file` (in German, naming the
 // files): the general reason for its status; empty for Done.
 QString editStatusMessage(const EditResult& result, const QString& file);
 // Reasons that name `file`: it could not be written (read-only, gone, not
-// opened), a value or name held a line break, it changed since it was read.
+// opened), it could not be opened for reading (another program holds it),
+// a value or name held a line break, it changed since it was read.
 QString notWrittenNote(const QString& file);
+QString notOpenedNote(const QString& file);
 QString lineBreakNote(const QString& file);
 QString changedSinceReadNote(const QString& file);
 QString utf16WithoutTextNote(const QString& file);

@@ -9,7 +9,8 @@ EditResult insertSpaces(const QString& currentFile)
     bool previousEmpty = true;  // no empty line goes before the first line
     const LineRule rule = [&](std::string_view line, bool) -> LineEdit {
         const bool header = !line.empty() && line.front() == '[';
-        const LineEdit edit{header && !previousEmpty, std::nullopt};
+        LineEdit edit;
+        edit.emptyLineBefore = header && !previousEmpty;
         previousEmpty = line.empty();
         return edit;
     };

@@ -127,16 +127,21 @@ void LineReader::decodeUtf16(const char* data, std::size_t size)
     auto unitAt = [&](unsigned char a, unsigned char b) {
         return little ? char16_t(a | (b << 8)) : char16_t((a << 8) | b);
     };
-    // Every unit gives at most one byte, so room for all of them is made at
-    // once and the buffer cut to what was written at the end.
+    // Every unit gives at most one byte (three in UTF-8, and a pair's first
+    // unit left from the last call three more), so room for all of them is
+    // made at once and the buffer cut to what was written at the end.
     std::size_t w = buffer_.size();
-    buffer_.resize(w + (size + 1) / 2);
+    buffer_.resize(w + (unicode_ ? 3 : 1) * ((size + 1) / 2) + (unicode_ ? 4 : 0));
     char* out = buffer_.data();
     auto put = [&](char16_t unit) {
+        if (unicode_) {
+            w = putUtf8(unit, w);
+            return;
+        }
         // A surrogate pair is one character the code page lacks: one '?'.
         if (unit >= 0xDC00 && unit <= 0xDFFF && pendingHighSurrogate_) {
             pendingHighSurrogate_ = false;
-            folds_.push_back(base_ + std::int64_t(w));
+            shift(base_ + std::int64_t(w), 1);
             return;
         }
         pendingHighSurrogate_ = unit >= 0xD800 && unit <= 0xDBFF;
@@ -156,8 +161,8 @@ void LineReader::decodeUtf16(const char* data, std::size_t size)
     const auto* in = reinterpret_cast<const unsigned char*>(data);
     while (i + 1 < size) {
         const std::size_t n = std::min(kRun, (size - i) / 2);
-        const bool ascii =
-            n == kRun && (little ? copyAsciiRun<true>(in + i, out + w) : copyAsciiRun<false>(in + i, out + w));
+        const bool ascii = n == kRun && !highSurrogate_ &&
+                           (little ? copyAsciiRun<true>(in + i, out + w) : copyAsciiRun<false>(in + i, out + w));
         if (ascii) {
             w += n;
             pendingHighSurrogate_ = false;  // an ASCII unit ends any pair
@@ -172,6 +177,56 @@ void LineReader::decodeUtf16(const char* data, std::size_t size)
         pendingByte_.assign(1, data[i]);
 }
 
+std::size_t LineReader::putUtf8(char16_t unit, std::size_t w)
+{
+    const bool second = unit >= 0xDC00 && unit <= 0xDFFF;
+    char32_t c = unit;
+    std::int64_t units = 1;
+    if (highSurrogate_ && !second) {
+        // A pair's first unit alone: a character nobody can show.
+        highSurrogate_ = 0;
+        w = putUtf8(0xFFFD, w);
+        unmappedAt_.push_back(dropped_ + w - 3);
+    }
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+        highSurrogate_ = unit;
+        return w;
+    }
+    if (second && highSurrogate_) {
+        c = 0x10000 + ((char32_t(highSurrogate_) - 0xD800) << 10) + (unit - 0xDC00);
+        units = 2;
+        highSurrogate_ = 0;
+    } else if (second) {
+        c = 0xFFFD;
+        unmappedAt_.push_back(dropped_ + w);
+    }
+    char* out = buffer_.data();
+    const std::size_t start = w;
+    if (c < 0x80) {
+        out[w++] = static_cast<char>(c);
+    } else if (c < 0x800) {
+        out[w++] = static_cast<char>(0xC0 | (c >> 6));
+        out[w++] = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out[w++] = static_cast<char>(0xE0 | (c >> 12));
+        out[w++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out[w++] = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out[w++] = static_cast<char>(0xF0 | (c >> 18));
+        out[w++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out[w++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out[w++] = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    if (std::int64_t(w - start) != units)
+        shift(base_ + std::int64_t(w), units - std::int64_t(w - start));
+    return w;
+}
+
+void LineReader::shift(std::int64_t at, std::int64_t units)
+{
+    folds_.push_back({at, (folds_.empty() ? foldsBefore_ : folds_.back().units) + units});
+}
+
 void LineReader::detectEncoding()
 {
     // Called once the buffer holds the file's first bytes (raw).
@@ -181,8 +236,10 @@ void LineReader::detectEncoding()
     } else if (isUtf16(encoding_)) {
         const std::string raw(buffer_.data() + 2, buffer_.size() - 2);
         buffer_.clear();
-        if (encoding_ == Encoding::Utf16LE)
-            buffer_.append("\xFF\xFE");  // the export marker's "ÿþ"
+        unicode_ = forcedUnicode_ ? *forcedUnicode_ : isUnicodeText(raw, encoding_);
+        // An export's marker "ÿþ"; any other file drops its mark.
+        if (encoding_ == Encoding::Utf16LE && !unicode_)
+            buffer_.append("\xFF\xFE");
         decodeUtf16(raw.data(), raw.size());
     }
 }
@@ -200,9 +257,10 @@ bool LineReader::fill()
         unmappedAt_.erase(unmappedAt_.begin(), gone);
         buffer_.eraseFront(pos_);
         base_ += std::int64_t(pos_);
-        if (!folds_.empty() && folds_.front() <= base_) {
-            const auto passed = std::upper_bound(folds_.begin(), folds_.end(), base_);
-            foldsBefore_ += passed - folds_.begin();
+        if (!folds_.empty() && folds_.front().at <= base_) {
+            const auto passed = std::upper_bound(folds_.begin(), folds_.end(), base_,
+                                                 [](std::int64_t at, const Fold& fold) { return at < fold.at; });
+            foldsBefore_ = std::prev(passed)->units;
             folds_.erase(folds_.begin(), passed);
         }
         scanFrom_ -= pos_;
@@ -392,13 +450,15 @@ bool LineReader::nextStartingWith(std::string_view firsts, std::string_view& lin
 std::int64_t LineReader::utf16Offset(std::int64_t decoded) const
 {
     // Each decoded byte was one unit after the two-byte mark, but a '?' for a
-    // surrogate pair was two. The "\xFF\xFE" put before an UTF-16LE file's
-    // text is the mark itself.
-    const std::int64_t marker = encoding_ == Encoding::Utf16LE ? 2 : 0;
+    // surrogate pair was two, and a character of UTF-8 bytes as many units
+    // as UTF-16 needs. The "\xFF\xFE" put before an UTF-16LE export's text
+    // is the mark itself.
+    const std::int64_t marker = encoding_ == Encoding::Utf16LE && !unicode_ ? 2 : 0;
     if (decoded < marker)
         return 0;
-    const std::int64_t folded =
-        foldsBefore_ + (std::upper_bound(folds_.begin(), folds_.end(), decoded) - folds_.begin());
+    const auto after = std::upper_bound(folds_.begin(), folds_.end(), decoded,
+                                        [](std::int64_t at, const Fold& fold) { return at < fold.at; });
+    const std::int64_t folded = after == folds_.begin() ? foldsBefore_ : std::prev(after)->units;
     return 2 + 2 * (decoded - marker + folded);
 }
 
@@ -435,20 +495,35 @@ std::string_view byteOrderMark(Encoding encoding)
     return {};
 }
 
-void appendEncoded(std::string& out, Encoding encoding, std::string_view text)
+void appendEncoded(std::string& out, Encoding encoding, std::string_view text, bool unicodeText)
 {
     if (!isUtf16(encoding)) {
         out.append(text);
         return;
     }
     const bool little = encoding == Encoding::Utf16LE;
-    for (const char c : text) {
-        const char16_t unit = fromWindows1252(static_cast<unsigned char>(c));
+    const auto append = [&](char16_t unit) {
         const char lo = static_cast<char>(unit & 0xFF);
         const char hi = static_cast<char>(unit >> 8);
         out.push_back(little ? lo : hi);
         out.push_back(little ? hi : lo);
+    };
+    if (unicodeText) {
+        for (const QChar c : QString::fromUtf8(text.data(), qsizetype(text.size())))
+            append(c.unicode());
+        return;
     }
+    for (const char c : text)
+        append(fromWindows1252(static_cast<unsigned char>(c)));
+}
+
+bool isUnicodeText(std::string_view head, Encoding encoding)
+{
+    if (!isUtf16(encoding))
+        return false;
+    std::string windows;
+    appendEncoded(windows, encoding, "Windows");
+    return head.substr(0, windows.size()) != windows;
 }
 
 std::string_view endingBytes(LineEnding ending)
@@ -521,6 +596,15 @@ bool isUtf16File(const QString& path)
     if (!file.open(path) || file.read(head, 2) != 2)
         return false;
     return isUtf16(encodingOfMark(std::string_view(head, 2)));
+}
+
+bool isUnicodeTextFile(const QString& path)
+{
+    InputFile file;
+    char head[16];
+    const std::int64_t n = file.open(path) ? file.read(head, sizeof head) : 0;
+    const std::string_view bytes(head, std::size_t(std::max<std::int64_t>(n, 0)));
+    return bytes.size() >= 2 && isUnicodeText(bytes.substr(2), encodingOfMark(bytes));
 }
 
 }  // namespace keyloom

@@ -4,9 +4,11 @@
 // A line ends at CR LF, a lone CR or a lone LF; the ending is not part of the
 // line, a last line without an ending is still a line, and an empty file has
 // no lines. Bytes are delivered unchanged, except for files with a byte-order
-// mark: UTF-16 files arrive as Windows-1252 text (an UTF-16LE file's first
-// line still begins with the bytes FF FE, the export marker's "ÿþ"), and the
-// UTF-8 mark is dropped. Memory stays flat however large the file: a line
+// mark: a UTF-16 registry export (its text begins with "Windows") arrives as
+// Windows-1252 text, for its REGEDIT4 text (an UTF-16LE export's first line
+// still begins with the bytes FF FE, the export marker's "ÿþ"); every other
+// UTF-16 file arrives as UTF-8, every character as it is, its mark dropped
+// like the UTF-8 mark. Memory stays flat however large the file: a line
 // longer than the reader's bound arrives in pieces (see partial()). The reader
 // also tells where each line lies in the file's bytes, so that a writer can
 // copy everything around a change byte for byte.
@@ -18,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -95,6 +98,11 @@ public:
     // known once next() returned false.
     bool oddByteAtEnd() const { return eof_ && !pendingByte_.empty(); }
     Encoding encoding() const { return encoding_; }
+    // A UTF-16 file that is no registry export: its text arrives as UTF-8.
+    bool unicodeText() const { return unicode_; }
+    // Decides that instead of the text's first units, for UTF-16 bytes from
+    // the middle of a file; before the first read.
+    void setUnicodeText(bool unicode) { forcedUnicode_ = unicode; }
     // Ending of the line last returned by next(); None for a partial piece.
     LineEnding ending() const { return ending_; }
     // The line last returned followed by its ending as read (decoded), valid
@@ -107,7 +115,8 @@ public:
     // they are not the start of a line.
     bool continuation() const { return continuation_; }
     // UTF-16 files: how many characters the code page lacks (each delivered
-    // as one '?') lie in the lines and pieces returned so far.
+    // as one '?'; as U+FFFD for a lone surrogate in UTF-8) lie in the lines
+    // and pieces returned so far.
     std::uint64_t unmapped() const
     {
         const auto returned = std::lower_bound(unmappedAt_.begin(), unmappedAt_.end(), dropped_ + pos_);
@@ -129,6 +138,11 @@ private:
     bool fill();  // appends decoded bytes to buffer_; false at end or error
     void detectEncoding();
     void decodeUtf16(const char* data, std::size_t size);
+    // Puts one unit as UTF-8 at `w` of buffer_; returns the new end.
+    std::size_t putUtf8(char16_t unit, std::size_t w);
+    // Decoded bytes from `at` on lie `units` more units further into the
+    // file than one unit a byte (fewer where negative).
+    void shift(std::int64_t at, std::int64_t units);
     // File offset of a position in the decoded bytes, counted from their start.
     std::int64_t fileOffset(std::int64_t decoded) const { return isUtf16(encoding_) ? utf16Offset(decoded) : decoded; }
     std::int64_t utf16Offset(std::int64_t decoded) const;
@@ -148,6 +162,9 @@ private:
     std::vector<char> raw_;    // undecoded bytes of a UTF-16 file
     std::string pendingByte_;  // odd byte of a UTF-16 unit split by a read
     bool pendingHighSurrogate_ = false;
+    bool unicode_ = false;
+    std::optional<bool> forcedUnicode_;
+    char16_t highSurrogate_ = 0;  // UTF-8 text: the first unit of a pair, until the second comes
     // Where the '?' of characters the code page lacks stand, counted from
     // the first decoded byte, for those not yet dropped from buffer_.
     std::vector<std::uint64_t> unmappedAt_;
@@ -157,10 +174,16 @@ private:
     std::size_t pos_ = 0;                // start of the next line in buffer_
     std::size_t lineStart_ = 0;          // of the line last returned, in buffer_
     std::int64_t base_ = 0;              // decoded bytes dropped from buffer_'s front
-    // Decoded positions just after each surrogate pair that became one '?'
-    // (from base_ on; the earlier ones only counted): past them a decoded
-    // byte lies two more bytes further into the file.
-    std::vector<std::int64_t> folds_;
+    // Decoded positions just after each character that is not one byte for
+    // one unit (a surrogate pair as one '?', a character of more than one
+    // UTF-8 byte), from base_ on, each with the count of units that the
+    // decoded bytes up to there are ahead of, or behind, their count
+    // (the earlier ones only as foldsBefore_).
+    struct Fold {
+        std::int64_t at;
+        std::int64_t units;
+    };
+    std::vector<Fold> folds_;
     std::int64_t foldsBefore_ = 0;
     std::size_t scanFrom_ = 0;  // where the search for a line end resumes
     // Cached positions of the next CR and LF at or after scanFrom_, so that a
@@ -182,8 +205,12 @@ std::string_view firstLineText(std::string_view line, Encoding encoding);
 // The byte-order mark a file in `encoding` starts with ("" for Bytes).
 std::string_view byteOrderMark(Encoding encoding);
 // 8-bit text as the reader delivers it, appended to `out` in `encoding`
-// (UTF-16: each byte one unit, through Windows-1252).
-void appendEncoded(std::string& out, Encoding encoding, std::string_view text);
+// (UTF-16: each byte one unit, through Windows-1252; UTF-8 text where
+// `unicodeText`, as the reader delivers a file that is no export).
+void appendEncoded(std::string& out, Encoding encoding, std::string_view text, bool unicodeText = false);
+// True for UTF-16 text that begins, after its mark, with `head` in
+// `encoding`, and that the reader delivers as UTF-8: no registry export.
+bool isUnicodeText(std::string_view head, Encoding encoding);
 // The bytes the writer ends a line with: None gives CR LF.
 std::string_view endingBytes(LineEnding ending);
 
@@ -223,5 +250,7 @@ LineEnding writeEndingFor(LineEnding first);
 
 // True when the file starts with a UTF-16 byte-order mark.
 bool isUtf16File(const QString& path);
+// True for a UTF-16 file whose text the reader delivers as UTF-8.
+bool isUnicodeTextFile(const QString& path);
 
 }  // namespace keyloom

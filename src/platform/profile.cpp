@@ -12,6 +12,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace keyloom {
@@ -137,7 +138,14 @@ struct Splice {
     Encoding encoding = Encoding::Bytes;
     std::int64_t keepUntil = 0;
     std::int64_t resumeAt = 0;
-    std::string insert;  // 8-bit text, encoded when written
+    std::string insert;        // 8-bit text, encoded when written
+    bool unicodeText = false;  // the insert is UTF-8 text of a UTF-16 file
+    // Where `insert` goes on after the ending it starts with for a last line
+    // that had none, and after the header of a new section; the name key
+    // of that section. Inserts at the same place are joined by these.
+    std::size_t bodyAt = 0;
+    std::size_t keyLineAt = 0;
+    std::optional<std::string> newSection;
 };
 
 // Where a write goes in a file: the key's value, or the place for a new key
@@ -146,6 +154,7 @@ struct Splice {
 struct ProfileSpot {
     bool read = false;  // the file was read to where the spot is
     Encoding encoding = Encoding::Bytes;
+    bool unicodeText = false;
     bool keyFound = false;
     std::int64_t valueAt = 0;   // the key's value: from here...
     std::int64_t valueEnd = 0;  // ...to here (its line's ending)
@@ -170,6 +179,7 @@ ProfileSpot locate(LineReader& lines, std::int64_t fileSize, std::string_view se
     if (!lines.isOpen() || lines.failed())
         return spot;
     spot.encoding = lines.encoding();
+    spot.unicodeText = lines.unicodeText();
     const auto markSize = static_cast<std::int64_t>(byteOrderMark(spot.encoding).size());
     // A UTF-16 file cut in the middle of a character: anything appended would
     // be shifted by one byte.
@@ -235,6 +245,7 @@ Splice compose(const ProfileSpot& spot, std::string_view section, std::string_vi
 {
     Splice splice;
     splice.encoding = spot.encoding;
+    splice.unicodeText = spot.unicodeText;
     if (!spot.read)
         return splice;
     if (spot.keyFound) {
@@ -255,6 +266,7 @@ Splice compose(const ProfileSpot& spot, std::string_view section, std::string_vi
         splice.keepUntil = splice.resumeAt = spot.insertAt;
         if (spot.insertNeedsEnding)
             splice.insert.append(eol);
+        splice.bodyAt = splice.insert.size();
     } else {
         const std::string header = "[" + std::string(section) + "]";
         const ProfileLine parsedHeader = parseLine(header);
@@ -263,8 +275,11 @@ Splice compose(const ProfileSpot& spot, std::string_view section, std::string_vi
         splice.keepUntil = splice.resumeAt = spot.fileEnd;
         if (spot.lastLineOpen)
             splice.insert.append(eol);
+        splice.bodyAt = splice.insert.size();
         splice.insert.append(header).append(eol);
+        splice.newSection = profileNameKey(section);
     }
+    splice.keyLineAt = splice.insert.size();
     splice.insert.append(keyLine).append(eol);
     // A key line first in a file without a byte-order mark must not begin
     // with the bytes of one: the file would read as another encoding.
@@ -289,6 +304,89 @@ Splice planWrite(const QString& path, std::int64_t fileSize, std::string_view se
     return compose(locate(*reader, fileSize, section, key, newValue), section, key, newValue);
 }
 
+// The lines a delete removes: from the start of the key's line to the end of
+// its ending, or from the section's header to the next header (or the end).
+struct RemovalSpot {
+    bool read = false;
+    Encoding encoding = Encoding::Bytes;
+    bool unicodeText = false;
+    bool found = false;
+    std::int64_t from = 0;
+    std::int64_t to = 0;
+};
+
+// Reads `lines` up to the first key `key` of the first section `section`
+// (the ones the read finds), or up to the header after that section when
+// there is no key.
+RemovalSpot locateRemoval(LineReader& lines, std::int64_t fileSize, std::string_view section, std::string_view key,
+                          bool wholeSection)
+{
+    RemovalSpot spot;
+    std::string_view line;
+    bool more = lines.next(line);
+    if (!lines.isOpen() || lines.failed())
+        return spot;
+    spot.encoding = lines.encoding();
+    spot.unicodeText = lines.unicodeText();
+    const auto markSize = static_cast<std::int64_t>(byteOrderMark(spot.encoding).size());
+    if (isUtf16(spot.encoding) && (fileSize - markSize) % 2 != 0)
+        return spot;
+    const NameMatcher wantedSection(section);
+    const NameMatcher wantedKey(key);
+    bool inSection = wantedSection.empty();
+    spot.found = inSection && wholeSection;
+    spot.from = spot.to = markSize;
+    for (bool first = true; more; more = lines.next(line), first = false) {
+        const std::string_view text = first ? firstLineText(line, spot.encoding) : line;
+        const std::int64_t start = std::max(markSize, lines.offsetAt(line.size() - text.size()));
+        if (!lines.continuation() && (inSection || mayBeHeader(text))) {
+            const ProfileLine parsed = parseLine(text);
+            if (parsed.kind == ProfileLine::Header && inSection)
+                break;
+            if (parsed.kind == ProfileLine::Header) {
+                inSection = wantedSection.matches(parsed.name);
+                spot.found = inSection && wholeSection;
+                spot.from = start;
+            } else if (!wholeSection && inSection && parsed.kind == ProfileLine::Key &&
+                       wantedKey.matches(parsed.name)) {
+                spot.found = true;
+                spot.from = start;
+                while (lines.partial() && lines.next(line)) {}
+                spot.to = lines.endOffset();
+                break;
+            }
+        }
+        spot.to = lines.endOffset();
+    }
+    spot.read = !lines.failed();
+    return spot;
+}
+
+// The splice of one change: `value` set, or without it the key (without a
+// key, the section) deleted; Unchanged when there is nothing to delete.
+Splice planChange(const QString& path, std::int64_t fileSize, const ProfileChange& change)
+{
+    const std::string_view section = trim(change.section);
+    if (change.value && change.key)
+        return planWrite(path, fileSize, section, trim(*change.key), *change.value);
+    Splice splice;
+    if (path.isEmpty()) {
+        splice.status = Splice::Unchanged;
+        return splice;
+    }
+    LineReader reader(path);
+    const std::string_view key = change.key ? trim(*change.key) : std::string_view();
+    const RemovalSpot spot = locateRemoval(reader, fileSize, section, key, !change.key);
+    splice.encoding = spot.encoding;
+    splice.unicodeText = spot.unicodeText;
+    if (!spot.read)
+        return splice;
+    splice.status = spot.found && spot.to > spot.from ? Splice::Change : Splice::Unchanged;
+    splice.keepUntil = spot.from;
+    splice.resumeAt = spot.to;
+    return splice;
+}
+
 // Moves up to `count` bytes (all that are left when count < 0) from `in` to
 // `out`, or skips them when `out` is null. Returns the count moved, -1 on error.
 std::int64_t pump(InputFile& in, QIODevice* out, std::int64_t count, std::vector<char>& block)
@@ -310,23 +408,121 @@ std::int64_t pump(InputFile& in, QIODevice* out, std::int64_t count, std::vector
     return moved;
 }
 
-// Writes the old file's bytes from `in` with `splice` applied to `out`, from
-// offset `from` on (the bytes before it are already there); `inserted` is the
-// splice's text encoded. False on any failure, or when the old content is not
-// as long as it was when planned.
-bool writeSpliced(InputFile& in, QIODevice& out, std::int64_t from, const std::string& inserted, const Splice& splice,
-                  const FileIdentity& before)
+// Writes the old file's bytes from `in` with `splices` (in file order, none
+// overlapping) applied to `out`, from offset `from` on (the bytes before it
+// are already there); `inserted` holds each splice's text encoded. False on
+// any failure, or when the old content is not as long as it was when planned.
+bool writeSpliced(InputFile& in, QIODevice& out, std::int64_t from, const std::vector<std::string>& inserted,
+                  const std::vector<Splice>& splices, const FileIdentity& before)
 {
     std::vector<char> block(kBlock);
-    std::int64_t rest = 0;
-    if (before.exists && pump(in, &out, splice.keepUntil - from, block) != splice.keepUntil - from)
-        return false;
-    if (fileFaultHit(FileOp::Write) || out.write(inserted.data(), qint64(inserted.size())) != qint64(inserted.size()))
-        return false;
-    const std::int64_t skipped = splice.resumeAt - splice.keepUntil;
-    if (before.exists && (pump(in, nullptr, skipped, block) != skipped || (rest = pump(in, &out, -1, block)) < 0))
-        return false;
-    return splice.resumeAt + rest == before.size;
+    std::int64_t at = from;
+    for (std::size_t i = 0; i < splices.size(); ++i) {
+        const Splice& splice = splices[i];
+        const std::string& text = inserted[i];
+        if (before.exists && pump(in, &out, splice.keepUntil - at, block) != splice.keepUntil - at)
+            return false;
+        if (fileFaultHit(FileOp::Write) || out.write(text.data(), qint64(text.size())) != qint64(text.size()))
+            return false;
+        const std::int64_t skipped = splice.resumeAt - splice.keepUntil;
+        if (before.exists && pump(in, nullptr, skipped, block) != skipped)
+            return false;
+        at = splice.resumeAt;
+    }
+    const std::int64_t rest = before.exists ? pump(in, &out, -1, block) : 0;
+    return rest >= 0 && at + rest == before.size;
+}
+
+// Writes `splices` (each a Change, in file order) into `file`, whose
+// identity was `before` when they were planned.
+ProfileWrite writeSplices(const QString& file, const FileIdentity& before, const std::vector<Splice>& splices)
+{
+    ProfileWrite result;
+    std::vector<std::string> inserted(splices.size());
+    std::int64_t newSize = before.size;
+    for (std::size_t i = 0; i < splices.size(); ++i) {
+        appendEncoded(inserted[i], splices[i].encoding, splices[i].insert, splices[i].unicodeText);
+        newSize += static_cast<std::int64_t>(inserted[i].size()) - (splices[i].resumeAt - splices[i].keepUntil);
+    }
+    // The old content read from the file or, written in place, from its
+    // private copy: the splices' offsets hold for both.
+    const ContentWriter write = [&](InputFile& old, QIODevice& out, std::int64_t from) {
+        return writeSpliced(old, out, from, inserted, splices, before);
+    };
+    if (!before.exists) {
+        result.written = createWithContent(file, write);
+        return result;
+    }
+    // A file that changed since it was planned is not written: a splice at
+    // stale offsets would corrupt it.
+    const ReplaceResult replaced = replaceContent(file, before, splices.front().keepUntil, newSize, write);
+    result.written = replaced.written;
+    result.wholeCopy = replaced.wholeCopy;
+    return result;
+}
+
+// Where a splice goes among those at the same offset: new keys of sections
+// that are there, then new sections (those of one name together), then the
+// lines a splice replaces or removes.
+int rankOf(const Splice& splice)
+{
+    if (splice.resumeAt > splice.keepUntil)
+        return 2;
+    return splice.newSection ? 1 : 0;
+}
+
+// `splices` in file order, with inserts at one place joined into one: the
+// ending a last line lacked written once, one header for one new section.
+// Empty when two of them overlap.
+std::vector<Splice> joinSplices(std::vector<Splice> splices)
+{
+    std::vector<std::size_t> group(splices.size());
+    for (std::size_t i = 0; i < splices.size(); ++i) {
+        group[i] = i;
+        for (std::size_t j = 0; j < i && splices[i].newSection; ++j)
+            if (splices[j].newSection == splices[i].newSection)
+                group[i] = std::min(group[i], j);
+    }
+    std::vector<std::size_t> order(splices.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const Splice& x = splices[a];
+        const Splice& y = splices[b];
+        return std::tuple(x.keepUntil, rankOf(x), group[a]) < std::tuple(y.keepUntil, rankOf(y), group[b]);
+    });
+    std::vector<Splice> joined;
+    for (std::size_t i : order) {
+        Splice& next = splices[i];
+        if (!joined.empty() && next.keepUntil < joined.back().resumeAt)
+            return {};
+        Splice* last = joined.empty() ? nullptr : &joined.back();
+        if (!last || rankOf(next) == 2 || rankOf(*last) == 2 || last->keepUntil != next.keepUntil) {
+            joined.push_back(std::move(next));
+            continue;
+        }
+        const bool sameSection = next.newSection && last->newSection == next.newSection;
+        last->insert += next.insert.substr(sameSection ? next.keyLineAt : next.bodyAt);
+        last->newSection = next.newSection;
+    }
+    return joined;
+}
+
+// Two changes that would touch the same lines: a key named twice, or a
+// section deleted and named by another change.
+bool changesCollide(const std::vector<ProfileChange>& changes)
+{
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            const ProfileChange& a = changes[i];
+            const ProfileChange& b = changes[j];
+            if (profileNameKey(a.section) != profileNameKey(b.section))
+                continue;
+            if (!a.key || !b.key || profileNameKey(*a.key) == profileNameKey(*b.key))
+                return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -408,31 +604,58 @@ ProfileWrite writeProfileString(std::string_view section, std::string_view key, 
     result.invalid = splice.status == Splice::Invalid;
     if (splice.status != Splice::Change)
         return result;
-    std::string inserted;
-    appendEncoded(inserted, splice.encoding, splice.insert);
-    const std::int64_t newSize =
-        before.size - (splice.resumeAt - splice.keepUntil) + static_cast<std::int64_t>(inserted.size());
-    // The old content read from the file or, written in place, from its
-    // private copy: the splice's offsets hold for both.
-    const ContentWriter write = [&](InputFile& old, QIODevice& out, std::int64_t from) {
-        return writeSpliced(old, out, from, inserted, splice, before);
-    };
-    if (!before.exists) {
-        result.written = createWithContent(file, write);
+    return writeSplices(file, before, {splice});
+}
+
+ProfileWrite writeProfileChanges(const std::vector<ProfileChange>& changes, const QString& file)
+{
+    ProfileWrite result;
+    auto breaksLine = [](std::string_view s) { return s.find_first_of("\r\n") != npos; };
+    result.invalid = changesCollide(changes);
+    for (const ProfileChange& change : changes) {
+        const std::string_view key = change.key ? std::string_view(*change.key) : std::string_view();
+        const bool keyless = !change.key || trim(key).empty();
+        result.invalid = result.invalid || breaksLine(change.section) || breaksLine(key) ||
+                         breaksLine(change.value.value_or(std::string())) || change.section.find('\0') != npos ||
+                         key.find('\0') != npos || (change.key && keyless) || (change.value && !change.key);
+    }
+    const QFileInfo info(file);
+    if (file.isEmpty() || result.invalid || (info.exists() ? !info.isFile() : info.isSymLink()))
+        return result;
+    const FileIdentity before = identityOf(file);
+    std::vector<Splice> splices;
+    for (const ProfileChange& change : changes) {
+        Splice splice = planChange(before.exists ? file : QString(), before.size, change);
+        result.invalid = splice.status == Splice::Invalid;
+        if (splice.status == Splice::Failed || result.invalid)
+            return result;
+        if (splice.status == Splice::Change)
+            splices.push_back(std::move(splice));
+    }
+    if (splices.empty()) {
+        result.written = true;
         return result;
     }
-    // A file that changed since it was planned is not written: a splice at
-    // stale offsets would corrupt it.
-    const ReplaceResult replaced = replaceContent(file, before, splice.keepUntil, newSize, write);
-    result.written = replaced.written;
-    result.wholeCopy = replaced.wholeCopy;
-    return result;
+    splices = joinSplices(std::move(splices));
+    result.invalid = splices.empty();
+    return result.invalid ? result : writeSplices(file, before, splices);
 }
 
 bool WritePrivateProfileStringA(std::string_view section, std::string_view key, std::string_view value,
                                 const QString& file)
 {
     return writeProfileString(section, key, value, file).written;
+}
+
+std::optional<bool> profileDeleteFinds(const ProfileChange& change, const QString& file)
+{
+    const FileIdentity info = identityOf(file);
+    if (!info.exists)
+        return false;
+    const Splice splice = planChange(file, info.size, ProfileChange{change.section, change.key, std::nullopt});
+    if (splice.status == Splice::Failed)
+        return std::nullopt;
+    return splice.status == Splice::Change;
 }
 
 ProfileLineView profileLineOf(std::string_view line)

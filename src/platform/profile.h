@@ -9,8 +9,10 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace keyloom {
 
@@ -49,6 +51,25 @@ struct ProfileWrite {
 // new line that would not read back as that key.
 [[nodiscard]] ProfileWrite writeProfileString(std::string_view section, std::string_view key, std::string_view value,
                                               const QString& file);
+// One change of several written at once: `key` in `section` set to `value`;
+// without a value the key is deleted, without a key the whole section (its
+// header up to the next header), as the Windows service deletes them.
+struct ProfileChange {
+    std::string section;
+    std::optional<std::string> key;
+    std::optional<std::string> value;
+};
+// Writes `changes` into `file` in one replacement, as writeProfileString
+// writes one: each change planned on the file as it is, every other byte
+// kept. A delete takes the lines the read finds (the first section of the
+// name, its first key of the name); deleting what is not there changes
+// nothing. Invalid (nothing written): what writeProfileString refuses, a
+// value without a key, and two changes of the same key or of a section that
+// another change deletes.
+[[nodiscard]] ProfileWrite writeProfileChanges(const std::vector<ProfileChange>& changes, const QString& file);
+// Whether deleting the key of `change` (without a key: its section) finds
+// lines to take out of `file`; none when the file could not be read.
+std::optional<bool> profileDeleteFinds(const ProfileChange& change, const QString& file);
 // The same, true when the value reached the file.
 [[nodiscard]] bool WritePrivateProfileStringA(std::string_view section, std::string_view key, std::string_view value,
                                               const QString& file);

@@ -38,6 +38,11 @@ struct AppModul {
     // Why the waiting text must never be written (a failed read, a damaged
     // export, characters REGEDIT4 cannot hold); empty when it may be.
     QString Text2Refusal;
+    // The waiting text lacks characters of a whole export: an apply writes
+    // the value into the UTF-16 file in place instead, and says so once for
+    // the file named in InPlaceTold.
+    bool Text2InPlace = false;
+    QString InPlaceTold;
     // Encoding of the loaded file's text, for showing it and for writing what
     // the user typed.
     TextCodec Codec = TextCodec::Utf8;

@@ -500,6 +500,7 @@ void Form1::File1_Click()
         app_.Text2Source = app_.CurrentFile;
         app_.Text2Identity = app_.LoadedIdentity;
         app_.Text2Refusal = regedit4Refusal(loaded, app_.CurrentFile);
+        app_.Text2InPlace = writesInPlace(loaded);
         caption += QLatin1Char('*');
     }
     setWindowTitle(caption);
@@ -557,7 +558,11 @@ void Form1::Command1_Click()
     const EditRequest request{app_.CurrentFile, app_.LoadedIdentity, fileKindOf(app_.CurrentFile),
                               app_.Codec,       list1Text(),         label1Bytes_,
                               list2Text(),      Text1->text(),       app_.QuoteState};
-    const bool pending = app_.ConvertPending == 1 && app_.Text2Source == request.file;
+    const bool waiting = app_.ConvertPending == 1 && app_.Text2Source == request.file;
+    // A UTF-16 export that REGEDIT4 cannot hold keeps its form: the value is
+    // written into it in place, and the text stays waiting.
+    const bool inPlace = waiting && app_.Text2InPlace;
+    const bool pending = waiting && !inPlace;
     // The apply would write the waiting text as the file's new content.
     if (pending && !app_.Text2Refusal.isEmpty()) {
         tell(app_.Text2Refusal);
@@ -572,6 +577,10 @@ void Form1::Command1_Click()
     applying_ = false;
     if (result.pendingUsed && app_.Text2Source == request.file)
         app_.ConvertPending = 0;
+    if (inPlace && result.status == EditStatus::Done && app_.InPlaceTold != request.file) {
+        app_.InPlaceTold = request.file;
+        tell(inPlaceNote(request.file));
+    }
     applied(request, result);
 }
 
@@ -705,6 +714,13 @@ void Form1::showFindResult(const FindResult& result)
     // The user chose something else meanwhile: the answer belongs elsewhere.
     if (findPlace() != findStart_)
         return;
+    // A file that could not be read may hold the text in what was not read:
+    // neither "not found" nor a search from the other end would be true.
+    if (result.status == FindStatus::Failed) {
+        QWidget* parent = findDialog->isVisible() ? static_cast<QWidget*>(findDialog) : this;
+        MessageBox::warn(parent, app_.AppTitle, readFailedNote(app_.CurrentFile));
+        return;
+    }
     const bool found = result.status == FindStatus::Found && result.at.section < sections_->rowCount();
     // Once past the end, from the other end of the file, unless the first
     // search covered it all already.

@@ -15,9 +15,12 @@
 #include <QFile>
 #include <QHelpEvent>
 #include <QListView>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
+#include <functional>
 #include <memory>
 
 namespace keyloom::test {
@@ -75,6 +78,31 @@ inline QByteArray utf16le(const QString& text)
 {
     return QByteArray::fromStdString(
         utf16(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size()))));
+}
+
+// The message boxes that `action` shows, each closed with OK as soon as it
+// is up: how many, and the icon, caption and text of the last one.
+struct ShownBoxes {
+    int count = 0;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString caption;
+    QString text;
+};
+
+inline ShownBoxes boxesShownBy(const std::function<void()>& action)
+{
+    ShownBoxes shown;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        shown = {shown.count + 1, box->icon(), box->windowTitle(), box->text()};
+        box->done(QMessageBox::Ok);
+    });
+    watch.start(1);
+    action();
+    return shown;
 }
 
 // A window in which the user has clicked the file `name`, written with

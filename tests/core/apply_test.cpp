@@ -85,9 +85,14 @@ INSTANTIATE_TEST_SUITE_P(
         RewriteCase{"missing_key_rewrites_unchanged", S("[K]\r\n\"a\"=1\r\n"), "K", "b", "2", 0,
                     S("[K]\r\n\"a\"=1\r\n")},
         RewriteCase{"no_key_selected", S("[K]\r\n\"a\"=1\r\n"), "K", "", "2", 0, S("[K]\r\n\"a\"=1\r\n")},
-        RewriteCase{"last_line_gets_ending", S("[K]\r\n\"a\"=1"), "K", "a", "2", 0, S("[K]\r\n\"a\"=2\r\n")},
-        RewriteCase{"lone_cr_becomes_crlf", S("[K]\r\"a\"=1\r"), "K", "a", "2", 0, S("[K]\r\n\"a\"=2\r\n")},
-        RewriteCase{"lf_file_stays_lf", S("[K]\n\"a\"=1\n\r\n"), "K", "a", "2", 0, S("[K]\n\"a\"=2\n\n")},
+        // Every line keeps its own ending, the replaced one too.
+        RewriteCase{"last_line_keeps_no_ending", S("[K]\r\n\"a\"=1"), "K", "a", "2", 0, S("[K]\r\n\"a\"=2")},
+        RewriteCase{"lone_cr_kept", S("[K]\r\"a\"=1\r"), "K", "a", "2", 0, S("[K]\r\"a\"=2\r")},
+        RewriteCase{"lf_file_stays_lf", S("[K]\n\"a\"=1\n\r\n"), "K", "a", "2", 0, S("[K]\n\"a\"=2\n\r\n")},
+        RewriteCase{"mixed_endings_per_line", S("[K]\r\n\"b\"=0\r\"a\"=1\n\"c\"=3\r\n\n;x"), "K", "a", "2", 0,
+                    S("[K]\r\n\"b\"=0\r\"a\"=2\n\"c\"=3\r\n\n;x")},
+        RewriteCase{"wrapped_list_replaced_whole_lf", S("[K]\n\"a\"=hex:01,02,\\\n  03,04\n\"b\"=hex:05,\\\r\n  06\n"),
+                    "K", "a", "dword:00000001", 0, S("[K]\n\"a\"=dword:00000001\n\"b\"=hex:05,\\\r\n  06\n")},
         RewriteCase{"utf8_bom_kept", S("\xEF\xBB\xBF[K]\r\n\"a\"=\"\xC3\xA4\"\r\n"), "K", "a", "\xC3\xB6", 2,
                     S("\xEF\xBB\xBF[K]\r\n\"a\"=\"\xC3\xB6\"\r\n")},
         RewriteCase{"empty_file_stays_empty", S(), "K", "a", "2", 0, S()}),
@@ -134,15 +139,81 @@ TEST(Apply, PendingTextRewrittenWithOneExtraEmptyLine)
     EXPECT_FALSE(QFile::exists(dir.path("t.re_")));
 }
 
-TEST(Apply, Utf16FileWithoutPendingTextRefused)
+// A UTF-16 file without a waiting REGEDIT4 text is written in place: only
+// the key's line (with the lines that continue it) changes, in UTF-16, the
+// name's own units kept; every other byte stays.
+struct InPlaceCase {
+    const char* name;
+    std::string before;
+    ApplyValues values;
+    std::string after;
+};
+
+class InPlace : public test::FileTable<InPlaceCase> {};
+
+TEST_P(InPlace, OnlyTheKeysLineChanges)
 {
+    const QString file = dir.write("t.reg", c.before);
+    const EditResult r = apply(file, c.values);
+    EXPECT_EQ(r.status, EditStatus::Done);
+    EXPECT_FALSE(r.pendingUsed);
+    EXPECT_TRUE(test::readAll(file) == c.after) << test::readAll(file).size() << " vs " << c.after.size();
+    EXPECT_FALSE(QFile::exists(dir.path("t.re_")));
+}
+
+const std::u16string kHead = u"Windows Registry Editor Version 5.00\r\n\r\n";
+// Three globes (one surrogate pair each) that the 8-bit text shows as "???".
+const std::u16string kGlobes = u"\U0001F310\U0001F310\U0001F310";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, InPlace,
+    testing::Values(InPlaceCase{"string_beside_globes",
+                                utf16le(kHead + u"[HKEY_CURRENT_USER\\" + kGlobes + u"]\r\n\"" + kGlobes +
+                                        u"\"=\"\u4E2D\"\r\n" + u"\"a\"=\"1\"\r\n\"b\"=\"\u0141\"\r\n"),
+                                {"HKEY_CURRENT_USER\\???", "a", "\"\xF6\""},
+                                utf16le(kHead + u"[HKEY_CURRENT_USER\\" + kGlobes + u"]\r\n\"" + kGlobes +
+                                        u"\"=\"\u4E2D\"\r\n" + u"\"a\"=\"\u00F6\"\r\n\"b\"=\"\u0141\"\r\n")},
+                    InPlaceCase{"name_units_kept",
+                                utf16le(kHead + u"[K]\r\n\"\u0141" + kGlobes + u"\"=\"alt\"\r\n"),
+                                {"K", "????", "dword:00000001"},
+                                utf16le(kHead + u"[K]\r\n\"\u0141" + kGlobes + u"\"=dword:00000001\r\n")},
+                    InPlaceCase{
+                        "wrapped_list_replaced_whole",
+                        utf16le(kHead + u"[K]\r\n\"x\"=hex(2):41,00,\\\r\n  42,00,00,00\r\n\"y\"=\"\u4E2D\"\r\n"),
+                        {"K", "x", "hex(2):", S("C\0\0\0", 4)},
+                        utf16le(kHead + u"[K]\r\n\"x\"=hex(2):43,00,00,00\r\n\"y\"=\"\u4E2D\"\r\n")},
+                    InPlaceCase{"lf_endings_and_last_line_without_one",
+                                utf16le(kHead + u"[K]\n\"\u4E2D\"=1\n\"a\"=1"),
+                                {"K", "a", "2"},
+                                utf16le(kHead + u"[K]\n\"\u4E2D\"=1\n\"a\"=2")},
+                    InPlaceCase{"utf8_value_any_character",
+                                utf16le(kHead + u"[K]\r\n\"a\"=\"1\"\r\n"),
+                                {"K", "a", "\"\xC5\x81\xF0\x9F\x8C\x90\"", std::nullopt, true},
+                                utf16le(kHead + u"[K]\r\n\"a\"=\"\u0141" + kGlobes.substr(0, 2) + u"\"\r\n")},
+                    InPlaceCase{"big_endian",
+                                test::utf16be(kHead + u"[K]\r\n\"a\"=\"\u4E2D\"\r\n"),
+                                {"K", "a", "\"x\""},
+                                test::utf16be(kHead + u"[K]\r\n\"a\"=\"x\"\r\n")},
+                    InPlaceCase{"odd_byte_at_end_kept",
+                                utf16le(kHead + u"[K]\r\n\"a\"=1\r\n") + "Z",
+                                {"K", "a", "2"},
+                                utf16le(kHead + u"[K]\r\n\"a\"=2\r\n") + "Z"},
+                    InPlaceCase{"missing_key_leaves_every_byte",
+                                utf16le(kHead + u"[K]\r\n\"a\"=\"" + kGlobes + u"\"\r\n"),
+                                {"K", "b", "2"},
+                                utf16le(kHead + u"[K]\r\n\"a\"=\"" + kGlobes + u"\"\r\n")}),
+    test::CaseName());
+
+TEST(Apply, Utf16FileWithoutPendingTextNotSpaced)
+{
+    // Only the value's rewrite goes in place; other rewrites keep refusing.
     test::TempDir dir;
-    for (const std::string& bytes : {utf16le(u"Windows\r\n[K]\r\n\"a\"=1\r\n"), S("\xFE\xFF\0[\0K\0]", 8)}) {
-        const QString file = dir.write("t.reg", bytes);
-        const EditResult r = applyRegistryValue(
-            file, nullptr, [] {}, ApplyValues{"K", "a", "2"});
-        test::expectRefusedUntouched(r.status, file, bytes, dir.path("t.re_"));
-    }
+    const std::string bytes = utf16le(u"Windows\r\n[K]\r\n\"a\"=1\r\n");
+    const QString file = dir.write("t.reg", bytes);
+    const EditResult r = rewriteThroughBackup(file, nullptr, {}, [] {
+        return std::optional<LineRule>([](std::string_view, bool) { return LineEdit{true, std::nullopt}; });
+    });
+    test::expectRefusedUntouched(r.status, file, bytes, dir.path("t.re_"));
 }
 
 TEST(Apply, LineBreakInAnyValueRefused)

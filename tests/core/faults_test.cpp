@@ -298,5 +298,43 @@ TEST_F(FullDisk, EveryCommandLeavesAFileThatFitsOnlyOnceWhole)
 }
 #endif
 
+// A file with a second link is written in place. Where the disk cannot
+// hold its longer content, nothing of it is overwritten: the room is asked
+// for first, and the write says that it failed.
+TEST_F(FullDisk, InPlaceWriteThatDoesNotFitLeavesTheFileWhole)
+{
+    // The private copy of the old content goes to the state folder, elsewhere.
+    test::TempDir state;
+    const QByteArray oldState = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path("")));
+    S utf16 = "\xFF\xFE";
+    while (utf16.size() < 30000)
+        utf16 += S("x\0", 2);
+    S ini = "[S]\r\nk=1\r\n";
+    while (ini.size() < 30000)
+        ini += "; " + S(60, 'c') + "\r\n";
+    const QString reg = dir_.write("t.reg", utf16);
+    const QString iniFile = dir_.write("t.ini", ini);
+    for (const QString& file : {reg, iniFile})
+        ASSERT_EQ(::link(QFile::encodeName(file).constData(), QFile::encodeName(file + "2").constData()), 0);
+
+    // 30 KB in, 70 KB wanted, 64 KB in all.
+    const ReplaceResult converted = writeConversion(reg, S(70000, 'y'), identityOf(reg));
+    EXPECT_FALSE(converted.written);
+    EXPECT_TRUE(converted.wholeCopy.isEmpty());
+    EXPECT_EQ(conversionFailedNote(reg, converted).toStdString(),
+              "Die Datei 't.reg' konnte nicht konvertiert werden. Die Datei bleibt unverändert.");
+    EXPECT_TRUE(test::readAll(reg) == utf16);
+    EXPECT_FALSE(WritePrivateProfileStringA("S", "k", S(40000, 'v').c_str(), iniFile));
+    EXPECT_TRUE(test::readAll(iniFile) == ini);
+
+    EXPECT_EQ(test::entries(dir_.path("")).join(' ').toStdString(), "t.ini t.ini2 t.reg t.reg2");
+    EXPECT_EQ(test::entries(state.path("quorrel-keyloom")).join(' ').toStdString(), "");
+    if (oldState.isNull())
+        qunsetenv("XDG_STATE_HOME");
+    else
+        qputenv("XDG_STATE_HOME", oldState);
+}
+
 }  // namespace
 }  // namespace keyloom

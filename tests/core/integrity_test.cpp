@@ -7,6 +7,7 @@
 #include "common/privileges.h"
 #include "common/utf16.h"
 #include "document/document.h"
+#include "document/find.h"
 #include "edit/apply.h"
 #include "filecommands/convert.h"
 #include "platform/profile.h"
@@ -16,6 +17,8 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <gtest/gtest.h>
+
+#include <limits>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -85,29 +88,77 @@ INSTANTIATE_TEST_SUITE_P(
                                }}),
     test::CaseName());
 
-// Reads that fail at several points: every reader says so instead of
-// taking what it read for the whole file.
-TEST(Integrity, FailedReadIsAFailureInEveryReader)
+// A file of several read blocks whose last section, [Z], holds "z"=9.
+S bigExport()
 {
-    test::TempDir dir;
     S big = "[K]\r\n\"a\"=\"1\"\r\n";
     while (big.size() < 3 * kIoBlock)
         big += "[S" + std::to_string(big.size()) + "]\r\n\"v\"=\"x\"\r\n";
-    big += "[Z]\r\n\"z\"=\"9\"\r\n";
-    const QString file = dir.write("big.reg", big);
-    for (const int nth : {1, 2, 3}) {
-        SCOPED_TRACE(nth);
+    return big + "[Z]\r\n\"z\"=\"9\"\r\n";
+}
+
+FindRequest findIn(const QString& file, FindQuery query, FindPosition from = {})
+{
+    return {file, FileKind::Registry, TextCodec::Windows1252, std::move(query), from};
+}
+
+struct ReaderCase {
+    const char* name;
+    // Reads the file; true when it said that a read failed.
+    std::function<bool(const QString& file)> failed;
+};
+
+class FailedRead : public test::FileTable<ReaderCase> {};
+
+// Each read the reader makes is made to fail in turn: it says so instead of
+// taking what it read for the whole file.
+TEST_P(FailedRead, IsAFailureNeverTheEnd)
+{
+    const QString file = dir.write("big.reg", bigExport());
+    clearFileFaults();
+    EXPECT_FALSE(c.failed(file));
+    const int reads = fileOpCount(FileOp::Read);
+    ASSERT_GT(reads, 1);
+    for (int nth = 1; nth <= reads; ++nth) {
         injectFileFault(FileOp::Read, nth);
-        EXPECT_TRUE(loadFile(file).failed);
-        injectFileFault(FileOp::Read, nth);
-        EXPECT_TRUE(listKeys(file, "Z", FileKind::Registry).readFailed);
-        injectFileFault(FileOp::Read, nth);
-        EXPECT_TRUE(lookUpValue(FileKind::Registry, file, "Z", "Z", "z", {}).readFailed);
+        EXPECT_TRUE(c.failed(file)) << "read " << nth << " of " << reads << " fails";
         clearFileFaults();
     }
-    EXPECT_FALSE(loadFile(file).failed);
-    EXPECT_EQ(lookUpValue(FileKind::Registry, file, "Z", "Z", "z", {}).text, "9");
 }
+
+const auto kAll = std::numeric_limits<int>::max();
+
+INSTANTIATE_TEST_SUITE_P(
+    Integrity, FailedRead,
+    testing::Values(
+        ReaderCase{"load", [](const QString& f) { return loadFile(f).failed; }},
+        ReaderCase{"key_listing", [](const QString& f) { return listKeys(f, "Z", FileKind::Registry).readFailed; }},
+        ReaderCase{"value_lookup",
+                   [](const QString& f) { return lookUpValue(FileKind::Registry, f, "Z", "Z", "z", {}).readFailed; }},
+        // Found only after the failing read, or nowhere: "not found" would be untrue.
+        ReaderCase{"find_section",
+                   [](const QString& f) {
+                       return findNext(findIn(f, {"z", true, false, false})).status == FindStatus::Failed;
+                   }},
+        ReaderCase{"find_nowhere",
+                   [](const QString& f) { return findNext(findIn(f, {"nowhere"})).status == FindStatus::Failed; }},
+        ReaderCase{"find_value",
+                   [](const QString& f) {
+                       return findNext(findIn(f, {"9", false, false, true})).status == FindStatus::Failed;
+                   }},
+        ReaderCase{
+            "find_previous",
+            [](const QString& f) {
+                return findPrevious(findIn(f, {"a", false, true, false}, {kAll, -1})).status == FindStatus::Failed;
+            }},
+        ReaderCase{
+            "find_all",
+            [](const QString& f) { return findAll(findIn(f, {"z"}), [](const FindMatch&) { return true; }).failed; }},
+        ReaderCase{"find_all_nowhere",
+                   [](const QString& f) {
+                       return findAll(findIn(f, {"nowhere"}), [](const FindMatch&) { return true; }).failed;
+                   }}),
+    test::CaseName());
 
 // A stray byte in the header line of a UTF-16 export or a half unit at its
 // end: its REGEDIT4 text would lose content, so it is never written.

@@ -126,7 +126,8 @@ TEST(LineRules, ValueTypes)
 {
     EXPECT_EQ(valueStartOf("\"a\\\"=b\"=1"), 8u);
     EXPECT_EQ(valueStartOf("@=1"), 2u);
-    EXPECT_EQ(valueStartOf("\"a\" =1"), std::nullopt);
+    EXPECT_EQ(valueStartOf("\"a\" =1"), 5u);
+    EXPECT_EQ(valueStartOf("\"a\"1"), std::nullopt);
     ASSERT_TRUE(hexHeadOf("HEX(7):00"));
     EXPECT_EQ(hexHeadOf("HEX(7):00")->type, kRegMultiSz);
     EXPECT_EQ(hexHeadOf("hex(7):00")->listStart, 7u);

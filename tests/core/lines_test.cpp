@@ -239,8 +239,8 @@ INSTANTIATE_TEST_SUITE_P(
                     WriteCase{"utf16le",
                               Encoding::Utf16LE,
                               LineEnding::CrLf,
-                              {"\xFF\xFEW\x80"},
-                              std::string("\xFF\xFEW\0\xAC\x20\r\0\n\0", 10)}),
+                              {"\xFF\xFEWindows\x80"},
+                              std::string("\xFF\xFEW\0i\0n\0d\0o\0w\0s\0\xAC\x20\r\0\n\0", 22)}),
     test::CaseName());
 
 TEST(LineWriter, EndingFollowsFirstLine)

@@ -98,15 +98,15 @@ TEST(LinePieces, BoundBelowTheMinimumIsRaised)
 TEST(LinePieces, Utf16LongLineInPieces)
 {
     std::string bytes = "\xFF\xFE";
-    for (int i = 0; i < 40; ++i)
-        bytes += S("a\0", 2);
+    for (const char c : S("Windows") + S(33, 'a'))
+        bytes += S{c, '\0'};
     bytes += S("\r\0\n\0", 4);
     test::TempDir dir;
     LineReader reader(dir.write("f.reg", bytes), 16);
     // The export marker's two bytes count towards the first piece.
-    const S a14(14, 'a'), a16(16, 'a'), a10(10, 'a');
+    const S a7(7, 'a'), a16(16, 'a'), a10(10, 'a');
     EXPECT_EQ(piecesOf(reader),
-              (std::vector<Piece>{{"\xFF\xFE" + a14, true, None}, {a16, true, None}, {a10, false, CrLf}}));
+              (std::vector<Piece>{{"\xFF\xFEWindows" + a7, true, None}, {a16, true, None}, {a10, false, CrLf}}));
 }
 
 // A line of `size` bytes: `head`, then a repeating pattern.
@@ -143,7 +143,7 @@ TEST(LongLine, ApplyCopiesEveryByteOfAnUnmatchedLongLine)
     const QString file = dir.write("t.reg", before);
     const EditResult r = applyRegistryValue(file, nullptr, {}, ApplyValues{"K", "a", "2"});
     EXPECT_EQ(r.status, EditStatus::Done);
-    EXPECT_TRUE(test::readAll(file) == "REGEDIT4\r\n\r\n[K]\r\n" + big + "\r\n\"a\"=2\r\n" + big + "\r\n");
+    EXPECT_TRUE(test::readAll(file) == "REGEDIT4\r\n\r\n[K]\r\n" + big + "\r\n\"a\"=2\r\n" + big);
 }
 
 TEST(LongLine, ApplyReplacesAMatchedLongLineWhole)
@@ -173,19 +173,19 @@ TEST(LongLine, SpacingCopiesLongLinesWhole)
     const S big = longLine("x=", 2 * kMax + 3);
     const QString file = dir.write("t.ini", big + "\n[A]\n" + big);
     EXPECT_EQ(insertSpaces(file).status, EditStatus::Done);
-    EXPECT_TRUE(test::readAll(file) == big + "\n\n[A]\n" + big + "\n");
+    EXPECT_TRUE(test::readAll(file) == big + "\n\n[A]\n" + big);
 }
 
-TEST(LongLine, FirstLineInPiecesDecidesTheEnding)
+TEST(LongLine, LinesInPiecesKeepTheirEndings)
 {
     test::TempDir dir;
     const S big = longLine("\"x\"=", kMax + 3);
     const QString reg = dir.write("t.reg", big + "\n[K]\n\"a\"=1\r\n");
     EXPECT_EQ(applyRegistryValue(reg, nullptr, {}, ApplyValues{"K", "a", "2"}).status, EditStatus::Done);
-    EXPECT_TRUE(test::readAll(reg) == big + "\n[K]\n\"a\"=2\n");
+    EXPECT_TRUE(test::readAll(reg) == big + "\n[K]\n\"a\"=2\r\n");
     const QString ini = dir.write("t.ini", big + "\r\n[K]\n");
     EXPECT_EQ(insertSpaces(ini).status, EditStatus::Done);
-    EXPECT_TRUE(test::readAll(ini) == big + "\r\n\r\n[K]\r\n");
+    EXPECT_TRUE(test::readAll(ini) == big + "\r\n\r\n[K]\n");
 }
 
 TEST(LongLine, Utf16TextBeyondAsciiReadsPromptly)
@@ -201,7 +201,8 @@ TEST(LongLine, Utf16TextBeyondAsciiReadsPromptly)
     std::size_t total = 0;
     while (reader.next(piece))
         total += piece.size();
-    EXPECT_EQ(total, 2u + 2'000'000u);
+    // Three UTF-8 bytes each: no export, so no marker either.
+    EXPECT_EQ(total, 3u * 2'000'000u);
 }
 
 TEST(LongLine, LoadListsTheFirstPieceOfALongHeader)

@@ -100,8 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"mixed_line_ends_first", "[A]\rx=1\n\r\nk=2\r[B]\nk=3", "A", "k", "2"},
         ReadCase{"mixed_line_ends_last", "[A]\rx=1\n\r\nk=2\r[B]\nk=3", "B", "k", "3"},
         ReadCase{"utf8_bom", "\xEF\xBB\xBF[A]\r\nk=\xC3\xA4\r\n", "A", "K", "\xC3\xA4"},
-        ReadCase{"utf16le_as_windows1252", test::utf16(u"[A]\r\nk=\u00E4\u20AC\r\n"), "A", "K", "\xE4\x80"},
-        ReadCase{"utf16be_as_windows1252", test::utf16(u"[A]\r\nk=\u00E4\u20AC\r\n", false), "A", "K", "\xE4\x80"},
+        ReadCase{"utf16le_as_utf8", test::utf16(u"[A]\r\nk=\u00E4\u20AC\r\n"), "A", "K", "\xC3\xA4\xE2\x82\xAC"},
+        ReadCase{"utf16be_as_utf8", test::utf16(u"[A]\r\nk=\u00E4\u20AC\r\n", false), "A", "K", "\xC3\xA4\xE2\x82\xAC"},
         ReadCase{"utf16_umlaut_key", test::utf16(u"[A]\nSchl\u00FCssel=1"), "a", "SCHL\xDCSSEL", "1"},
         ReadCase{"missing_section", "[A]\r\nk=1\r\n", "B", "k", "<def>"},
         ReadCase{"missing_key", "[A]\r\nk=1\r\n", "A", "x", "<def>"},
@@ -209,16 +209,16 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"utf8_bom_top_key", "\xEF\xBB\xBF[A]\n", "", "n", "v", "\xEF\xBB\xBFn=v\n[A]\n"},
         WriteCase{"utf8_bom_new_section", "\xEF\xBB\xBF", "A", "n", "v", "\xEF\xBB\xBF[A]\r\nn=v\r\n"},
         WriteCase{"utf16le_value_other_lines_raw", test::utf16(u"[A]\r\nk=1\r\n;\U0001F600\u4E2D\r\n"), "A", "k",
-                  "\xE4\x80", test::utf16(u"[A]\r\nk=\u00E4\u20AC\r\n;\U0001F600\u4E2D\r\n")},
-        WriteCase{"utf16le_key_name_kept_raw", test::utf16(u"[A]\r\nk\U0001F600 = 1\r\n"), "A", "K?", "2",
-                  test::utf16(u"[A]\r\nk\U0001F600 = 2\r\n")},
-        WriteCase{"utf16le_new_key", test::utf16(u"[A]\r\n;\u4E2D\r\n\r\n[B]"), "A", "n", "\xFC",
+                  "\xC3\xA4\xE2\x82\xAC", test::utf16(u"[A]\r\nk=\u00E4\u20AC\r\n;\U0001F600\u4E2D\r\n")},
+        WriteCase{"utf16le_key_name_kept_raw", test::utf16(u"[A]\r\nk\U0001F600 = 1\r\n"), "A", "K\xF0\x9F\x98\x80",
+                  "2", test::utf16(u"[A]\r\nk\U0001F600 = 2\r\n")},
+        WriteCase{"utf16le_new_key", test::utf16(u"[A]\r\n;\u4E2D\r\n\r\n[B]"), "A", "n", "\xC3\xBC",
                   test::utf16(u"[A]\r\n;\u4E2D\r\nn=\u00FC\r\n\r\n[B]")},
         WriteCase{"utf16le_new_section", test::utf16(u"[A]\nk=1"), "B", "n", "v", test::utf16(u"[A]\nk=1\n[B]\nn=v\n")},
         WriteCase{"utf16le_top_key", test::utf16(u"[A]\r\n"), "", "n", "v", test::utf16(u"n=v\r\n[A]\r\n")},
         WriteCase{"utf16be_value", test::utf16(u"[A]\r\nk=1\r\n\u4E2D=x\r\n", false), "a", "k", "2",
                   test::utf16(u"[A]\r\nk=2\r\n\u4E2D=x\r\n", false)},
-        WriteCase{"utf16be_new_section", test::utf16(u"[A]\r\n", false), "B", "n", "\x80",
+        WriteCase{"utf16be_new_section", test::utf16(u"[A]\r\n", false), "B", "n", "\xE2\x82\xAC",
                   test::utf16(u"[A]\r\n[B]\r\nn=\u20AC\r\n", false)}),
     test::CaseName());
 
@@ -421,14 +421,15 @@ TEST_P(ProfileRoundTrip, WriteThenRead)
 
 INSTANTIATE_TEST_SUITE_P(
     Encodings, ProfileRoundTrip,
-    testing::Values(
-        RoundTripCase{"bytes_existing", "[A]\nk=1\nx=0\n", "A", "x", "a b", "a b"},
-        RoundTripCase{"bytes_new_key", "[A]\nk=1\n", "A", "n ", "v", "v"},
-        RoundTripCase{"windows1252_umlauts", "[\xC4]\r\nk=1\r\n", "\xE4", "\xFC", "\xF6", "\xF6"},
-        RoundTripCase{"utf8_bom_umlauts", "\xEF\xBB\xBF[\xC3\x84]\r\nk=1\r\n", "\xC3\xA4", "\xC3\xBC", "\xC3\xB6",
-                      "\xC3\xB6"},
-        RoundTripCase{"utf16le_new_section", test::utf16(u"[A]\r\nk=1\r\n"), "\xC4", "n", "\x80\xFF", "\x80\xFF"},
-        RoundTripCase{"utf16be_existing", test::utf16(u"[A]\r\nk=1\r\nx=\U0001F600\r\n", false), "A", "x", "?", "?"}),
+    testing::Values(RoundTripCase{"bytes_existing", "[A]\nk=1\nx=0\n", "A", "x", "a b", "a b"},
+                    RoundTripCase{"bytes_new_key", "[A]\nk=1\n", "A", "n ", "v", "v"},
+                    RoundTripCase{"windows1252_umlauts", "[\xC4]\r\nk=1\r\n", "\xE4", "\xFC", "\xF6", "\xF6"},
+                    RoundTripCase{"utf8_bom_umlauts", "\xEF\xBB\xBF[\xC3\x84]\r\nk=1\r\n", "\xC3\xA4", "\xC3\xBC",
+                                  "\xC3\xB6", "\xC3\xB6"},
+                    RoundTripCase{"utf16le_new_section", test::utf16(u"[A]\r\nk=1\r\n"), "\xC3\x84", "n",
+                                  "\xE2\x82\xAC\xC3\xBF", "\xE2\x82\xAC\xC3\xBF"},
+                    RoundTripCase{"utf16be_existing", test::utf16(u"[A]\r\nk=1\r\nx=\U0001F600\r\n", false), "A", "x",
+                                  "?", "?"}),
     test::CaseName());
 
 TEST(WriteProfileValue, ReportsFailure)
@@ -438,6 +439,79 @@ TEST(WriteProfileValue, ReportsFailure)
     EXPECT_FALSE(Commands::WriteProfileValue("A", "k", "1", dir.path("none/f.ini")).written);
     EXPECT_TRUE(Commands::WriteProfileValue("A", "k", "1", dir.path("f.ini")).written);
 }
+
+}  // namespace
+}  // namespace keyloom
+
+// ---------------------------------------------------------------- several changes at once
+
+namespace keyloom {
+namespace {
+
+struct ChangesCase {
+    const char* name;
+    S before;
+    std::vector<ProfileChange> changes;
+    bool written;
+    S after;  // empty: as before
+};
+
+class ProfileChanges : public test::FileTable<ChangesCase> {};
+
+TEST_P(ProfileChanges, WritesAllInOneOrNothing)
+{
+    const QString file = dir.write("f.ini", c.before);
+    const keyloom::ProfileWrite write = writeProfileChanges(c.changes, file);
+    EXPECT_EQ(write.written, c.written);
+    EXPECT_EQ(write.invalid, !c.written);
+    EXPECT_EQ(test::readAll(file), c.after.empty() ? c.before : c.after);
+    EXPECT_EQ(QDir(dir.path("")).entryList(QDir::Files | QDir::Hidden), QStringList{"f.ini"});
+}
+
+const std::optional<S> kNone;
+
+INSTANTIATE_TEST_SUITE_P(
+    Splices, ProfileChanges,
+    testing::Values(
+        ChangesCase{"key_deleted_first_of_repeated",
+                    "[A]\r\nk=1\r\nK = 2\r\n",
+                    {{" a ", "k", kNone}},
+                    true,
+                    "[A]\r\nK = 2\r\n"},
+        ChangesCase{"section_deleted_to_next_header",
+                    "x=0\n[A]\nk=1\n\n[B]\nl=2\n",
+                    {{"a", kNone, kNone}},
+                    true,
+                    "x=0\n[B]\nl=2\n"},
+        ChangesCase{"last_section_and_open_line", "[A]\nk=1\n[B]\nl=2", {{"B", kNone, kNone}}, true, "[A]\nk=1\n"},
+        ChangesCase{"utf16_first_header_keeps_mark",
+                    test::utf16le(u"[A]\r\nk=1\r\n[B]\r\n"),
+                    {{"A", kNone, kNone}},
+                    true,
+                    test::utf16le(u"[B]\r\n")},
+        ChangesCase{
+            "missing_key_and_section_change_nothing", "[A]\nk=1\n", {{"A", "x", kNone}, {"C", kNone, kNone}}, true, ""},
+        ChangesCase{"set_and_delete_in_one",
+                    "[A]\nk=1\nl=2\n[B]\nm=3\n",
+                    {{"A", "l", kNone}, {"B", "m", "4"}, {"A", "k", "9"}},
+                    true,
+                    "[A]\nk=9\n[B]\nm=4\n"},
+        ChangesCase{"new_keys_and_sections_joined",
+                    "[A]\nk=1",
+                    {{"B", "x", "1"}, {"A", "n", "2"}, {"C", "y", "3"}, {"b", "z", "4"}},
+                    true,
+                    "[A]\nk=1\nn=2\n[B]\nx=1\nz=4\n[C]\ny=3\n"},
+        ChangesCase{"new_key_before_deleted_next_section",
+                    "[A]\nk=1\n[B]\nl=2\n",
+                    {{"B", kNone, kNone}, {"A", "n", "2"}},
+                    true,
+                    "[A]\nk=1\nn=2\n"},
+        ChangesCase{"same_key_twice_refused", "[A]\nk=1\n", {{"A", "k", "2"}, {"a", " K", "3"}}, false, ""},
+        ChangesCase{
+            "deleted_section_named_again_refused", "[A]\nk=1\n", {{"A", kNone, kNone}, {"A", "n", "1"}}, false, ""},
+        ChangesCase{"one_line_break_refuses_all", "[A]\nk=1\n", {{"A", "k", "2"}, {"A", "l", "x\ny"}}, false, ""},
+        ChangesCase{"value_without_key_refused", "[A]\nk=1\n", {{"A", kNone, "2"}}, false, ""}),
+    test::CaseName());
 
 }  // namespace
 }  // namespace keyloom

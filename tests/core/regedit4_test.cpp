@@ -40,19 +40,30 @@ std::vector<Value> valuesOf(std::u16string_view text, bool units)
 {
     std::vector<Value> values;
     std::u16string key, line;
-    for (std::size_t end; !text.empty(); text.remove_prefix(std::min(end + 2, text.size()))) {
-        end = text.find(u"\r\n");
+    for (std::size_t end; !text.empty(); text.remove_prefix(std::min(end + 1, text.size()))) {
+        end = text.find(u'\n');
         std::u16string_view piece = text.substr(0, end);
-        line += line.empty() ? piece : piece.substr(piece.find_first_not_of(u' '));
+        if (piece.ends_with(u'\r'))
+            piece.remove_suffix(1);
+        line += line.empty() ? piece : piece.substr(piece.find_first_not_of(u" \t"));
         if (!line.empty() && line.back() == u'\\') {
             line.pop_back();
+            // Blanks after a list's last comma.
+            line.erase(line.find_last_not_of(u" \t") + 1);
             continue;
         }
-        const std::size_t eq = line.starts_with(u"@=") ? 1 : line.find(u"\"=") + 1;
+        // Blanks and tabs before the name and around its "=".
+        const std::size_t start = std::min(line.find_first_not_of(u" \t"), line.size());
+        std::size_t close = start;
+        while (line.substr(start, 1) == u"\"" && (close = line.find(u'"', close + 1)) != line.npos &&
+               line[close - 1] == u'\\')
+            ;
+        const std::size_t eq = line.find(u'=', close);
         if (line.starts_with(u'['))
             key = line;
-        else if (line.starts_with(u'"') || line.starts_with(u"@=")) {
-            std::u16string data = line.substr(eq + 1), type = data.substr(0, data.find(u':') + 1);
+        else if ((line.substr(start, 1) == u"\"" || line.substr(start, 1) == u"@") && eq != line.npos) {
+            std::u16string data = line.substr(line.find_first_not_of(u" \t", eq + 1));
+            const std::u16string type = data.substr(0, data.find(u':') + 1);
             if (type.starts_with(u"hex")) {
                 std::u16string bytes;
                 for (std::size_t i = type.size(); i + 1 < data.size(); i += 3)
@@ -64,7 +75,7 @@ std::vector<Value> valuesOf(std::u16string_view text, bool units)
                             : isText        ? fromWindows1252(static_cast<unsigned char>(bytes[i]))
                                             : bytes[i];
             }
-            values.emplace_back(key, line.substr(0, eq), type, data);
+            values.emplace_back(key, line.substr(start, line[start] == u'@' ? 1 : close + 1 - start), type, data);
         }
         line.clear();
     }
@@ -136,7 +147,19 @@ INSTANTIATE_TEST_SUITE_P(
                        "\"h\"=hex(1):3d,d8,\\\r\n  4g,00\r\n", 1, 4},
         ConversionCase{"digit_pair_not_hex_on_second_line", u"\"n\"=hex(7):41,00,\\\r\n  4g,00\r\n",
                        "\"n\"=hex(7):41,00,\\\r\n  4g,00\r\n", 1, 5},
-        ConversionCase{"list_open_at_the_end", u"\"t\"=hex(2):41,00,\\\r\n", "\"t\"=hex(2):41,00,\\\r\n", 1, 4}),
+        ConversionCase{"list_open_at_the_end", u"\"t\"=hex(2):41,00,\\\r\n", "\"t\"=hex(2):41,00,\\\r\n", 1, 4},
+        // Every value line an importer reads is re-encoded.
+        ConversionCase{"leading_blank", listLines(u" \"P\"=hex(2):", u"%PATH%;C:\\bin\0"sv),
+                       " \"P\"=hex(2):25,50,41,54,48,25,3b,43,3a,5c,62,69,6e,00\r\n"},
+        ConversionCase{"tab_and_blanks_around_equals", listLines(u"\t\"P\" =  hex(2):", u"%A%\0"sv),
+                       "\t\"P\" =  hex(2):25,41,25,00\r\n"},
+        ConversionCase{"default_value_blank_before_equals", listLines(u"@ =hex(7):", u"eins\0zwei\0\0"sv),
+                       "@ =hex(7):65,69,6e,73,00,7a,77,65,69,00,00\r\n"},
+        ConversionCase{"continuation_led_by_tab", u"\"C\"=hex(2):41,00,\\\r\n\t42,00,00,00\r\n",
+                       "\"C\"=hex(2):41,42,00\r\n"},
+        ConversionCase{"blank_before_continuation_mark", u"\"D\"=hex(1):41,00, \\\r\n42,00,\t\\\r\n 00,00\r\n",
+                       "\"D\"=hex(1):41,42,00\r\n"},
+        ConversionCase{"line_ending_in_lf", u"\"L\"=hex(2):41,00,\\\n  00,00\n", "\"L\"=hex(2):41,00\r\n"}),
     test::CaseName());
 
 // --- describing a value ----------------------------------------------------------

@@ -38,16 +38,19 @@ TEST_P(Space, WholeFileAndRunningTwiceChangesNothingMore)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Space,
-    testing::Values(
-        SpaceCase{"first_line_header", S("[A]\r\na=1\r\n[B]\r\n"), S("[A]\r\na=1\r\n\r\n[B]\r\n")},
-        SpaceCase{"after_empty_line", S("[A]\r\n\r\n[B]\r\n"), S("[A]\r\n\r\n[B]\r\n")},
-        SpaceCase{"after_line_of_blanks", S("x\r\n  \r\n[B]"), S("x\r\n  \r\n\r\n[B]\r\n")},
-        SpaceCase{"after_comment", S("; c\r\n[B]\r\nb=2\r\n[C]\r\n"), S("; c\r\n\r\n[B]\r\nb=2\r\n\r\n[C]\r\n")},
-        SpaceCase{"headers_in_a_row", S("[A]\r\n[B]\r\n"), S("[A]\r\n\r\n[B]\r\n")},
-        SpaceCase{"no_headers_only_endings", S("a\rb\r\nc"), S("a\r\nb\r\nc\r\n")}, SpaceCase{"empty_file", S(), S()},
-        SpaceCase{"blank_then_bracket_no_header", S("a\r\n [B]\r\n"), S("a\r\n [B]\r\n")},
-        SpaceCase{"lf_file_stays_lf", S("a\n[B]\r\n"), S("a\n\n[B]\n")},
-        SpaceCase{"utf8_bom_kept", S("\xEF\xBB\xBF[A]\r\na\r\n[B]"), S("\xEF\xBB\xBF[A]\r\na\r\n\r\n[B]\r\n")}),
+    testing::Values(SpaceCase{"first_line_header", S("[A]\r\na=1\r\n[B]\r\n"), S("[A]\r\na=1\r\n\r\n[B]\r\n")},
+                    SpaceCase{"after_empty_line", S("[A]\r\n\r\n[B]\r\n"), S("[A]\r\n\r\n[B]\r\n")},
+                    SpaceCase{"after_line_of_blanks", S("x\r\n  \r\n[B]"), S("x\r\n  \r\n\r\n[B]")},
+                    SpaceCase{"after_comment", S("; c\r\n[B]\r\nb=2\r\n[C]\r\n"),
+                              S("; c\r\n\r\n[B]\r\nb=2\r\n\r\n[C]\r\n")},
+                    SpaceCase{"headers_in_a_row", S("[A]\r\n[B]\r\n"), S("[A]\r\n\r\n[B]\r\n")},
+                    SpaceCase{"no_headers_only_endings", S("a\rb\r\nc"), S("a\rb\r\nc")},
+                    SpaceCase{"empty_file", S(), S()},
+                    SpaceCase{"blank_then_bracket_no_header", S("a\r\n [B]\r\n"), S("a\r\n [B]\r\n")},
+                    SpaceCase{"lf_file_stays_lf", S("a\n[B]\r\n"), S("a\n\n[B]\r\n")},
+                    // Every line keeps its own ending; an added one ends as the line before it.
+                    SpaceCase{"mixed_endings_per_line", S("a\r[B]\nb\r\n[C]\r[D]"), S("a\r\r[B]\nb\r\n\r\n[C]\r\r[D]")},
+                    SpaceCase{"utf8_bom_kept", S("\xEF\xBB\xBF[A]\r\na\r\n[B]"), S("\xEF\xBB\xBF[A]\r\na\r\n\r\n[B]")}),
     test::CaseName());
 
 TEST(Space, Utf16FilesRefused)

@@ -424,5 +424,22 @@ TEST_F(WineFile, CommandLineReadsAndWrites)
     EXPECT_EQ(keyloom({"set", file, "Control Panel\\Desktop", "Multi", "x"}).exit, 2);
 }
 
+TEST_F(WineFile, DeleteTakesKeyWithItsLinesAndWholeSections)
+{
+    const QString globe = QString::fromStdString(kGlobe);
+    EXPECT_EQ(keyloom({"del", file, "Control Panel\\Desktop", "Bin", "--", globe}).exit, 0);
+    const std::size_t bin = kWineFile.find("\"Bin\"");
+    const std::size_t count = kWineFile.find("\"Count\"");
+    const std::size_t second = kWineFile.find("[Control Panel\\\\International");
+    EXPECT_EQ(test::readAll(file), kWineFile.substr(0, bin) + kWineFile.substr(count, second - count));
+    EXPECT_EQ(keyloom({"del", file, "Control Panel\\Desktop", "Bin"}).exit, 1);
+    EXPECT_EQ(
+        keyloom({"set", file, "Control Panel\\Desktop", "Wheel", "4", "Control Panel\\Desktop", "Count", "x"}).exit, 2);
+    EXPECT_EQ(keyloom({"set", file, "Control Panel\\Desktop", "Wheel", "4", "Control Panel\\Desktop", "@", "d"}).exit,
+              0);
+    EXPECT_EQ(keyloom({"get", file, "Control Panel\\Desktop", "Wheel"}).out, "4\n");
+    EXPECT_EQ(keyloom({"get", file, "Control Panel\\Desktop", "@"}).out, "d\n");
+}
+
 }  // namespace
 }  // namespace keyloom

@@ -2,11 +2,13 @@
 // byte for byte.
 
 #include "common/window.h"
+#include "document/document.h"
 #include "ui/messagebox.h"
 #include "ui/navigation.h"
 
 #include <QLineEdit>
 #include <QListView>
+#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -26,9 +28,12 @@ private slots:
     void secondClickDuringApplyDoesNothing();
     void clickOnAnotherFileDuringApplyChangesNothing();
     void utf16OnDiskWithoutPendingTextIsRefused();
-    void pendingTextThatRegedit4CannotHoldIsNotWritten();
+    void pendingTextThatRegedit4CannotHoldIsWrittenInPlace();
     void failedIniWriteKeepsButtonEnabled();
+    void invalidRegistryValueIsRefused();
     void valueBoxRefusesLineBreaks();
+    void failureIsTold_data();
+    void failureIsTold();
 };
 
 void ApplyTest::registryRows_data()
@@ -46,14 +51,15 @@ void ApplyTest::registryRows_data()
                              << 0 << 1 << "neu" << head + "\"@\"=\"x\"\r\n@=\"neu\"\r\n";
     QTest::newRow("backslashes") << head + "\"Pfad\"=\"C:\\\\Temp\"\r\n"
                                  << 0 << 0 << "D:\\\\Neu" << head + "\"Pfad\"=\"D:\\\\Neu\"\r\n";
-    QTest::newRow("typed quotes") << head + "\"Name\"=\"x\"\r\n" << 0 << 0 << "\"y\"" << head + "\"Name\"=\"y\"\r\n";
+    QTest::newRow("escaped quotes") << head + "\"Name\"=\"x\"\r\n"
+                                    << 0 << 0 << "\\\"y\\\"" << head + "\"Name\"=\"\\\"y\\\"\"\r\n";
     QTest::newRow("emptied") << head + "\"E\"=\"x\"\r\n" << 0 << 0 << "" << head + "\"E\"=\"\"\r\n";
     QTest::newRow("no line end, other section, twice")
         << QByteArray("[HKEY_B]\r\n\"V\"=\"b\"\r\n[HKEY_A]\r\n\"V\"=\"1\"\r\n[hkey_a]\r\n\"V\"=\"c\"\r\n[HKEY_A]"
                       "\r\n\"V\"=\"2\"")
         << 1 << 0 << "9"
         << QByteArray("[HKEY_B]\r\n\"V\"=\"b\"\r\n[HKEY_A]\r\n\"V\"=\"9\"\r\n[hkey_a]\r\n\"V\"=\"c\"\r\n[HKEY_A]"
-                      "\r\n\"V\"=\"9\"\r\n");
+                      "\r\n\"V\"=\"9\"");
     QTest::newRow("lf file stays lf") << QByteArray("[HKEY_A]\n\"V\"=\"1\"\n") << 0 << 0 << "2"
                                       << QByteArray("[HKEY_A]\n\"V\"=\"2\"\n");
 }
@@ -211,21 +217,28 @@ void ApplyTest::utf16OnDiskWithoutPendingTextIsRefused()
     QVERIFY(form.Command1->isEnabled());
 }
 
-void ApplyTest::pendingTextThatRegedit4CannotHoldIsNotWritten()
+void ApplyTest::pendingTextThatRegedit4CannotHoldIsWrittenInPlace()
 {
-    const QByteArray bytes = test::utf16le(
-        QString::fromUtf8("Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"V\"=\"1\"\r\n\"W\"=\"Ω\"\r\n"));
-    test::Clicked w("e.reg", bytes);
+    const QString text =
+        QString::fromUtf8("Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"V\"=\"%1\"\r\n\"W\"=\"Ω\"\r\n");
+    test::Clicked w("e.reg", test::utf16le(text.arg("1")));
     w.form.Text1->setText("2");
     MessageBox::setNextAnswer(MessageBox::Yes);
     QTest::mouseClick(w.form.Command1, Qt::LeftButton);
-    QCOMPARE(MessageBox::lastQuestion(),
-             QString::fromUtf8("Die Datei 'e.reg' enthält 1 Zeichen, das im REGEDIT4-Format nicht darstellbar ist (in "
-                               "Zeile 5). Die Datei bleibt unverändert."));
-    QCOMPARE(test::readFile(w.file), bytes);
+    QCOMPARE(MessageBox::lastQuestion(), inPlaceNote(w.file));
+    QCOMPARE(test::readFile(w.file), test::utf16le(text.arg("2")));
     QVERIFY(!QFile::exists(w.dir.filePath("e.re_")));
-    QVERIFY(w.form.Command1->isEnabled());
+    QVERIFY(!w.form.Command1->isEnabled());
+    // The REGEDIT4 text still waits: the title keeps its mark.
     QCOMPARE(w.app.ConvertPending, std::int16_t(1));
+    QVERIFY(w.form.windowTitle().endsWith('*'));
+    // Told once for the file: a second apply shows nothing.
+    MessageBox::setNextAnswer(MessageBox::Yes);
+    MessageBox::inform(&w.form, w.app.AppTitle, "vorher");
+    w.form.Text1->setText("3");
+    QTest::mouseClick(w.form.Command1, Qt::LeftButton);
+    QCOMPARE(MessageBox::lastQuestion(), QString("vorher"));
+    QCOMPARE(test::readFile(w.file), test::utf16le(text.arg("3")));
 }
 
 void ApplyTest::failedIniWriteKeepsButtonEnabled()
@@ -242,6 +255,21 @@ void ApplyTest::failedIniWriteKeepsButtonEnabled()
     QVERIFY(w.form.Command1->isEnabled());
 }
 
+void ApplyTest::invalidRegistryValueIsRefused()
+{
+    const QByteArray before = "REGEDIT4\r\n\r\n[HKEY_A]\r\n\"Pfad\"=\"C:\\\\Temp\"\r\n";
+    test::Clicked w("test.reg", before);
+    test::clickRow(w.form.List1, 0);
+    test::clickRow(w.form.List2, 0);
+    w.form.Text1->setText("C:\\Neu");
+    MessageBox::setNextAnswer(MessageBox::Yes);
+    QTest::mouseClick(w.form.Command1, Qt::LeftButton);
+    QVERIFY(MessageBox::lastQuestion().startsWith(
+        "Ein \\ wird in Registrierungsdateien als \\\\ geschrieben, ein \" als \\\"."));
+    QCOMPARE(test::readFile(w.file), before);
+    QVERIFY(w.form.Command1->isEnabled());
+}
+
 void ApplyTest::valueBoxRefusesLineBreaks()
 {
     AppModul app;
@@ -252,6 +280,77 @@ void ApplyTest::valueBoxRefusesLineBreaks()
     QTest::keyClicks(form.Text1, "x");
     form.Text1->insert("1\n2");
     QCOMPARE(form.Text1->text(), QString("x12"));
+}
+
+void ApplyTest::failureIsTold_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("convert");  // the popup menu's conversion, else the apply
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("told");
+    const QByteArray ini = "[K]\r\nV=1\r\n";
+    const QByteArray reg = "REGEDIT4\r\n\r\n[K]\r\n\"V\"=\"1\"\r\n";
+    const QByteArray utf16 = test::utf16le("Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"V\"=\"1\"\r\n");
+    const QString readOnly =
+        QString::fromUtf8("Die Datei '%1' ist schreibgeschützt. Der Wert wurde nicht gespeichert.");
+    QTest::newRow("immutable ini") << "a.ini" << ini << false << "immutable" << readOnly.arg("a.ini");
+    QTest::newRow("immutable reg") << "a.reg" << reg << false << "immutable" << readOnly.arg("a.reg");
+    QTest::newRow("immutable export converted")
+        << "e.reg" << utf16 << true << "immutable"
+        << QString::fromUtf8("Die Datei 'e.reg' ist schreibgeschützt. Sie wurde nicht konvertiert.");
+    QTest::newRow("backup name taken")
+        << "a.reg" << reg << false << "taken"
+        << QString::fromUtf8("Die Datei 'a.re_' ist bereits vorhanden. Bitte umbenennen oder verschieben und dann "
+                             "erneut versuchen.");
+    const QString notOpened =
+        QString::fromUtf8("Die Datei '%1' konnte nicht geöffnet werden (gesperrt oder nicht lesbar). Sie bleibt "
+                          "unverändert.");
+    QTest::newRow("locked reg") << "a.reg" << reg << false << "locked" << notOpened.arg("a.reg");
+    QTest::newRow("locked ini") << "a.ini" << ini << false << "locked" << notOpened.arg("a.ini");
+    QTest::newRow("locked export converted")
+        << "e.reg" << utf16 << true << "locked"
+        << QString::fromUtf8("Die Datei 'e.reg' konnte nicht konvertiert werden. Die Datei bleibt unverändert.");
+}
+
+// Each failure shows one warning with the program's caption, the apply
+// button stays enabled, and the file stays as it was.
+void ApplyTest::failureIsTold()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, convert);
+    QFETCH(QString, fault);
+    QFETCH(QString, told);
+    test::Clicked w(name, bytes);
+    w.app.AppTitle = "Quorrel Keyloom";
+    w.form.Text1->setText("2");
+    struct Thaw {
+        QString file;
+        ~Thaw() { QProcess::execute("chattr", {"-i", file}); }
+    } thaw{w.file};
+    if (fault == "immutable" && QProcess::execute("chattr", {"+i", w.file}) != 0)
+        QSKIP("chattr +i needs root and a file system that has the flag");
+    if (fault == "taken")
+        test::writeFile(w.dir, "a.re_", "taken");
+    // Another program holds it: it cannot be opened.
+    if (fault == "locked")
+        injectFileFault(FileOp::OpenRead, 1);
+    if (convert)
+        MessageBox::setNextAnswer(MessageBox::Yes);
+    const test::ShownBoxes shown = test::boxesShownBy([&] {
+        if (convert)
+            w.form.mnuConvert->trigger();
+        else
+            QTest::mouseClick(w.form.Command1, Qt::LeftButton);
+    });
+    clearFileFaults();
+    QCOMPARE(shown.count, 1);
+    QCOMPARE(shown.icon, QMessageBox::Warning);
+    QCOMPARE(shown.caption, QString("Quorrel Keyloom"));
+    QCOMPARE(shown.text, told);
+    QVERIFY(w.form.Command1->isEnabled());
+    QCOMPARE(test::readFile(w.file), bytes);
 }
 
 QTEST_MAIN(ApplyTest)

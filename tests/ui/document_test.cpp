@@ -199,6 +199,8 @@ void DocumentTest::longValuesAreNeverCutOnApply()
     // that an apply cannot cut the value in the file.
     QCOMPARE(form.Text1->text().size(), 2047);
     QVERIFY(!form.Text1->isEnabled());
+    // The tooltip says why.
+    QVERIFY(form.Text1->toolTip().contains(longValueNote()));
     test::clickRow(form.List2, 1);
     QCOMPARE(form.Text1->text(), QString(ini2047));
     QVERIFY(form.Text1->isEnabled());

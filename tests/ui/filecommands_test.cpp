@@ -160,7 +160,7 @@ void FileCommandsTest::spaceInsertionReloads_data()
     QTest::addColumn<QByteArray>("after");
     QTest::addColumn<QString>("firstSection");
     QTest::newRow("inf") << QByteArray("[Version]\r\nA=1\r\n; c\r\n[B]\r\n\r\n[C]\r\n   \r\n[D]\r\n [E]")
-                         << QByteArray("[Version]\r\nA=1\r\n; c\r\n\r\n[B]\r\n\r\n[C]\r\n   \r\n\r\n[D]\r\n [E]\r\n")
+                         << QByteArray("[Version]\r\nA=1\r\n; c\r\n\r\n[B]\r\n\r\n[C]\r\n   \r\n\r\n[D]\r\n [E]")
                          << "Version";
     QTest::newRow("lf") << QByteArray("[A]\nx=1\n[B]\n") << QByteArray("[A]\nx=1\n\n[B]\n") << "A";
 }

@@ -1,6 +1,6 @@
 // Ctrl+F, Enter, F3 and Shift+F3 in the real window: the match is selected
 // through the lists' own handlers, the search wraps around the file's ends,
-// and a text that occurs nowhere is reported.
+// and a text that occurs nowhere, or a file that cannot be read, is reported.
 
 #include "common/window.h"
 #include "ui/finddialog.h"
@@ -88,6 +88,14 @@ void FindTest::ctrlFEnterF3AndShiftF3WalkTheFile()
     MessageBox::setNextAnswer(MessageBox::Yes);
     QTest::keyClick(dialog->textBox, Qt::Key_Return);
     QTRY_COMPARE(MessageBox::lastQuestion(), QString("'fehlt' wurde nicht gefunden."));
+    QCOMPARE(rows(), std::pair(1, 0));
+
+    // Nor where the file could not be read.
+    QVERIFY(QFile::remove(dir.filePath("x.reg")));
+    MessageBox::setNextAnswer(MessageBox::Yes);
+    QTest::keyClick(dialog->textBox, Qt::Key_Return);
+    QTRY_COMPARE(MessageBox::lastQuestion(), QString::fromUtf8("Die Datei 'x.reg' konnte nicht vollständig gelesen "
+                                                               "werden."));
     QCOMPARE(rows(), std::pair(1, 0));
     dialog->textBox->setText("ZIEL");
 
