@@ -5,6 +5,7 @@
 #include "document/document.h"
 #include "document/regvalue.h"
 #include "fuzz_util.h"
+#include "platform/lines.h"
 
 #include <cstdint>
 
@@ -50,8 +51,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(load.unconvertible == 0 || load.markerFound);
     if (!fuzz::isUtf16(bytes) && !textLists)
         FUZZ_CHECK(load.unconvertible == 0);
-    // Plain ASCII is Windows-1252 unless the UTF-8 mark says otherwise.
+    // Plain ASCII is Windows-1252 unless the UTF-8 mark says otherwise; a
+    // UTF-16 file that is no export is read as Unicode, in UTF-8.
     const bool utf8Mark = bytes.substr(0, 3) == "\xEF\xBB\xBF";
-    FUZZ_CHECK((load.codec == TextCodec::Utf8) == (utf8 && (beyondAscii || utf8Mark) && !fuzz::isUtf16(bytes)));
+    LineReader reader(path);
+    std::string_view first;
+    reader.next(first);
+    const bool unicodeText = fuzz::isUtf16(bytes) && reader.unicodeText();
+    FUZZ_CHECK((load.codec == TextCodec::Utf8) ==
+               (unicodeText || (utf8 && (beyondAscii || utf8Mark) && !fuzz::isUtf16(bytes))));
     return 0;
 }

@@ -217,10 +217,7 @@ bool findRegistryValue(Document& doc, Found& found, bool& readFailed)
     found.value = std::move(lookup.text);
     found.quoteState = lookup.quoteState;
     found.whole = std::move(lookup.whole);
-    // An importer reads the text data of an 8-bit file as Windows-1252
-    // bytes, whatever its first line says; UTF-16 code units only in a
-    // UTF-16 file.
-    found.utf16Data = lookup.utf16Data && isUtf16File(doc.path());
+    found.utf16Data = lookup.utf16Data;
     found.cutLineAt = lookup.cut ? lookup.lineOffset : -1;
     return true;
 }

@@ -724,11 +724,11 @@ bool Engine::scanHeaders(int side)
     Side& s = sides_[side];
     LineReader reader(s.path);
     std::string_view line;
-    // The first line tells the encoding and whether hex text data are UTF-16.
+    // The first line tells the encoding, and so whether hex text data are UTF-16.
     const bool any = reader.next(line);
     // A UTF-16 file read as UTF-8 is 8-bit text like any other.
     s.utf16 = isUtf16(reader.encoding()) && !reader.unicodeText();
-    s.utf16Data = isUtf16(reader.encoding()) || namesUtf16ExportForm(line);
+    s.utf16Data = isUtf16(reader.encoding());
     bool whole = true;
     if (s.kind == FileKind::Ini && !any)
         headers_[side].hashes.push_back(nameHash({}, TextRule{}));

@@ -309,7 +309,7 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
     while (inSection || joining || firstLine ? reader.next(line) : reader.nextStartingWith("[", line)) {
         if (firstLine) {
             firstLine = false;
-            result.utf16Data = isUtf16(reader.encoding()) || namesUtf16ExportForm(line);
+            result.utf16Data = isUtf16(reader.encoding());
         }
         const bool lossy = reader.unmapped() != std::exchange(unmapped, reader.unmapped());
         if (joining)

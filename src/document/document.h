@@ -113,8 +113,8 @@ struct RegistryLookup {
     // same as `text` for every other value.
     std::string whole;
     // The file's hex(1), hex(2) and hex(7) data are UTF-16 code units: it is
-    // a UTF-16 file, or its first line names the UTF-16 export form
-    // ("Windows Registry Editor Version 5.00") rather than REGEDIT4.
+    // a UTF-16 file. An importer reads those of an 8-bit file as
+    // Windows-1252 bytes, whatever its first line says.
     bool utf16Data = false;
     // Where the line of the last match starts in the file; -1 for none.
     std::int64_t lineOffset = -1;

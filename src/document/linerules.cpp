@@ -83,11 +83,6 @@ bool isExportMarkerLine(std::string_view line)
                                                  "Windows");
 }
 
-bool namesUtf16ExportForm(std::string_view firstLine)
-{
-    return firstLineText(firstLine, Encoding::Utf16LE).substr(0, 23) == "Windows Registry Editor";
-}
-
 KeyLine keyLineOf(std::string_view line, FileKind kind, bool whole)
 {
     KeyLine result;

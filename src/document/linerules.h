@@ -61,10 +61,6 @@ private:
 // The export marker: a line that begins with the bytes FF FE and "Windows"
 // (as the reader delivers the first line of a UTF-16LE export).
 bool isExportMarkerLine(std::string_view line);
-// The first line names the UTF-16 export form ("Windows Registry Editor
-// Version 5.00", with or without the mark's FF FE in front), whose hex(1),
-// hex(2) and hex(7) data are UTF-16 code units, rather than REGEDIT4.
-bool namesUtf16ExportForm(std::string_view firstLine);
 
 // --- The key list ------------------------------------------------------------
 

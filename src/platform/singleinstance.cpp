@@ -1,11 +1,17 @@
 #include "platform/singleinstance.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace keyloom {
 
 namespace {
+
+// When this process began, near enough.
+const QDateTime kStarted = QDateTime::currentDateTimeUtc();
 
 QString defaultLockPath()
 {
@@ -22,11 +28,26 @@ QString defaultLockPath()
 }  // namespace
 
 SingleInstance::SingleInstance(const QString& lockPath)
-    : lock_(std::make_unique<QLockFile>(lockPath.isEmpty() ? defaultLockPath() : lockPath))
+    : path_(lockPath.isEmpty() ? defaultLockPath() : lockPath), lock_(std::make_unique<QLockFile>(path_))
 {
     lock_->setStaleLockTime(0);  // only a dead owner makes a lock stale
 }
 
-bool SingleInstance::acquire() { return lock_->isLocked() || lock_->tryLock(0); }
+bool SingleInstance::acquire()
+{
+    if (lock_->isLocked() || lock_->tryLock(0))
+        return true;
+    // A lock in this process's own number that is older than this process
+    // was left by a copy that died: the system gave its number to us (Wine
+    // hands out the same small numbers again), so it never looks stale.
+    qint64 pid = 0;
+    QString host;
+    QString app;
+    if (!lock_->getLockInfo(&pid, &host, &app) || pid != QCoreApplication::applicationPid())
+        return false;
+    if (QFileInfo(path_).lastModified() >= kStarted)
+        return false;
+    return lock_->removeStaleLockFile() && lock_->tryLock(0);
+}
 
 }  // namespace keyloom

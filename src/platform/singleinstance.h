@@ -13,10 +13,11 @@ public:
     explicit SingleInstance(const QString& lockPath = {});
     // True when this process holds the lock (no other copy runs). The lock is
     // held until this object is destroyed; a lock left by a crashed copy is
-    // taken over.
+    // taken over, also one in this process's own number from before it began.
     bool acquire();
 
 private:
+    QString path_;
     std::unique_ptr<QLockFile> lock_;
 };
 

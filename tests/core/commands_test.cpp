@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QSysInfo>
 
 namespace keyloom {
 namespace {
@@ -145,6 +148,24 @@ TEST(SingleInstance, SecondCopyIsRefusedUntilTheFirstEnds)
     EXPECT_FALSE(second.acquire());
     first.reset();
     EXPECT_TRUE(second.acquire());
+}
+
+// A copy that was killed left its lock, and the system gave its process
+// number to this one: the lock is stale all the same.
+TEST(SingleInstance, OwnNumberFromBeforeThisProcessIsTakenOver)
+{
+    test::TempDir dir;
+    const QString lock = dir.path("k.lock");
+    test::writeFile(lock, QString("%1\nquorrel-keyloom\n%2\n")
+                              .arg(QCoreApplication::applicationPid())
+                              .arg(QSysInfo::machineHostName())
+                              .toUtf8());
+    QFile file(lock);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-3600), QFileDevice::FileModificationTime));
+    file.close();
+    SingleInstance copy(lock);
+    EXPECT_TRUE(copy.acquire());
 }
 
 }  // namespace

@@ -128,6 +128,10 @@ const PairCase kFormPairs[] = {
     {"StringAgainstNumber", "a.reg", test::regedit4("[K]\r\n\"n\"=\"1\"\r\n"), "b.reg",
      test::regedit4("[K]\r\n\"n\"=dword:00000001\r\n"), "[K]\n-\"n\"=\"1\"\n+\"n\"=dword:00000001\n"},
     {"EmptyFiles", "a.ini", "", "b.ini", "", ""},
+    // An importer reads an 8-bit file's text data as bytes, whatever its first line names.
+    {"Version5HeaderIn8BitFile", "a.reg",
+     "Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"e\"=hex(2):41,42,00\r\n", "b.reg",
+     test::regedit4("[K]\r\n\"e\"=hex(2):41,42,00\r\n"), ""},
 };
 INSTANTIATE_TEST_SUITE_P(Forms, ComparePair, testing::ValuesIn(kFormPairs),
                          [](const auto& info) { return std::string(info.param.name); });

@@ -109,8 +109,6 @@ TEST(LineRules, SectionHeaders)
     EXPECT_EQ(headerLineOf("Main] ; "), "[Main] ; ]");
     EXPECT_TRUE(isExportMarkerLine("\xFF\xFEWindows Registry Editor Version 5.00"));
     EXPECT_FALSE(isExportMarkerLine("Windows Registry Editor Version 5.00"));
-    EXPECT_TRUE(namesUtf16ExportForm("Windows Registry Editor Version 5.00"));
-    EXPECT_FALSE(namesUtf16ExportForm("REGEDIT4"));
 }
 
 TEST(LineRules, ShownIniValueIsTheProfileReads)
