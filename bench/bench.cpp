@@ -42,7 +42,8 @@
 namespace keyloom::bench {
 namespace {
 
-enum class Baseline { Scan, Rewrite, None };
+// Other: the operation's own `base`, such as one change for ten changes.
+enum class Baseline { Scan, Rewrite, Other, None };
 
 // One row of the table. `run` returns false when the operation did not do
 // what it should, which ends the benchmark with an error.
@@ -56,6 +57,8 @@ struct Operation {
     std::function<void()> prepare = {};  // runs untimed before each run
     std::function<bool()> check = {};    // runs untimed after each run
     QString second = {};                 // a second file the operation reads; the baseline scans both
+    std::function<bool()> base = {};     // the baseline Other
+    std::string baseLabel = {};          // its name in the table
 };
 
 struct Row {
@@ -202,6 +205,33 @@ void addCompareOperations(std::vector<Operation>& ops, const GeneratedFiles& fil
                         make};
     encodings.second = converted;
     ops.push_back(std::move(encodings));
+}
+
+// `count` values spread over the export `file`, for keyloom set: at each
+// (count + 1)th of it, the first section after it with a quoted string
+// value, its name and that value's name, as SECTION KEY arguments.
+QStringList spreadTargets(const QString& file, int count)
+{
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return {};
+    const auto text = [](const QByteArray& bytes) { return decodeText(bytes.toStdString(), TextCodec::Windows1252); };
+    QStringList targets;
+    for (int i = 1; i <= count; ++i) {
+        in.seek(in.size() / (count + 1) * i);
+        const QList<QByteArray> lines = in.read(1 << 16).split('\n');
+        QByteArray section;
+        // The first line is cut, and so may be the last.
+        for (qsizetype l = 1; l + 1 < lines.size() && targets.size() < 2 * i; ++l) {
+            const QByteArray line = lines.at(l).chopped(lines.at(l).endsWith('\r') ? 1 : 0);
+            const qsizetype equals = line.indexOf("\"=\"");
+            if (line.startsWith('[') && line.endsWith(']'))
+                section = line.mid(1, line.size() - 2);
+            else if (!section.isEmpty() && line.startsWith('"') && equals > 0 && !line.left(equals).contains('\\'))
+                targets << text(section) << text(line.mid(1, equals - 1));
+        }
+    }
+    return targets.size() == 2 * count ? targets : QStringList();
 }
 
 std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
@@ -397,6 +427,28 @@ std::vector<Operation> operations(const GeneratedFiles& files, Window* window)
                        return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 &&
                               p.readAllStandardOutput().startsWith('[');
                    }});
+    // keyloom set of ten values spread over the export, against one of them
+    // alone: the targets are checked in one pass, then the file is written
+    // once. Each run writes new values.
+    const QStringList targets = spreadTargets(reg, 10);
+    auto serial = std::make_shared<int>(0);
+    const auto keyloomSet = [reg, targets, serial](int count) {
+        QStringList args{QStringLiteral("set"), reg};
+        const QString value = QStringLiteral("bench %1").arg(++*serial);
+        for (int i = 0; i < count && 2 * i + 1 < targets.size(); ++i)
+            args << targets.at(2 * i) << targets.at(2 * i + 1) << value;
+        QProcess p;
+        p.start(QStringLiteral(KEYLOOM_CLI), args);
+        return args.size() == 2 + 3 * count && p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit &&
+               p.exitCode() == 0;
+    };
+    ops.push_back(
+        {"cli-set-one", "keyloom set, one value", reg, Baseline::Rewrite, 0, [keyloomSet] { return keyloomSet(1); }});
+    Operation setTen{
+        "cli-set-ten", "keyloom set, ten values", reg, Baseline::Other, 1.2, [keyloomSet] { return keyloomSet(10); }};
+    setTen.base = [keyloomSet] { return keyloomSet(1); };
+    setTen.baseLabel = "keyloom set, one value";
+    ops.push_back(std::move(setTen));
     const QString small = QFileInfo(ini).dir().filePath(QStringLiteral("small.ini"));
     ops.push_back({"cli-get-small",
                    "keyloom get, small INI file",
@@ -487,7 +539,7 @@ void printTable(const std::vector<Row>& rows, int runs)
             file += " and " + QFileInfo(op.second).fileName().toStdString() + " (" + sizeOf(op.second) + ")";
         std::string base = "—", baseTime = "—", ratio = "—", target = "—", met = "—";
         if (op.baseline != Baseline::None) {
-            base = op.baseline == Baseline::Scan ? "scan" : "rewrite";
+            base = op.baseline == Baseline::Scan ? "scan" : op.baseline == Baseline::Rewrite ? "rewrite" : op.baseLabel;
             baseTime = formatSeconds(row.baseMedian);
             const double r = row.median / row.baseMedian;
             char text[32];
@@ -517,7 +569,7 @@ void printTable(const std::vector<Row>& rows, int runs)
 bool measure(const std::vector<Operation>& ops, int runs, std::vector<Row>& rows)
 {
     for (const Operation& op : ops) {
-        std::function<bool()> base = baselineOf(op.baseline, op.file);
+        std::function<bool()> base = op.baseline == Baseline::Other ? op.base : baselineOf(op.baseline, op.file);
         if (base && !op.second.isEmpty())
             base = [first = base, second = baselineOf(op.baseline, op.second)] { return first() && second(); };
         std::vector<double> opTimes, baseTimes;

@@ -206,9 +206,12 @@ struct Found {
     std::int64_t cutLineAt = -1;
 };
 
-bool findRegistryValue(Document& doc, Found& found, bool& readFailed)
+// `looked`: the lookup of the value made beforehand with those of other
+// targets; without it the value is looked up now.
+bool findRegistryValue(Document& doc, Found& found, bool& readFailed, const RegistryLookup* looked)
 {
-    RegistryLookup lookup = doc.kind() == FileKind::WineRegistry
+    RegistryLookup lookup = looked ? *looked
+                            : doc.kind() == FileKind::WineRegistry
                                 ? lookupWineValue(doc.path(), found.section, found.key)
                                 : lookupRegistryValue(doc.path(), found.section, found.key, {});
     readFailed = lookup.readFailed;
@@ -241,8 +244,9 @@ bool findIniValue(Document& doc, Found& found, bool& readFailed)
 }
 
 // Nothing when the key is missing or the file could not be read (a message
-// said so, and `exit` holds the status).
-std::optional<Found> findValue(Document& doc, const QString& section, const QString& key, int& exit)
+// said so, and `exit` holds the status). `looked` as for findRegistryValue.
+std::optional<Found> findValue(Document& doc, const QString& section, const QString& key, int& exit,
+                               const RegistryLookup* looked = nullptr)
 {
     exit = kMissing;
     const auto missing = [&] {
@@ -255,8 +259,8 @@ std::optional<Found> findValue(Document& doc, const QString& section, const QStr
         return missing();
     Found found{*sectionBytes, *keyBytes, {}, kQuotesKept, {}, false, -1};
     bool readFailed = false;
-    const bool present =
-        doc.kind() == FileKind::Ini ? findIniValue(doc, found, readFailed) : findRegistryValue(doc, found, readFailed);
+    const bool present = doc.kind() == FileKind::Ini ? findIniValue(doc, found, readFailed)
+                                                     : findRegistryValue(doc, found, readFailed, looked);
     if (readFailed) {
         say(readFailedNote(doc.path()));
         exit = kWriteFailed;
@@ -405,7 +409,7 @@ EditRequest requestFor(Document& doc, const FileIdentity& identity)
 // The change that sets one value, checked; nothing when it is refused or
 // not there (a message said so, and `exit` holds the status).
 std::optional<EditChange> setChange(Document& doc, const FileIdentity& identity, const QStringList& target,
-                                    bool decoded, int& exit)
+                                    const RegistryLookup* looked, bool decoded, int& exit)
 {
     const QString& value = target.at(2);
     EditRequest request = requestFor(doc, identity);
@@ -413,7 +417,7 @@ std::optional<EditChange> setChange(Document& doc, const FileIdentity& identity,
     request.text = value;
     if (doc.kind() != FileKind::Ini) {
         // An export's key is written where it stands; it is never added.
-        const std::optional<Found> found = findValue(doc, target.at(0), target.at(1), exit);
+        const std::optional<Found> found = findValue(doc, target.at(0), target.at(1), exit, looked);
         if (!found)
             return std::nullopt;
         // The window disables the box of a hex value: only its decoded text
@@ -444,6 +448,28 @@ std::optional<EditChange> setChange(Document& doc, const FileIdentity& identity,
     return EditChange{EditChange::Set, std::move(request)};
 }
 
+// Whether `section` is there, from `looked` (the lookup of the section made
+// with those of the other targets, nothing when its name could not be
+// encoded); false when not or the file could not be read (a message said so,
+// and `exit` holds the status).
+bool sectionThere(Document& doc, const QString& section, const RegistryLookup* looked, std::string& sectionBytes,
+                  int& exit)
+{
+    exit = kMissing;
+    const std::optional<std::string> bytes = doc.encode(section);
+    if (looked && looked->readFailed) {
+        say(readFailedNote(doc.path()));
+        exit = kWriteFailed;
+        return false;
+    }
+    if (!bytes || !looked || !looked->sectionFound) {
+        say(QStringLiteral("Abschnitt '%1' nicht gefunden.").arg(section));
+        return false;
+    }
+    sectionBytes = *bytes;
+    return true;
+}
+
 std::optional<EditChange> missingTarget(const QStringList& target, int& exit)
 {
     if (target.size() == 2)
@@ -458,7 +484,7 @@ std::optional<EditChange> missingTarget(const QStringList& target, int& exit)
 // section), checked to be there; nothing otherwise (a message said so, and
 // `exit` holds the status).
 std::optional<EditChange> deleteChange(Document& doc, const FileIdentity& identity, const QStringList& target,
-                                       int& exit)
+                                       const RegistryLookup* looked, int& exit)
 {
     EditChange change{EditChange::DeleteSection, requestFor(doc, identity)};
     EditRequest& request = change.request;
@@ -482,12 +508,12 @@ std::optional<EditChange> deleteChange(Document& doc, const FileIdentity& identi
         return *finds ? std::optional(change) : missingTarget(target, exit);
     }
     if (target.size() == 2) {
-        const std::optional<Found> found = findValue(doc, target.at(0), target.at(1), exit);
+        const std::optional<Found> found = findValue(doc, target.at(0), target.at(1), exit, looked);
         if (!found)
             return std::nullopt;
         request.section = found->section;
         request.key = found->key;
-    } else if (!listSection(doc, target.at(0), request.section, exit)) {
+    } else if (!sectionThere(doc, target.at(0), looked, request.section, exit)) {
         return std::nullopt;
     }
     request.label = request.section;
@@ -506,6 +532,36 @@ int writeChanges(const std::vector<EditChange>& changes)
     return exitOf(result);
 }
 
+// Every target of a set or del (SECTION KEY [VALUE], or SECTION alone) in an
+// export or Wine's file looked up in one pass over the file, in their order;
+// none for a name the file's code page cannot hold, which is missing. Empty
+// for an INI file, whose targets the profile functions find.
+std::vector<std::optional<RegistryLookup>> lookUpTargets(Document& doc, const QList<QStringList>& targets)
+{
+    if (doc.kind() == FileKind::Ini)
+        return {};
+    std::vector<std::pair<std::string, std::optional<std::string>>> names;
+    names.reserve(std::size_t(targets.size()));
+    std::vector<RegistryTarget> wanted;
+    std::vector<std::optional<std::size_t>> index;  // of each target in `wanted`
+    for (const QStringList& target : targets) {
+        const bool keyed = target.size() >= 2;
+        std::optional<std::string> section = doc.encode(target.at(0));
+        std::optional<std::string> key = keyed ? doc.encode(target.at(1)) : std::nullopt;
+        index.push_back(section && (key || !keyed) ? std::optional(wanted.size()) : std::nullopt);
+        if (!index.back())
+            continue;
+        // `names` never grows beyond its room: the views into it stay valid.
+        const auto& [sectionBytes, keyBytes] = names.emplace_back(std::move(*section), std::move(key));
+        wanted.push_back({sectionBytes, keyBytes ? std::optional<std::string_view>(*keyBytes) : std::nullopt, {}});
+    }
+    std::vector<RegistryLookup> found = lookupRegistryValues(doc.path(), doc.kind(), wanted);
+    std::vector<std::optional<RegistryLookup>> results;
+    for (const std::optional<std::size_t>& at : index)
+        results.push_back(at ? std::optional(std::move(found[*at])) : std::nullopt);
+    return results;
+}
+
 // set and del: every target checked before the file is written once.
 int write(Document& doc, const QList<QStringList>& targets, bool remove, bool decoded, bool force)
 {
@@ -514,11 +570,14 @@ int write(Document& doc, const QList<QStringList>& targets, bool remove, bool de
     if (wineRunsRefused(doc, force))
         return kUsage;
     const FileIdentity identity = identityOf(doc.path());
+    const std::vector<std::optional<RegistryLookup>> looked = lookUpTargets(doc, targets);
     std::vector<EditChange> changes;
-    for (const QStringList& target : targets) {
+    for (qsizetype i = 0; i < targets.size(); ++i) {
         int exit = kDone;
-        std::optional<EditChange> change =
-            remove ? deleteChange(doc, identity, target, exit) : setChange(doc, identity, target, decoded, exit);
+        const QStringList& target = targets.at(i);
+        const RegistryLookup* lookup = looked.empty() || !looked[std::size_t(i)] ? nullptr : &*looked[std::size_t(i)];
+        std::optional<EditChange> change = remove ? deleteChange(doc, identity, target, lookup, exit)
+                                                  : setChange(doc, identity, target, lookup, decoded, exit);
         if (!change)
             return exit;
         changes.push_back(std::move(*change));

@@ -106,6 +106,92 @@ void takeWineValue(RegistryLookup& result, std::string_view raw, bool partial, b
         result.whole.pop_back();
 }
 
+// One target of lookupRegistryValues while the file is read.
+struct TargetScan {
+    RegistryTarget target;
+    SectionMatcher opens;
+    RegistryLookup result = {};
+    bool inSection = false;
+    bool joining = false;  // the hex value found goes on in the next piece or line
+    bool stopped = false;  // a lone quote ended this lookup
+    // Lines of this target's section, and the rest of a value it found, are read.
+    bool reads() const { return !stopped && (inSection || joining); }
+};
+
+// A key line of the target's section in an export; `lossy`: the line holds
+// characters that the 8-bit text of a UTF-16 export shows as "?".
+void takeRegistryLine(TargetScan& scan, const LineReader& reader, std::string_view line, bool lossy)
+{
+    RegistryLookup& result = scan.result;
+    if (const std::optional<std::string_view> value = registryValueOf(line, *scan.target.entry)) {
+        if (!takeValue(result, *value, reader.partial(), scan.joining)) {
+            result.failed = true;
+            scan.stopped = true;
+            return;
+        }
+        result.lineOffset = reader.lineOffset();
+        result.lossy = lossy;
+        // Later lines of this occurrence are skipped; a later occurrence
+        // of the same header is examined again.
+        scan.inSection = false;
+    }
+    result.examined = true;
+    const std::string_view shown = result.found ? std::string_view(result.text) : scan.target.currentText;
+    result.enabled = !looksLikeHex(shown) && !(result.found && (result.cut || result.lossy));
+}
+
+// A line of the target's section in Wine's file.
+void takeWineLine(TargetScan& scan, const LineReader& reader, std::string_view line, std::string& buffer)
+{
+    const std::optional<WineName> name = isWineMetaLine(line) ? std::nullopt : wineNameOf(line);
+    if (!name || !wineNameIs(*name, *scan.target.entry, buffer))
+        return;
+    takeWineValue(scan.result, line.substr(name->valueAt), reader.partial(), scan.joining);
+    scan.inSection = false;
+}
+
+// The one pass of lookupRegistryValues over an open file.
+void scanTargets(LineReader& reader, FileKind kind, std::vector<TargetScan>& scans)
+{
+    const auto reading = [&] {
+        return std::any_of(scans.begin(), scans.end(), [](const TargetScan& s) { return s.reads(); });
+    };
+    bool firstLine = true;
+    std::uint64_t unmapped = 0;  // characters shown as "?" up to the line before
+    std::string buffer;
+    std::string_view line;
+    // Outside the targets' sections only their next header can matter.
+    while (firstLine || reading() ? reader.next(line) : reader.nextStartingWith("[", line)) {
+        const bool utf16Data = kind == FileKind::WineRegistry || isUtf16(reader.encoding());
+        const bool lossy = reader.unmapped() != std::exchange(unmapped, reader.unmapped());
+        for (TargetScan& scan : scans) {
+            scan.result.utf16Data = firstLine ? utf16Data : scan.result.utf16Data;
+            if (scan.joining && !scan.stopped)
+                scan.joining = joinValueLine(scan.result.whole, line, reader.continuation(), reader.partial());
+        }
+        firstLine = false;
+        // Only the first piece of a line longer than the reader's bound is
+        // looked at; a value cut there is shown but cannot be edited.
+        if (reader.continuation() || line.empty())
+            continue;
+        const bool header = isHeaderLine(line);
+        for (TargetScan& scan : scans) {
+            if (scan.stopped)
+                continue;
+            if (header) {
+                const bool opens = scan.opens.opens(line, !reader.partial());
+                scan.result.sectionFound = scan.result.sectionFound || opens;
+                // A section asked for alone has no lines to look at.
+                scan.inSection = opens && scan.target.entry.has_value();
+            } else if (scan.inSection && kind == FileKind::WineRegistry) {
+                takeWineLine(scan, reader, line, buffer);
+            } else if (scan.inSection) {
+                takeRegistryLine(scan, reader, line, lossy);
+            }
+        }
+    }
+}
+
 }  // namespace
 
 bool startsAsWineRegistry(const QString& path)
@@ -290,90 +376,39 @@ bool readLineAt(const QString& path, std::int64_t offset,
     return false;
 }
 
+std::vector<RegistryLookup> lookupRegistryValues(const QString& path, FileKind kind,
+                                                 const std::vector<RegistryTarget>& targets)
+{
+    std::vector<TargetScan> scans;
+    scans.reserve(targets.size());
+    for (const RegistryTarget& target : targets)
+        scans.push_back(TargetScan{target, SectionMatcher(target.section, kind)});
+    // Wine's text data are UTF-16 code units however the file is stored.
+    for (TargetScan& scan : scans)
+        scan.result.utf16Data = kind == FileKind::WineRegistry;
+    LineReader reader(path);
+    if (reader.isOpen())
+        scanTargets(reader, kind, scans);
+    std::vector<RegistryLookup> results;
+    results.reserve(scans.size());
+    for (TargetScan& scan : scans) {
+        // A lone quote ended that lookup before the rest of the file was read.
+        if (!scan.stopped)
+            scan.result.failed = scan.result.readFailed = !reader.isOpen() || reader.failed();
+        results.push_back(std::move(scan.result));
+    }
+    return results;
+}
+
 RegistryLookup lookupRegistryValue(const QString& path, std::string_view section, std::string_view entry,
                                    std::string_view currentText)
 {
-    RegistryLookup result;
-    LineReader reader(path);
-    if (!reader.isOpen()) {
-        result.failed = result.readFailed = true;
-        return result;
-    }
-    const std::string header = headerLineOf(section);
-    bool inSection = false;
-    bool firstLine = true;
-    bool joining = false;        // the hex value found goes on in the next piece or line
-    std::uint64_t unmapped = 0;  // characters shown as "?" up to the line before
-    std::string_view line;
-    // Outside the section only its next header can matter.
-    while (inSection || joining || firstLine ? reader.next(line) : reader.nextStartingWith("[", line)) {
-        if (firstLine) {
-            firstLine = false;
-            result.utf16Data = isUtf16(reader.encoding());
-        }
-        const bool lossy = reader.unmapped() != std::exchange(unmapped, reader.unmapped());
-        if (joining)
-            joining = joinValueLine(result.whole, line, reader.continuation(), reader.partial());
-        // Only the first piece of a line longer than the reader's bound is
-        // looked at; a value cut there is shown but cannot be edited.
-        if (reader.continuation() || line.empty())
-            continue;
-        if (isHeaderLine(line)) {
-            inSection = !reader.partial() && line == header;
-            continue;
-        }
-        if (!inSection)
-            continue;
-        if (const std::optional<std::string_view> value = registryValueOf(line, entry)) {
-            if (!takeValue(result, *value, reader.partial(), joining)) {
-                result.failed = true;
-                return result;
-            }
-            result.lineOffset = reader.lineOffset();
-            result.lossy = lossy;
-            // Later lines of this occurrence are skipped; a later occurrence
-            // of the same header is examined again.
-            inSection = false;
-        }
-        result.examined = true;
-        const std::string_view shown = result.found ? std::string_view(result.text) : currentText;
-        result.enabled = !looksLikeHex(shown) && !(result.found && (result.cut || result.lossy));
-    }
-    result.failed = result.readFailed = reader.failed();
-    return result;
+    return lookupRegistryValues(path, FileKind::Registry, {{section, entry, currentText}}).front();
 }
 
 RegistryLookup lookupWineValue(const QString& path, std::string_view section, std::string_view entry)
 {
-    RegistryLookup result;
-    result.utf16Data = true;
-    LineReader reader(path);
-    if (!reader.isOpen()) {
-        result.failed = true;
-        return result;
-    }
-    SectionMatcher opens(section, FileKind::WineRegistry);
-    std::string buffer;
-    bool inSection = false;
-    bool joining = false;
-    std::string_view line;
-    while (inSection || joining ? reader.next(line) : reader.nextStartingWith("[", line)) {
-        if (joining)
-            joining = joinValueLine(result.whole, line, reader.continuation(), reader.partial());
-        if (reader.continuation() || line.empty())
-            continue;
-        if (isHeaderLine(line)) {
-            inSection = opens.opens(line, !reader.partial());
-            continue;
-        }
-        const std::optional<WineName> name = inSection && !isWineMetaLine(line) ? wineNameOf(line) : std::nullopt;
-        if (!name || !wineNameIs(*name, entry, buffer))
-            continue;
-        takeWineValue(result, line.substr(name->valueAt), reader.partial(), joining);
-        inSection = false;
-    }
-    result.failed = reader.failed();
-    return result;
+    return lookupRegistryValues(path, FileKind::WineRegistry, {{section, entry, {}}}).front();
 }
 
 ValueView lookUpValue(FileKind kind, const QString& file, std::string_view section, std::string_view label,

@@ -118,6 +118,8 @@ struct RegistryLookup {
     bool utf16Data = false;
     // Where the line of the last match starts in the file; -1 for none.
     std::int64_t lineOffset = -1;
+    // Some header line opened the section.
+    bool sectionFound = false;
 };
 
 // Looks `entry` up in every occurrence of `section` of the registry export
@@ -133,6 +135,24 @@ RegistryLookup lookupRegistryValue(const QString& path, std::string_view section
 // that the box can hold and write back unchanged; `whole` the value as
 // written with its continuation lines joined.
 RegistryLookup lookupWineValue(const QString& path, std::string_view section, std::string_view entry);
+
+// One value that lookupRegistryValues looks for: `entry` in every occurrence
+// of `section`, with `currentText` as for lookupRegistryValue; without an
+// entry only whether the section is there (sectionFound).
+struct RegistryTarget {
+    std::string_view section;
+    std::optional<std::string_view> entry;
+    std::string_view currentText = {};
+};
+
+// Looks every target up in one pass over `path`, an export (`kind`
+// Registry) or Wine's file (WineRegistry), in the targets' order: each
+// result is the one lookupRegistryValue or lookupWineValue gives for that
+// target alone (the last match of the name, read from the first line of it
+// in each occurrence of the section). Memory holds one value per target,
+// however large the file.
+std::vector<RegistryLookup> lookupRegistryValues(const QString& path, FileKind kind,
+                                                 const std::vector<RegistryTarget>& targets);
 
 // What the value box shows after a key was chosen, in the order the lookup
 // sets it; an empty field leaves that part of the window as it is.

@@ -280,6 +280,66 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"del_empty_group", "a.ini", kIniBomLf, {"del", "%F", "A", "--"}, 2, "", ""}),
     test::CaseName());
 
+// --- several targets looked up in one pass ---------------------------------------
+
+// Windows-1252 names, a "]" inside a name, an escaped quote in a key name, and
+// a section whose header comes twice.
+const S kRegOdd = "REGEDIT4\r\n\r\n[M\xFCller]\r\n\"a\\\"b\"=\"1\"\r\n\r\n[A]B]\r\n\"x\"=\"2\"\r\n\r\n"
+                  "[M\xFCller]\r\n\"z\"=\"3\"\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    SeveralLookedUp, Cli,
+    testing::Values(
+        CliCase{"set_in_reverse_file_order",
+                "a.reg",
+                kRegThree,
+                {"set", "%F", "C", "w", "9", "B", "z", "8", "A", "x", "7"},
+                0,
+                "",
+                "REGEDIT4\r\n\r\n[A]\r\n\"x\"=\"7\"\r\n\r\n[B]\r\n\"y\"=hex:01,\\\r\n  02\r\n\"z\"=\"8\"\r\n\r\n"
+                "[C]\r\n\"w\"=\"9\"\r\n"},
+        CliCase{"set_odd_names_and_a_section_twice",
+                "a.reg",
+                kRegOdd,
+                {"set", "%F", "M\u00FCller", "z", "9", "A]B", "x", "8", "M\u00FCller", "a\\\"b", "7"},
+                0,
+                "",
+                "REGEDIT4\r\n\r\n[M\xFCller]\r\n\"a\\\"b\"=\"7\"\r\n\r\n[A]B]\r\n\"x\"=\"8\"\r\n\r\n"
+                "[M\xFCller]\r\n\"z\"=\"9\"\r\n"},
+        CliCase{"del_section_twice_in_the_file_and_a_key",
+                "a.reg",
+                kRegOdd,
+                {"del", "%F", "A]B", "x", "--", "M\u00FCller"},
+                0,
+                "",
+                "REGEDIT4\r\n\r\n[A]B]\r\n\r\n"},
+        CliCase{"del_in_reverse_order_the_same_section_twice",
+                "a.reg",
+                kRegThree,
+                {"del", "%F", "C", "w", "--", "B", "z", "--", "B", "y"},
+                0,
+                "",
+                "REGEDIT4\r\n\r\n[A]\r\n\"x\"=\"1\"\r\n\r\n[B]\r\n\r\n[C]\r\n"},
+        CliCase{"set_one_missing_last", "a.reg", kRegThree, {"set", "%F", "A", "x", "7", "C", "v", "8"}, 1, "", ""},
+        CliCase{"del_one_section_missing", "a.reg", kRegOdd, {"del", "%F", "A]B", "--", "A"}, 1, "", ""},
+        CliCase{"del_name_the_code_page_lacks",
+                "a.reg",
+                kRegOdd,
+                {"del", "%F", "A]B", "--", "M\u00FCller", "\u4E2D"},
+                1,
+                "",
+                ""},
+        CliCase{"utf16_export_two_values_in_place",
+                "a.reg",
+                test::utf16le(
+                    u"Windows Registry Editor Version 5.00\r\n\r\n[B]\r\n\"V\"=\"1\"\r\n\r\n[A]\r\n\"W\"=\"2\"\r\n"),
+                {"set", "%F", "A", "W", "\u00E9", "B", "V", "\u4E2D"},
+                0,
+                "",
+                test::utf16le(u"Windows Registry Editor Version "
+                              u"5.00\r\n\r\n[B]\r\n\"V\"=\"\u4E2D\"\r\n\r\n[A]\r\n\"W\"=\"\u00E9\"\r\n")}),
+    test::CaseName());
+
 // --- values as an importer stores them ----------------------------------------
 
 // `head` and the list of `bytes` as an exporter writes it, with CR LF.

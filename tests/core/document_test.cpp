@@ -3,6 +3,7 @@
 #include "document/document.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace keyloom {
 namespace {
@@ -241,9 +242,33 @@ RegistryLookup outcome(bool failed, bool found, std::string text, std::int16_t s
 
 class Lookup : public test::FileTable<LookupCase> {};
 
+auto fieldsOf(const RegistryLookup& r)
+{
+    return std::tie(r.failed, r.readFailed, r.found, r.text, r.quoteState, r.cut, r.lossy, r.examined, r.enabled,
+                    r.whole, r.utf16Data, r.lineOffset, r.sectionFound);
+}
+
 TEST_P(Lookup, Outcome)
 {
-    const RegistryLookup r = lookupRegistryValue(dir.write("f.reg", c.bytes), c.section, c.entry, c.current);
+    const QString file = dir.write("f.reg", c.bytes);
+    const RegistryLookup r = lookupRegistryValue(file, c.section, c.entry, c.current);
+    // The same lookup among others in one pass gives the same: after and
+    // before targets of other sections, one missing, the section alone, and
+    // the same target twice.
+    const std::vector<RegistryLookup> several = lookupRegistryValues(file, FileKind::Registry,
+                                                                     {{"Y", "Later"},
+                                                                      {c.section, c.entry, c.current},
+                                                                      {c.section, std::nullopt},
+                                                                      {"Gone", "x"},
+                                                                      {c.section, c.entry, c.current},
+                                                                      {"HKEY_X", "Version"}});
+    EXPECT_EQ(fieldsOf(several[1]), fieldsOf(r));
+    EXPECT_EQ(fieldsOf(several[4]), fieldsOf(r));
+    EXPECT_EQ(several[2].sectionFound, r.sectionFound);
+    EXPECT_FALSE(several[2].found);
+    EXPECT_FALSE(several[3].sectionFound || several[3].found);
+    EXPECT_EQ(fieldsOf(several[0]), fieldsOf(lookupRegistryValue(file, "Y", "Later", "")));
+    EXPECT_EQ(fieldsOf(several[5]), fieldsOf(lookupRegistryValue(file, "HKEY_X", "Version", "")));
     EXPECT_EQ(r.failed, c.expected.failed);
     EXPECT_EQ(r.found, c.expected.found);
     if (c.expected.found) {
