@@ -75,16 +75,23 @@ public:
 
     bool print(const FindMatch& match)
     {
-        const QString section = decode(match.sectionName);
         if (json_) {
-            QJsonObject object{{QStringLiteral("section"), section}};
+            QJsonObject object{{QStringLiteral("section"), decode(match.sectionName)}};
             if (match.hit != FindHit::Section)
                 object.insert(QStringLiteral("key"), decode(match.key));
             const char* in = match.hit == FindHit::Section ? "section" : match.hit == FindHit::Key ? "key" : "value";
             object.insert(QStringLiteral("match"), QLatin1String(in));
             writeLine(QJsonDocument(object).toJson(QJsonDocument::Compact));
+        } else if (isAscii(match.sectionName) && isAscii(match.key)) {
+            // The same bytes in UTF-8, without making text of them.
+            QByteArray line;
+            line.reserve(qsizetype(match.sectionName.size() + match.key.size() + 3));
+            line.append('[').append(match.sectionName).append(']');
+            if (match.hit != FindHit::Section)
+                line.append(' ').append(match.key);
+            writeLine(line);
         } else {
-            QString line = QLatin1Char('[') + section + QLatin1Char(']');
+            QString line = QLatin1Char('[') + decode(match.sectionName) + QLatin1Char(']');
             if (match.hit != FindHit::Section)
                 line += QLatin1Char(' ') + decode(match.key);
             writeLine(line.toUtf8());

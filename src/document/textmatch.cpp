@@ -60,11 +60,75 @@ std::vector<std::vector<unsigned char>> windows1252Bytes(const std::vector<char3
     return bytes;
 }
 
+#if defined(__SSE2__)
+// Sets of a few bytes, each marking the bytes of sixteen that it holds.
+struct OneByte {
+    explicit OneByte(const std::string& set) : byte(_mm_set1_epi8(set[0])) {}
+    __m128i operator()(__m128i v) const { return _mm_cmpeq_epi8(v, byte); }
+    __m128i byte;
+};
+// A letter in both cases, two bytes apart by 0x20 alone: one compare.
+struct CasePair {
+    static bool fits(const std::string& set) { return set.size() == 2 && (set[0] ^ set[1]) == 0x20; }
+    explicit CasePair(const std::string& set) : bit(_mm_set1_epi8(0x20)), lower(_mm_set1_epi8(char(set[0] | 0x20))) {}
+    __m128i operator()(__m128i v) const { return _mm_cmpeq_epi8(_mm_or_si128(v, bit), lower); }
+    __m128i bit;
+    __m128i lower;
+};
+struct AnyByte {
+    explicit AnyByte(const std::string& set) : count(set.size())
+    {
+        for (std::size_t i = 0; i < count; ++i)
+            bytes[i] = _mm_set1_epi8(set[i]);
+    }
+    __m128i operator()(__m128i v) const
+    {
+        __m128i in = _mm_cmpeq_epi8(v, bytes[0]);
+        for (std::size_t i = 1; i < count; ++i)
+            in = _mm_or_si128(in, _mm_cmpeq_epi8(v, bytes[i]));
+        return in;
+    }
+    std::size_t count;
+    __m128i bytes[4];
+};
+
+// Sixteen starts at a time from `p` up to `end`: the first byte of the
+// first and of the last piece (`lastOffset` further) must both fit before
+// `matches` compares the whole needle. The match, or npos with where the
+// bytes left to test begin.
+template <typename InFirst, typename InLast, typename Matches>
+std::pair<std::size_t, std::size_t> findSixteen(const unsigned char* data, std::size_t p, std::size_t end,
+                                                std::size_t lastOffset, const InFirst& inFirst, const InLast& inLast,
+                                                const Matches& matches)
+{
+    for (; p + 16 <= end; p += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + p));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + p + lastOffset));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(inFirst(a), inLast(b))));
+        for (; mask != 0; mask &= mask - 1) {
+            const std::size_t at = p + static_cast<std::size_t>(__builtin_ctz(mask));
+            if (matches(at))
+                return {at, at};
+        }
+    }
+    return {std::string_view::npos, p};
+}
+#endif
+
 }  // namespace
 
 bool textContains(std::string_view bytes, const QString& needle, TextCodec codec, Qt::CaseSensitivity cs)
 {
-    return decodeText(bytes, codec).contains(needle, cs);
+    // ASCII on both sides, the common case, is the same characters in every
+    // code page, and QString's case folding of them is ASCII's: no decoding.
+    const auto asciiByte = [](char c) { return static_cast<unsigned char>(c) < 0x80; };
+    const bool ascii = !needle.isEmpty() && std::all_of(bytes.begin(), bytes.end(), asciiByte) &&
+                       std::all_of(needle.begin(), needle.end(), [](QChar c) { return c.unicode() < 0x80; });
+    if (!ascii)
+        return decodeText(bytes, codec).contains(needle, cs);
+    const auto fold = [cs](char16_t c) { return cs == Qt::CaseSensitive || c < 'A' || c > 'Z' ? c : char16_t(c + 32); };
+    const auto same = [&](char b, QChar n) { return fold(static_cast<unsigned char>(b)) == fold(n.unicode()); };
+    return std::search(bytes.begin(), bytes.end(), needle.begin(), needle.end(), same) != bytes.end();
 }
 
 NeedleFilter NeedleFilter::forText(const QString& needle, TextCodec codec, Qt::CaseSensitivity cs)
@@ -195,34 +259,23 @@ std::size_t NeedleFilter::find(std::string_view bytes, std::size_t from) const
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     std::size_t p = from;
 #if defined(__SSE2__)
-    // Sixteen starts at a time: the first byte of the first and of the last
-    // piece must both fit before the whole needle is compared. A few
-    // distinct bytes each (letter case) keep this to some compares.
     constexpr std::size_t kMaxSet = 4;
     if (firstBytes_.size() <= kMaxSet && lastBytes_.size() <= kMaxSet) {
-        __m128i first[kMaxSet];
-        __m128i last[kMaxSet];
-        for (std::size_t i = 0; i < firstBytes_.size(); ++i)
-            first[i] = _mm_set1_epi8(firstBytes_[i]);
-        for (std::size_t i = 0; i < lastBytes_.size(); ++i)
-            last[i] = _mm_set1_epi8(lastBytes_[i]);
-        for (; p + 16 <= end; p += 16) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + p));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + p + lastOffset));
-            __m128i inFirst = _mm_cmpeq_epi8(a, first[0]);
-            for (std::size_t i = 1; i < firstBytes_.size(); ++i)
-                inFirst = _mm_or_si128(inFirst, _mm_cmpeq_epi8(a, first[i]));
-            __m128i inLast = _mm_cmpeq_epi8(b, last[0]);
-            for (std::size_t i = 1; i < lastBytes_.size(); ++i)
-                inLast = _mm_or_si128(inLast, _mm_cmpeq_epi8(b, last[i]));
-            auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(inFirst, inLast)));
-            while (mask != 0) {
-                const std::size_t at = p + static_cast<std::size_t>(__builtin_ctz(mask));
-                if (matchesAt(bytes, at))
-                    return at;
-                mask &= mask - 1;
-            }
-        }
+        const auto at = [&](std::size_t start) { return matchesAt(bytes, start); };
+        // The common sets get their own loops: the loop runs over every byte.
+        const auto scan = [&](auto inFirst) {
+            if (lastBytes_.size() == 1)
+                return findSixteen(data, p, end, lastOffset, inFirst, OneByte(lastBytes_), at);
+            if (CasePair::fits(lastBytes_))
+                return findSixteen(data, p, end, lastOffset, inFirst, CasePair(lastBytes_), at);
+            return findSixteen(data, p, end, lastOffset, inFirst, AnyByte(lastBytes_), at);
+        };
+        const std::pair<std::size_t, std::size_t> found = firstBytes_.size() == 1       ? scan(OneByte(firstBytes_))
+                                                          : CasePair::fits(firstBytes_) ? scan(CasePair(firstBytes_))
+                                                                                        : scan(AnyByte(firstBytes_));
+        if (found.first != npos)
+            return found.first;
+        p = found.second;
     }
 #endif
     for (; p < end; ++p) {

@@ -213,18 +213,26 @@ TEST(FindChanged, PositionBeyondTheFileOrFileGone)
 // the needle, for any case of any letter of either code page.
 TEST(NeedleFilter, NeverMissesWhatQStringFinds)
 {
-    const QString letters = QStringLiteral("aAzZäÄöÖüÜßẞµΜkKKsSſÿŸ€ -?");
+    const QString letters = QStringLiteral("aAzZäÄöÖüÜßẞµΜkKKsSſÿŸ€ -?@`[{");
+    // Every other round in ASCII alone, which is compared without decoding.
+    const QString ascii = QStringLiteral("aAzZkKsS -?@`[{");
     std::mt19937 random(7);
+    const QString* from = &letters;
     auto pick = [&](int n) {
         QString s;
         for (int i = 0; i < n; ++i)
-            s += letters.at(int(random() % unsigned(letters.size())));
+            s += from->at(int(random() % unsigned(from->size())));
         return s;
     };
     for (int round = 0; round < 3000; ++round) {
-        const QString haystack = pick(12);
+        from = round % 2 == 0 ? &letters : &ascii;
+        // Long enough, at times, for the filter's sixteen bytes at a time.
+        const QString haystack = pick(12 + int(random() % 40));
         const QString needle = pick(1 + int(random() % 3));
         for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+            // The comparison of bytes (ASCII, with no decoding) or of the decoded text.
+            EXPECT_EQ(textContains(encodeText(haystack, TextCodec::Utf8), needle, TextCodec::Utf8, cs),
+                      haystack.contains(needle, cs));
             if (!haystack.contains(needle, cs))
                 continue;
             const std::string utf8 = encodeText(haystack, TextCodec::Utf8);
