@@ -663,6 +663,7 @@ private:
     int lastBlock_ = std::numeric_limits<int>::max();
     int skipThrough_ = -1;
     bool failed_ = false;  // an earlier block could not be read again
+    QFile reread_;         // the file, for earlier blocks read again
 };
 
 AllWalk::AllWalk(const FindRequest& request, const NeedleFilter& filter, FindControl* control)
@@ -706,10 +707,14 @@ AllWalk::Listing AllWalk::listingOf(std::size_t index)
     if (span.listing != Listing::Unknown)
         return span.listing;
     const std::int64_t end = spans_[index + 1].begin;
-    QFile file(request_.path);
+    // Opened once for every block read again: a few thousand of them.
+    if (!reread_.isOpen()) {
+        reread_.setFileName(request_.path);
+        reread_.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
     QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly) && file.seek(span.begin))
-        bytes = file.read(end - span.begin);
+    if (reread_.isOpen() && reread_.seek(span.begin))
+        bytes = reread_.read(end - span.begin);
     if (bytes.size() != end - span.begin) {
         // Taken as ending the listing: no rows are told from a block that
         // could not be read, and the search says it failed.
