@@ -108,8 +108,6 @@ QString notDecodableNote(const QString& file)
         .arg(Commands::FileNamePart(file));
 }
 
-// Writes the value line of `request.key` in Wine's file anew, in the form it
-// has (a string, str(2) or dword value), with the name's bytes kept.
 // Why the value of Wine's file named by `request` cannot take its text; none
 // when it can.
 std::optional<EditResult> wineRefusal(const EditRequest& request)
@@ -123,35 +121,6 @@ std::optional<EditResult> wineRefusal(const EditRequest& request)
         return refused(EditStatus::Invalid, wineValueNote(request.file));
     return std::nullopt;
 }
-
-EditResult applyWineValue(const EditRequest& request, const std::function<void()>& processEvents)
-{
-    const std::u16string text = request.text.toStdU16String();
-    if (std::optional<EditResult> refusal = wineRefusal(request))
-        return *refusal;
-    SectionMatcher opens(request.section, FileKind::WineRegistry);
-    bool inSection = false;
-    std::string replacement;
-    std::string buffer;
-    const LineRule rule = [&](std::string_view line, bool whole) -> LineEdit {
-        if (isHeaderLine(line)) {
-            inSection = opens.opens(line, whole);
-            return {};
-        }
-        const std::optional<WineName> name =
-            inSection && whole && !isWineMetaLine(line) ? wineNameOf(line) : std::nullopt;
-        if (!name || !wineNameIs(*name, request.key, buffer))
-            return {};
-        const std::optional<std::string> value = wineValueFor(line.substr(name->valueAt), text);
-        if (!value)
-            return {};
-        replacement.assign(line.substr(0, name->valueAt));
-        replacement += *value;
-        return {false, replacement};
-    };
-    return rewriteThroughBackup(request.file, nullptr, processEvents, [&] { return std::optional(rule); });
-}
-
 }  // namespace
 
 std::optional<QString> registryValueNote(std::string_view value, std::int16_t quoteState, const QString& file)
@@ -242,35 +211,125 @@ EditRequest asWritten(const EditRequest& request, const std::string* pendingText
     return edit;
 }
 
+// Deletes and replacements of the value lines of a registry export or of
+// Wine's file, all in one pass. A section opens by its header line
+// (SectionMatcher) and, deleted, goes up to the next header; a key's line is
+// known by its name as the file's kind writes names, and goes with the lines
+// that continue it, or takes a new value after the name.
+class ValueChanges {
+public:
+    // A set key's new value from its old one (the text after the name);
+    // none leaves the line as it is.
+    using NewValue = std::function<std::optional<std::string>(std::string_view old)>;
+    struct Target {
+        SectionMatcher opens;
+        // The key as its line names it: an export's line begins with these
+        // bytes (registryPrefixOf), Wine's file names it in escapes of this
+        // decoded text. None: the whole section goes.
+        std::optional<std::string> key;
+        NewValue value;     // none: the key's lines go
+        bool utf8 = false;  // the new value is UTF-8 text (LineEdit::utf8)
+    };
+    ValueChanges(FileKind kind, std::vector<Target> targets) : kind_(kind), targets_(std::move(targets)) {}
+
+    LineEdit operator()(std::string_view line, bool whole)
+    {
+        const LineEdit drop{false, std::nullopt, true};
+        if (dropping_) {
+            dropping_ = whole && continuesOnNextLine(line);
+            return drop;
+        }
+        if (isHeaderLine(line)) {
+            open_.clear();
+            droppingSection_ = false;
+            for (std::size_t i = 0; i < targets_.size(); ++i) {
+                if (!targets_[i].opens.opens(line, whole))
+                    continue;
+                droppingSection_ = droppingSection_ || !targets_[i].key;
+                open_.push_back(i);
+            }
+            return droppingSection_ ? drop : LineEdit{};
+        }
+        if (droppingSection_)
+            return drop;
+        const std::optional<WineName> wineName =
+            kind_ == FileKind::WineRegistry && !open_.empty() && whole && !isWineMetaLine(line) ? wineNameOf(line)
+                                                                                                : std::nullopt;
+        for (const std::size_t i : open_) {
+            const Target& target = targets_[i];
+            const std::optional<std::size_t> at = target.key ? valueAt(line, wineName, *target.key) : std::nullopt;
+            if (!at)
+                continue;
+            const std::string_view old = line.substr(*at);
+            if (target.value) {
+                std::optional<std::string> value = target.value(old);
+                if (!value)
+                    return {};
+                replacement_ = std::move(*value);
+            }
+            // The lines that continue a wrapped hex list go with it; a value
+            // deleted from Wine's file takes any line it continues on.
+            dropping_ = whole && continuesOnNextLine(line) &&
+                        (hexHeadOf(old) || (kind_ == FileKind::WineRegistry && !target.value));
+            return target.value ? LineEdit{false, replacement_, false, *at, target.utf8} : drop;
+        }
+        return {};
+    }
+
+private:
+    // Where the value begins on `line` (named `wineName` in Wine's file) when
+    // it is the line of `key`.
+    std::optional<std::size_t> valueAt(std::string_view line, const std::optional<WineName>& wineName,
+                                       const std::string& key)
+    {
+        if (kind_ != FileKind::WineRegistry)
+            return line.substr(0, key.size()) == key ? std::optional(key.size()) : std::nullopt;
+        return wineName && wineNameIs(*wineName, key, buffer_) ? std::optional(wineName->valueAt) : std::nullopt;
+    }
+
+    FileKind kind_;
+    std::vector<Target> targets_;
+    std::vector<std::size_t> open_;  // the targets of the section in progress
+    bool droppingSection_ = false;
+    bool dropping_ = false;
+    std::string buffer_;
+    std::string replacement_;
+};
+
+// The change that writes `values` into an export; none when a name or the
+// value holds CR or LF, which a line cannot carry.
+std::optional<ValueChanges::Target> registryTargetOf(const ApplyValues& values)
+{
+    if (hasLineBreak(values.section) || hasLineBreak(values.key) || hasLineBreak(values.value))
+        return std::nullopt;
+    return ValueChanges::Target{
+        SectionMatcher(values.section, FileKind::Registry), registryPrefixOf(values.key),
+        [replacement = registryReplacementOf(values)](std::string_view) { return std::optional(replacement); },
+        values.utf8};
+}
+
+// Rewrites `file` of `kind` with `targets` changed, through its backup; a
+// UTF-16 export is written in place.
+EditResult rewriteValues(const QString& file, FileKind kind, std::vector<ValueChanges::Target> targets,
+                         const std::string* pendingText, const std::function<void()>& processEvents)
+{
+    const LineRule rule = ValueChanges(kind, std::move(targets));
+    const Utf16Lines utf16 = kind == FileKind::Registry ? Utf16Lines::InPlace : Utf16Lines::Refuse;
+    return rewriteThroughBackup(
+        file, pendingText, processEvents, [&] { return std::optional(rule); }, utf16);
+}
+
 }  // namespace
 
 EditResult applyRegistryValue(const QString& currentFile, const std::string* pendingText,
                               const std::function<void()>& processEvents, const ApplyValues& values)
 {
-    if (hasLineBreak(values.section) || hasLineBreak(values.key) || hasLineBreak(values.value))
+    std::optional<ValueChanges::Target> target = registryTargetOf(values);
+    if (!target)
         return refused(EditStatus::Invalid, lineBreakNote(currentFile));
-    const std::string header = headerLineOf(values.section);
-    const std::string prefix = registryPrefixOf(values.key);
-    const std::string replacement = registryReplacementOf(values);
-    bool inSection = false;
-    bool dropping = false;  // the lines that continue a replaced hex list go with it
-    const LineRule rule = [&](std::string_view line, bool whole) -> LineEdit {
-        if (dropping) {
-            dropping = whole && continuesOnNextLine(line);
-            return {false, std::nullopt, true};
-        }
-        if (isHeaderLine(line)) {
-            inSection = whole && line == header;
-            return {};
-        }
-        if (inSection && line.substr(0, prefix.size()) == prefix) {
-            dropping = whole && hexHeadOf(line.substr(prefix.size())) && continuesOnNextLine(line);
-            return {false, replacement, false, prefix.size(), values.utf8};
-        }
-        return {};
-    };
-    return rewriteThroughBackup(
-        currentFile, pendingText, processEvents, [&] { return std::optional(rule); }, Utf16Lines::InPlace);
+    std::vector<ValueChanges::Target> targets;
+    targets.push_back(std::move(*target));
+    return rewriteValues(currentFile, FileKind::Registry, std::move(targets), pendingText, processEvents);
 }
 
 namespace {
@@ -303,176 +362,53 @@ std::optional<EditResult> registryValuesFor(const EditRequest& request, std::str
     return std::nullopt;
 }
 
-EditResult applyRegistryEdit(const EditRequest& request, std::string value, const std::string* pendingText,
-                             const std::function<void()>& processEvents)
+// Writes `changes` into a registry export, `values` the encoded text of each.
+EditResult applyRegistryChanges(const std::vector<EditChange>& changes, std::vector<std::string> values,
+                                const std::string* pendingText, const std::function<void()>& processEvents)
 {
-    ApplyValues values;
-    if (std::optional<EditResult> refusal = registryValuesFor(request, std::move(value), pendingText, values))
-        return *refusal;
-    return applyRegistryValue(request.file, pendingText, processEvents, values);
-}
-
-}  // namespace
-
-EditResult applyEdit(const EditRequest& request, const std::string* pendingText,
-                     const std::function<void()>& processEvents)
-{
-    // Asked first: every later step reads the file.
-    if (!pendingText && heldByAnother(request.file))
-        return refused(EditStatus::Refused, notOpenedNote(request.file));
-    const EditRequest edit = asWritten(request, pendingText);
-    std::optional<std::string> value = encodeForCodec(edit.text, edit.codec);
-    if (!value)
-        return refused(EditStatus::Invalid, unencodableValueNote(request.file));
-    if (request.identity.exists && identityOf(request.file) != request.identity)
-        return refused(EditStatus::Changed, changedSinceReadNote(request.file));
-    switch (request.kind) {
-    case FileKind::Ini:
-        return applyProfileValue(request, *value);
-    case FileKind::Registry:
-        return applyRegistryEdit(edit, std::move(*value), pendingText, processEvents);
-    case FileKind::WineRegistry:
-        return applyWineValue(request, processEvents);
+    const QString& file = changes.front().request.file;
+    std::vector<ValueChanges::Target> targets;
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        const EditRequest request = asWritten(changes[i].request, pendingText);
+        ApplyValues set{request.section, request.key, {}};
+        if (changes[i].kind == EditChange::Set) {
+            if (std::optional<EditResult> refusal = registryValuesFor(request, std::move(values[i]), pendingText, set))
+                return *refusal;
+        }
+        std::optional<ValueChanges::Target> target = registryTargetOf(set);
+        if (!target)
+            return refused(EditStatus::Invalid, lineBreakNote(file));
+        if (changes[i].kind != EditChange::Set)
+            target->value = nullptr;
+        if (changes[i].kind == EditChange::DeleteSection)
+            target->key.reset();
+        targets.push_back(std::move(*target));
     }
-    return {};
+    return rewriteValues(file, FileKind::Registry, std::move(targets), pendingText, processEvents);
 }
 
-QString wineValueNote(const QString& file)
+// Writes `changes` into Wine's file: a value in the form it has (a string,
+// str(2) or dword value), with the name's bytes kept.
+EditResult applyWineChanges(const std::vector<EditChange>& changes, const std::function<void()>& processEvents)
 {
-    return QStringLiteral("Dieser Wert kann nur als Text (auch str(2)) oder als dword:XXXXXXXX mit acht Hex-Ziffern "
-                          "gespeichert werden; Mehrfachtexte und hex-Werte werden hier nicht geändert. Die Datei '%1' "
-                          "bleibt unverändert.")
-        .arg(Commands::FileNamePart(file));
-}
-
-QString wineRunningQuestion()
-{
-    return QStringLiteral("Wine läuft für dieses Prefix und überschreibt die Datei beim Beenden. Trotzdem speichern?");
-}
-
-QString unencodableValueNote(const QString& file)
-{
-    return QStringLiteral("Der Wert enthält Zeichen, die in der Datei '%1' (Windows-1252) nicht gespeichert werden "
-                          "können. Die Datei bleibt unverändert.")
-        .arg(Commands::FileNamePart(file));
-}
-
-}  // namespace keyloom
-
-namespace keyloom {
-
-namespace {
-
-// Deletes and replacements of registry lines, all in one pass: a section
-// opens by its header line exactly; a key's line by its name prefix.
-class RegistryChanges {
-public:
-    struct Target {
-        std::string header;
-        std::optional<std::string> prefix;       // none: the whole section goes
-        std::optional<std::string> replacement;  // after the name; none: the key's lines go
-        bool utf8 = false;                       // the replacement is UTF-8 text (LineEdit::utf8)
-    };
-    explicit RegistryChanges(std::vector<Target> targets) : targets_(std::move(targets)) {}
-
-    LineEdit operator()(std::string_view line, bool whole)
-    {
-        const LineEdit drop{false, std::nullopt, true};
-        if (dropping_) {
-            dropping_ = whole && continuesOnNextLine(line);
-            return drop;
+    std::vector<ValueChanges::Target> targets;
+    for (const EditChange& change : changes) {
+        const EditRequest& request = change.request;
+        ValueChanges::Target target{SectionMatcher(request.section, FileKind::WineRegistry), request.key, nullptr};
+        if (change.kind == EditChange::DeleteSection)
+            target.key.reset();
+        if (change.kind == EditChange::Set) {
+            if (std::optional<EditResult> refusal = wineRefusal(request))
+                return *refusal;
+            target.value = [text = request.text.toStdU16String()](std::string_view old) {
+                return wineValueFor(old, text);
+            };
         }
-        if (isHeaderLine(line)) {
-            open_.clear();
-            droppingSection_ = false;
-            for (std::size_t i = 0; i < targets_.size() && whole; ++i) {
-                if (line != targets_[i].header)
-                    continue;
-                droppingSection_ = droppingSection_ || !targets_[i].prefix;
-                open_.push_back(i);
-            }
-            return droppingSection_ ? drop : LineEdit{};
-        }
-        if (droppingSection_)
-            return drop;
-        for (const std::size_t i : open_) {
-            const Target& target = targets_[i];
-            if (!target.prefix || line.substr(0, target.prefix->size()) != *target.prefix)
-                continue;
-            // The lines that continue a wrapped hex list go with it.
-            dropping_ = whole && hexHeadOf(line.substr(target.prefix->size())) && continuesOnNextLine(line);
-            return target.replacement ? LineEdit{false, *target.replacement, false, target.prefix->size(), target.utf8}
-                                      : drop;
-        }
-        return {};
+        targets.push_back(std::move(target));
     }
-
-private:
-    std::vector<Target> targets_;
-    std::vector<std::size_t> open_;  // the targets of the section in progress
-    bool droppingSection_ = false;
-    bool dropping_ = false;
-};
-
-// The same for Wine's file: sections by their decoded key path, values by
-// their decoded name, a set value written in the form it has.
-class WineChanges {
-public:
-    struct Target {
-        SectionMatcher opens;
-        std::optional<std::string> key;      // none: the whole section goes
-        std::optional<std::u16string> text;  // none: the value's lines go
-    };
-    explicit WineChanges(std::vector<Target> targets) : targets_(std::move(targets)) {}
-
-    LineEdit operator()(std::string_view line, bool whole)
-    {
-        const LineEdit drop{false, std::nullopt, true};
-        if (dropping_) {
-            dropping_ = whole && continuesOnNextLine(line);
-            return drop;
-        }
-        if (isHeaderLine(line)) {
-            open_.clear();
-            droppingSection_ = false;
-            for (std::size_t i = 0; i < targets_.size(); ++i) {
-                if (!targets_[i].opens.opens(line, whole))
-                    continue;
-                droppingSection_ = droppingSection_ || !targets_[i].key;
-                open_.push_back(i);
-            }
-            return droppingSection_ ? drop : LineEdit{};
-        }
-        if (droppingSection_)
-            return drop;
-        const std::optional<WineName> name =
-            !open_.empty() && whole && !isWineMetaLine(line) ? wineNameOf(line) : std::nullopt;
-        for (std::size_t i = 0; name && i < open_.size(); ++i) {
-            const Target& target = targets_[open_[i]];
-            if (!target.key || !wineNameIs(*name, *target.key, buffer_))
-                continue;
-            if (!target.text) {
-                dropping_ = continuesOnNextLine(line);
-                return drop;
-            }
-            const std::optional<std::string> value = wineValueFor(line.substr(name->valueAt), *target.text);
-            if (!value)
-                return {};
-            replacement_.assign(line.substr(0, name->valueAt));
-            replacement_ += *value;
-            return {false, replacement_};
-        }
-        return {};
-    }
-
-private:
-    std::vector<Target> targets_;
-    std::vector<std::size_t> open_;
-    bool droppingSection_ = false;
-    bool dropping_ = false;
-    std::string buffer_;
-    std::string replacement_;
-};
+    return rewriteValues(changes.front().request.file, FileKind::WineRegistry, std::move(targets), nullptr,
+                         processEvents);
+}
 
 bool collide(const EditChange& a, const EditChange& b)
 {
@@ -506,53 +442,51 @@ EditResult applyProfileChanges(const std::vector<EditChange>& changes, const std
     return profileResult(writeProfileChanges(profile, changes.front().request.file), changes.front().request);
 }
 
-EditResult applyRegistryChanges(const std::vector<EditChange>& changes, std::vector<std::string> values,
-                                const std::string* pendingText, const std::function<void()>& processEvents)
-{
-    const QString& file = changes.front().request.file;
-    std::vector<RegistryChanges::Target> targets;
-    for (std::size_t i = 0; i < changes.size(); ++i) {
-        const EditRequest request = asWritten(changes[i].request, pendingText);
-        RegistryChanges::Target target{headerLineOf(request.section), registryPrefixOf(request.key), std::nullopt};
-        if (changes[i].kind == EditChange::DeleteSection)
-            target.prefix.reset();
-        ApplyValues set;
-        if (changes[i].kind == EditChange::Set) {
-            if (std::optional<EditResult> refusal = registryValuesFor(request, std::move(values[i]), pendingText, set))
-                return *refusal;
-            target.replacement = registryReplacementOf(set);
-            target.utf8 = set.utf8;
-        }
-        if (hasLineBreak(request.section) || hasLineBreak(request.key) || hasLineBreak(set.value))
-            return refused(EditStatus::Invalid, lineBreakNote(file));
-        targets.push_back(std::move(target));
-    }
-    const LineRule rule = RegistryChanges(std::move(targets));
-    return rewriteThroughBackup(
-        file, pendingText, processEvents, [&] { return std::optional(rule); }, Utf16Lines::InPlace);
-}
-
-EditResult applyWineChanges(const std::vector<EditChange>& changes, const std::function<void()>& processEvents)
-{
-    std::vector<WineChanges::Target> targets;
-    for (const EditChange& change : changes) {
-        const EditRequest& request = change.request;
-        WineChanges::Target target{SectionMatcher(request.section, FileKind::WineRegistry), request.key, std::nullopt};
-        if (change.kind == EditChange::DeleteSection)
-            target.key.reset();
-        if (change.kind == EditChange::Set) {
-            if (std::optional<EditResult> refusal = wineRefusal(request))
-                return *refusal;
-            target.text = request.text.toStdU16String();
-        }
-        targets.push_back(std::move(target));
-    }
-    const LineRule rule = WineChanges(std::move(targets));
-    return rewriteThroughBackup(changes.front().request.file, nullptr, processEvents,
-                                [&] { return std::optional(rule); });
-}
-
 }  // namespace
+
+EditResult applyEdit(const EditRequest& request, const std::string* pendingText,
+                     const std::function<void()>& processEvents)
+{
+    // Asked first: every later step reads the file.
+    if (!pendingText && heldByAnother(request.file))
+        return refused(EditStatus::Refused, notOpenedNote(request.file));
+    const EditRequest edit = asWritten(request, pendingText);
+    std::optional<std::string> value = encodeForCodec(edit.text, edit.codec);
+    if (!value)
+        return refused(EditStatus::Invalid, unencodableValueNote(request.file));
+    if (request.identity.exists && identityOf(request.file) != request.identity)
+        return refused(EditStatus::Changed, changedSinceReadNote(request.file));
+    switch (request.kind) {
+    case FileKind::Ini:
+        return applyProfileValue(request, *value);
+    case FileKind::Registry:
+        return applyRegistryChanges({EditChange{EditChange::Set, edit}}, {std::move(*value)}, pendingText,
+                                    processEvents);
+    case FileKind::WineRegistry:
+        return applyWineChanges({EditChange{EditChange::Set, request}}, processEvents);
+    }
+    return {};
+}
+
+QString wineValueNote(const QString& file)
+{
+    return QStringLiteral("Dieser Wert kann nur als Text (auch str(2)) oder als dword:XXXXXXXX mit acht Hex-Ziffern "
+                          "gespeichert werden; Mehrfachtexte und hex-Werte werden hier nicht geändert. Die Datei '%1' "
+                          "bleibt unverändert.")
+        .arg(Commands::FileNamePart(file));
+}
+
+QString wineRunningQuestion()
+{
+    return QStringLiteral("Wine läuft für dieses Prefix und überschreibt die Datei beim Beenden. Trotzdem speichern?");
+}
+
+QString unencodableValueNote(const QString& file)
+{
+    return QStringLiteral("Der Wert enthält Zeichen, die in der Datei '%1' (Windows-1252) nicht gespeichert werden "
+                          "können. Die Datei bleibt unverändert.")
+        .arg(Commands::FileNamePart(file));
+}
 
 EditResult applyEdits(const std::vector<EditChange>& changes, const std::string* pendingText,
                       const std::function<void()>& processEvents)

@@ -276,17 +276,25 @@ QString editStatusMessage(const EditResult& result, const QString& file)
     return {};
 }
 
-QString notWrittenNote(const QString& file)
+QString notWrittenNote(const QString& file, NotWritten what)
 {
+    const bool value = what == NotWritten::Value;
     const QString name = Commands::FileNamePart(file);
     const QFileInfo info(file);
+    QString state;  // what the file system tells of the file
     if (!info.exists())
-        return QStringLiteral("Die Datei '%1' ist nicht vorhanden. Der Wert wurde nicht gespeichert.").arg(name);
-    if (!info.isFile())
-        return QStringLiteral("'%1' ist keine gewöhnliche Datei. Der Wert wurde nicht gespeichert.").arg(name);
-    if (!info.isWritable())
-        return QStringLiteral("Die Datei '%1' ist schreibgeschützt. Der Wert wurde nicht gespeichert.").arg(name);
-    return QStringLiteral("Die Datei '%1' konnte nicht geschrieben werden. Die Datei bleibt unverändert.").arg(name);
+        state = QStringLiteral("Die Datei '%1' ist nicht vorhanden.");
+    else if (!info.isFile())
+        state = QStringLiteral("'%1' ist keine gewöhnliche Datei.");
+    else if (!info.isWritable())
+        state = QStringLiteral("Die Datei '%1' ist schreibgeschützt.");
+    if (!state.isEmpty())
+        return (state + (value ? QStringLiteral(" Der Wert wurde nicht gespeichert.")
+                               : QStringLiteral(" Sie wurde nicht konvertiert.")))
+            .arg(name);
+    return (value ? QStringLiteral("Die Datei '%1' konnte nicht geschrieben werden. Die Datei bleibt unverändert.")
+                  : QStringLiteral("Die Datei '%1' konnte nicht konvertiert werden. Die Datei bleibt unverändert."))
+        .arg(name);
 }
 
 QString notOpenedNote(const QString& file)

@@ -84,10 +84,13 @@ enum class Utf16Lines { Refuse, InPlace };
 // What the user is told after `result` for `file` (in German, naming the
 // files): the general reason for its status; empty for Done.
 QString editStatusMessage(const EditResult& result, const QString& file);
-// Reasons that name `file`: it could not be written (read-only, gone, not
-// opened), it could not be opened for reading (another program holds it),
-// a value or name held a line break, it changed since it was read.
-QString notWrittenNote(const QString& file);
+// What a write that left `file` as it was did not do: store a value, or
+// convert the file's content.
+enum class NotWritten { Value, Conversion };
+// Reasons that name `file`: it could not be written (gone, no regular file,
+// read-only, or else), it could not be opened for reading (another program
+// holds it), a value or name held a line break, it changed since it was read.
+QString notWrittenNote(const QString& file, NotWritten what = NotWritten::Value);
 QString notOpenedNote(const QString& file);
 QString lineBreakNote(const QString& file);
 QString changedSinceReadNote(const QString& file);

@@ -1,9 +1,9 @@
 #include "filecommands/convert.h"
 
+#include "edit/rewrite.h"
 #include "platform/fileio.h"
 #include "platform/replace.h"
 
-#include <QFileInfo>
 #include <QIODevice>
 
 namespace keyloom {
@@ -22,14 +22,12 @@ ReplaceResult writeConversion(const QString& file, std::string_view text, const 
 
 QString conversionFailedNote(const QString& file, const ReplaceResult& result)
 {
-    const QString name = QFileInfo(file).fileName();
-    if (!result.wholeCopy.isEmpty())
-        return QStringLiteral("Die Datei '%1' konnte nicht vollständig geschrieben werden. Der vorherige Inhalt liegt "
-                              "unverändert in '%2'.")
-            .arg(name, result.wholeCopy);
-    if (QFileInfo(file).exists() && !QFileInfo(file).isWritable())
-        return QStringLiteral("Die Datei '%1' ist schreibgeschützt. Sie wurde nicht konvertiert.").arg(name);
-    return QStringLiteral("Die Datei '%1' konnte nicht konvertiert werden. Die Datei bleibt unverändert.").arg(name);
+    if (result.wholeCopy.isEmpty())
+        return notWrittenNote(file, NotWritten::Conversion);
+    EditResult failed;
+    failed.status = EditStatus::WriteFailed;
+    failed.backup = result.wholeCopy;
+    return editStatusMessage(failed, file);
 }
 
 }  // namespace keyloom

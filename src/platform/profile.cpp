@@ -148,13 +148,40 @@ struct Splice {
     std::optional<std::string> newSection;
 };
 
-// Where a write goes in a file: the key's value, or the place for a new key
-// line at the end of the section, or for a new section at the end of the
-// file. Offsets are the file's.
-struct ProfileSpot {
+// What a read that plans a change learns of the file as a whole.
+struct ReadSpot {
     bool read = false;  // the file was read to where the spot is
     Encoding encoding = Encoding::Bytes;
     bool unicodeText = false;
+};
+
+// The start of a read that plans a change: the first line read into `line`
+// (`more`: there was one), and the size of the byte-order mark, where the
+// text begins; `spot` takes the encoding that the first read shows.
+struct FirstRead {
+    bool more = false;
+    std::int64_t markSize = 0;
+};
+// None when the file cannot be read, or is UTF-16 cut in the middle of a
+// character: anything spliced in would shift the rest by one byte.
+std::optional<FirstRead> readFirst(LineReader& lines, std::int64_t fileSize, std::string_view& line, ReadSpot& spot)
+{
+    FirstRead first;
+    first.more = lines.next(line);
+    if (!lines.isOpen() || lines.failed())
+        return std::nullopt;
+    spot.encoding = lines.encoding();
+    spot.unicodeText = lines.unicodeText();
+    first.markSize = static_cast<std::int64_t>(byteOrderMark(spot.encoding).size());
+    if (isUtf16(spot.encoding) && (fileSize - first.markSize) % 2 != 0)
+        return std::nullopt;
+    return first;
+}
+
+// Where a write goes in a file: the key's value, or the place for a new key
+// line at the end of the section, or for a new section at the end of the
+// file. Offsets are the file's.
+struct ProfileSpot : ReadSpot {
     bool keyFound = false;
     std::int64_t valueAt = 0;   // the key's value: from here...
     std::int64_t valueEnd = 0;  // ...to here (its line's ending)
@@ -174,24 +201,17 @@ ProfileSpot locate(LineReader& lines, std::int64_t fileSize, std::string_view se
 {
     ProfileSpot spot;
     std::string_view line;
-    // The first read shows the encoding.
-    bool more = lines.next(line);
-    if (!lines.isOpen() || lines.failed())
+    const std::optional<FirstRead> head = readFirst(lines, fileSize, line, spot);
+    if (!head)
         return spot;
-    spot.encoding = lines.encoding();
-    spot.unicodeText = lines.unicodeText();
-    const auto markSize = static_cast<std::int64_t>(byteOrderMark(spot.encoding).size());
-    // A UTF-16 file cut in the middle of a character: anything appended would
-    // be shifted by one byte.
-    if (isUtf16(spot.encoding) && (fileSize - markSize) % 2 != 0)
-        return spot;
+    const std::int64_t markSize = head->markSize;
     const NameMatcher wantedSection(section);
     const NameMatcher wantedKey(key);
     spot.sectionFound = wantedSection.empty();
     spot.insertAt = spot.fileEnd = markSize;
     std::int64_t linesEnded = 0;
     bool lineCounts = false;  // the line in progress moves insertAt
-    for (bool first = true; more; more = lines.next(line), first = false) {
+    for (bool first = true, more = head->more; more; more = lines.next(line), first = false) {
         const std::string_view text = first ? firstLineText(line, spot.encoding) : line;
         // A UTF-16LE file of the mark alone has no line.
         if (first && text.empty() && line.size() == 2 && lines.ending() == LineEnding::None)
@@ -306,10 +326,7 @@ Splice planWrite(const QString& path, std::int64_t fileSize, std::string_view se
 
 // The lines a delete removes: from the start of the key's line to the end of
 // its ending, or from the section's header to the next header (or the end).
-struct RemovalSpot {
-    bool read = false;
-    Encoding encoding = Encoding::Bytes;
-    bool unicodeText = false;
+struct RemovalSpot : ReadSpot {
     bool found = false;
     std::int64_t from = 0;
     std::int64_t to = 0;
@@ -323,20 +340,16 @@ RemovalSpot locateRemoval(LineReader& lines, std::int64_t fileSize, std::string_
 {
     RemovalSpot spot;
     std::string_view line;
-    bool more = lines.next(line);
-    if (!lines.isOpen() || lines.failed())
+    const std::optional<FirstRead> head = readFirst(lines, fileSize, line, spot);
+    if (!head)
         return spot;
-    spot.encoding = lines.encoding();
-    spot.unicodeText = lines.unicodeText();
-    const auto markSize = static_cast<std::int64_t>(byteOrderMark(spot.encoding).size());
-    if (isUtf16(spot.encoding) && (fileSize - markSize) % 2 != 0)
-        return spot;
+    const std::int64_t markSize = head->markSize;
     const NameMatcher wantedSection(section);
     const NameMatcher wantedKey(key);
     bool inSection = wantedSection.empty();
     spot.found = inSection && wholeSection;
     spot.from = spot.to = markSize;
-    for (bool first = true; more; more = lines.next(line), first = false) {
+    for (bool first = true, more = head->more; more; more = lines.next(line), first = false) {
         const std::string_view text = first ? firstLineText(line, spot.encoding) : line;
         const std::int64_t start = std::max(markSize, lines.offsetAt(line.size() - text.size()));
         if (!lines.continuation() && (inSection || mayBeHeader(text))) {

@@ -74,12 +74,18 @@ void PrintTo(const Case& c, std::ostream* os)
     *os << c.name;
 }
 
+// A table test: each row runs with the row as `c`.
+template <class Case>
+class Table : public testing::TestWithParam<Case> {
+protected:
+    const Case& c = this->GetParam();
+};
+
 // A table test whose rows work on files: each runs with its row `c` and a
 // private folder `dir` of its own.
 template <class Case>
-class FileTable : public testing::TestWithParam<Case> {
+class FileTable : public Table<Case> {
 protected:
-    const Case& c = this->GetParam();
     TempDir dir;
 };
 

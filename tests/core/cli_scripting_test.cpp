@@ -3,7 +3,7 @@
 
 #include "app/programinfo.h"
 #include "common/cli.h"
-#include "common/files.h"
+#include "common/gtest_util.h"
 #include "common/utf16.h"
 
 #include <QJsonArray>
@@ -16,10 +16,7 @@ namespace {
 
 using S = std::string;
 
-test::CliRun keyloom(const QStringList& args, const QString& file)
-{
-    return test::runProgram(QStringLiteral(KEYLOOM_CLI), args, file);
-}
+using test::keyloom;
 
 struct FindCliCase {
     const char* name;
@@ -30,13 +27,11 @@ struct FindCliCase {
     S out;
 };
 
-class CliFind : public testing::TestWithParam<FindCliCase> {};
+class CliFind : public test::FileTable<FindCliCase> {};
 
 // The plain lines, and the same matches as JSON objects, one per line.
 TEST_P(CliFind, PrintsEveryMatchInFileOrder)
 {
-    const FindCliCase& c = GetParam();
-    test::TempDir dir;
     const QString file = *c.file == '/' ? QString(c.file) : *c.file ? dir.write(c.file, c.bytes) : dir.path("gone.ini");
     const test::CliRun plain = keyloom(QStringList{"find"} + c.args, file);
     EXPECT_EQ(plain.exit, c.exit);
@@ -45,7 +40,7 @@ TEST_P(CliFind, PrintsEveryMatchInFileOrder)
         return;
     const test::CliRun json = keyloom(QStringList{"find", "--json"} + c.args, file);
     EXPECT_EQ(json.exit, 0);
-    QStringList fromJson;
+    S fromJson;
     for (const QByteArray& line : QByteArray::fromStdString(json.out).split('\n')) {
         if (line.isEmpty())
             continue;
@@ -55,10 +50,12 @@ TEST_P(CliFind, PrintsEveryMatchInFileOrder)
         const QString match = o.value("match").toString();
         EXPECT_TRUE(match == "section" || match == "key" || match == "value");
         EXPECT_EQ(o.contains("key"), match != "section");
-        fromJson << '[' + o.value("section").toString() + ']' +
-                        (o.contains("key") ? ' ' + o.value("key").toString() : "");
+        const S key = o.value("key").toString().toStdString();
+        fromJson += test::findLine(o.value("section").toString().toStdString(),
+                                   o.contains("key") ? std::optional<std::string_view>(key) : std::nullopt) +
+                    '\n';
     }
-    EXPECT_EQ((fromJson.join('\n') + '\n').toStdString(), c.out);
+    EXPECT_EQ(fromJson, c.out);
 }
 
 const S kIni = "[Drucker]\r\nAnschluss=COM1\r\ncom=2\r\n[Kasse]\r\nName=M\xFC"
@@ -98,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
         FindCliCase{"read_fails", "/proc/self/mem", "", {"%F", "com"}, 3, ""},
         FindCliCase{"empty_text", "a.ini", kIni, {"%F", ""}, 2, ""},
         FindCliCase{"unknown_option", "a.ini", kIni, {"--all", "%F", "com"}, 2, ""}),
-    [](const testing::TestParamInfo<FindCliCase>& info) { return S(info.param.name); });
+    test::CaseName());
 
 struct JsonCase {
     const char* name;
@@ -108,12 +105,10 @@ struct JsonCase {
     QJsonValue expected;
 };
 
-class CliJson : public testing::TestWithParam<JsonCase> {};
+class CliJson : public test::FileTable<JsonCase> {};
 
 TEST_P(CliJson, ParsesBackToWhatTheWindowShows)
 {
-    const JsonCase& c = GetParam();
-    test::TempDir dir;
     const QString file = dir.write(c.file, c.bytes);
     QStringList args = c.args;
     args.insert(1, "--json");
@@ -155,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
             "get_registry_unquoted", "r.reg", kRegHex, {"get", "%F", "HKEY_A", "Q"}, QJsonValue("\\\"zitiert\\\"")},
         JsonCase{"get_decoded", "r.reg", kRegHex, {"get", "--decoded", "%F", "HKEY_A", "D"}, QJsonValue("10")},
         JsonCase{"keys_empty_section", "a.ini", "[A]\r\n[B]\r\n", {"keys", "%F", "A"}, QJsonArray{}}),
-    [](const testing::TestParamInfo<JsonCase>& info) { return S(info.param.name); });
+    test::CaseName());
 
 TEST(CliJson, RefusedWhereNothingIsPrinted)
 {
@@ -173,11 +168,10 @@ struct InfoCase {
     const char* begins;  // nullptr: the arguments name a file
 };
 
-class ProgramInfo : public testing::TestWithParam<InfoCase> {};
+class ProgramInfo : public test::Table<InfoCase> {};
 
 TEST_P(ProgramInfo, OnlyTheWholeCommandLineAsks)
 {
-    const InfoCase& c = GetParam();
     const std::optional<QString> info = programInfo(c.args, "9.8");
     ASSERT_EQ(info.has_value(), c.begins != nullptr);
     if (info) {
@@ -192,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(Arguments, ProgramInfo,
                                          InfoCase{"version", {"--version"}, "quorrel-keyloom 9.8\n"},
                                          InfoCase{"file", {"kasse.ini"}, nullptr}, InfoCase{"none", {}, nullptr},
                                          InfoCase{"path_with_blank", {"--help", "me.ini"}, nullptr}),
-                         [](const testing::TestParamInfo<InfoCase>& info) { return S(info.param.name); });
+                         test::CaseName());
 
 }  // namespace
 }  // namespace keyloom

@@ -1,5 +1,6 @@
 // The command-line program, run as a user would, on files written here.
 
+#include "common/cli.h"
 #include "common/gtest_util.h"
 #include "common/posix_only.h"
 #include "common/utf16.h"
@@ -8,7 +9,6 @@
 #include "platform/lines.h"
 
 #include <QDir>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace keyloom {
@@ -17,6 +17,8 @@ namespace {
 using S = std::string;
 using namespace std::literals;
 
+using test::CliRun;
+using test::keyloom;
 using test::PrintTo;
 
 struct CliCase {
@@ -28,20 +30,6 @@ struct CliCase {
     S out;    // standard output, UTF-8
     S after;  // the file afterwards; empty: as before
 };
-
-struct CliRun {
-    int exit;
-    S out;
-};
-
-CliRun keyloom(QStringList args, const QString& file)
-{
-    args.replaceInStrings(QStringLiteral("%F"), file);
-    QProcess p;
-    p.start(QStringLiteral(KEYLOOM_CLI), args);
-    p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput().toStdString()};
-}
 
 class Cli : public test::FileTable<CliCase> {};
 
@@ -438,14 +426,12 @@ TEST_P(RawArgument, RefusedWithNothingWritten)
     KEYLOOM_SKIP_ON_WINDOWS("the command line is UTF-16 there, no argument is bytes");
     const S before = "[A]\r\nk=1\r\n";
     const QString file = dir.write("a.ini", before);
-    QProcess p;
-    p.setWorkingDirectory(dir.path(""));
-    p.start(QStringLiteral("/bin/sh"),
-            {QStringLiteral("-c"), QStringLiteral("exec \"$0\" %1").arg(c.args), QStringLiteral(KEYLOOM_CLI), file});
-    p.waitForFinished(60000);
-    EXPECT_EQ(p.exitCode(), 2);
-    EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
-    EXPECT_TRUE(p.readAllStandardError().contains("UTF-8"));
+    const CliRun run = test::runProgram(
+        "/bin/sh", {"-c", QStringLiteral("exec \"$0\" %1").arg(c.args), QStringLiteral(KEYLOOM_CLI), "%F"}, file,
+        dir.path(""));
+    EXPECT_EQ(run.exit, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("UTF-8"), S::npos) << run.err;
     EXPECT_EQ(test::readAll(file), before);
     EXPECT_EQ(QDir(dir.path("")).entryList(QDir::Files | QDir::Hidden), QStringList{"a.ini"});
 }

@@ -1,6 +1,8 @@
 // Comparing two files: pairs of files and what the comparison says of them,
 // as text for people, as JSON, and as the command line's exit status.
 
+#include "common/cli.h"
+#include "common/gtest_util.h"
 #include "common/pairs.h"
 #include "document/compare.h"
 #include "document/document.h"
@@ -9,13 +11,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace keyloom {
 namespace {
 
 using S = std::string;
+using test::PrintTo;
 
 struct PairCase {
     const char* name;
@@ -26,13 +28,10 @@ struct PairCase {
     S text;  // differencesAsText; empty: the files are equal
 };
 
-void PrintTo(const PairCase& c, std::ostream* os) { *os << c.name; }
-
-class ComparePair : public testing::TestWithParam<PairCase> {};
+class ComparePair : public test::Table<PairCase> {};
 
 TEST_P(ComparePair, GivesTheDifferences)
 {
-    const PairCase& c = GetParam();
     const test::FilePair files(c.nameA, c.a, c.nameB, c.b);
     const Comparison result = compareFiles(files.a, files.b);
     EXPECT_EQ(result.status, c.text.empty() ? CompareStatus::Equal : CompareStatus::Different);
@@ -93,8 +92,7 @@ const PairCase kRegistryPairs[] = {
     {"LaterSectionNamesBeyondWindows1252", "a.reg", test::utf16Export(u"[A]\r\n[K\\日]\r\n\"n\"=\"1\"\r\n[Z]\r\n"),
      "b.reg", test::utf16Export(u"[A]\r\n[K\\本]\r\n\"n\"=\"1\"\r\n[Z]\r\n"), "-[K\\日]\n+[K\\本]\n"},
 };
-INSTANTIATE_TEST_SUITE_P(Registry, ComparePair, testing::ValuesIn(kRegistryPairs),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Registry, ComparePair, testing::ValuesIn(kRegistryPairs), test::CaseName());
 
 const PairCase kIniPairs[] = {
     {"EachChangeKind", "a.ini", "[Main]\r\nk=1\r\ngone=x\r\nsame=y\r\n[Old]\r\na=1\r\n", "b.ini",
@@ -109,8 +107,7 @@ const PairCase kIniPairs[] = {
      test::utf16le(u"[A]\r\nk=本\r\n[B]\r\nj=1\r\n[本]\r\nm=1\r\n"), "[A]\n-k=日\n+k=本\n-[日]\n+[本]\n"},
     {"CommentLinesAreKeys", "a.ini", "[S]\r\n;k=1\r\n", "b.ini", "[S]\r\n;k=2\r\n", "[S]\n-;k=1\n+;k=2\n"},
 };
-INSTANTIATE_TEST_SUITE_P(Ini, ComparePair, testing::ValuesIn(kIniPairs),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ini, ComparePair, testing::ValuesIn(kIniPairs), test::CaseName());
 
 const PairCase kFormPairs[] = {
     {"InfEachChangeKind", "a.inf", "[Version]\r\nSignature=\"$Windows NT$\"\r\n[Files]\r\nx.sys=1\r\n", "b.INF",
@@ -133,8 +130,7 @@ const PairCase kFormPairs[] = {
      "Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"e\"=hex(2):41,42,00\r\n", "b.reg",
      test::regedit4("[K]\r\n\"e\"=hex(2):41,42,00\r\n"), ""},
 };
-INSTANTIATE_TEST_SUITE_P(Forms, ComparePair, testing::ValuesIn(kFormPairs),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Forms, ComparePair, testing::ValuesIn(kFormPairs), test::CaseName());
 
 // Wine's own files: key paths and names decoded, time stamps and meta lines
 // left out, string forms compared by their text.
@@ -151,8 +147,7 @@ const PairCase kWinePairs[] = {
      wine("[software\\\\\\xc4] 2\n\"n\\xe4\"=\"\\xfc\"\n"), ""},
     {"HexContinued", "a.reg", wine("[K] 1\n\"b\"=hex:01,\\\n  02\n"), "b.reg", wine("[K] 1\n\"b\"=hex:01,02\n"), ""},
 };
-INSTANTIATE_TEST_SUITE_P(Wine, ComparePair, testing::ValuesIn(kWinePairs),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Wine, ComparePair, testing::ValuesIn(kWinePairs), test::CaseName());
 
 // Many sections, the second file's in another order with some changed,
 // added and removed: each difference once, in the first file's order, and
@@ -293,23 +288,18 @@ struct ExitCase {
     int exit;
 };
 
-void PrintTo(const ExitCase& c, std::ostream* os) { *os << c.name; }
-
-class DiffExit : public testing::TestWithParam<ExitCase> {};
+class DiffExit : public test::Table<ExitCase> {};
 
 TEST_P(DiffExit, AsDiffHasIt)
 {
-    const ExitCase& c = GetParam();
     const test::FilePair files("a.reg", kRegA, "b.reg", kRegB);
     QStringList args = c.args;
     args.replaceInStrings("%A", files.a).replaceInStrings("%B", files.b);
     args.replaceInStrings("%G", files.dir.filePath("gone.reg")).replaceInStrings("%I", files.dir.filePath("x.ini"));
-    QProcess p;
-    p.start(QStringLiteral(KEYLOOM_CLI), args);
-    ASSERT_TRUE(p.waitForFinished(60000));
-    EXPECT_EQ(p.exitCode(), c.exit);
+    const test::CliRun run = test::keyloom(args);
+    EXPECT_EQ(run.exit, c.exit);
     if (c.exit == 1 && args.contains("--json")) {
-        EXPECT_EQ(QJsonDocument::fromJson(p.readAllStandardOutput()).array().size(), 6);
+        EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).array().size(), 6);
     }
 }
 
@@ -318,8 +308,7 @@ const ExitCase kExits[] = {
     {"Json", {"diff", "--json", "%A", "%B"}, 1}, {"OneFile", {"diff", "%A"}, 2},
     {"KindsDiffer", {"diff", "%A", "%I"}, 2},    {"Missing", {"diff", "%A", "%G"}, 3},
 };
-INSTANTIATE_TEST_SUITE_P(Cli, DiffExit, testing::ValuesIn(kExits),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cli, DiffExit, testing::ValuesIn(kExits), test::CaseName());
 
 // What a script reads: UTF-8 text whatever the files' encodings, nothing
 // on standard error.
@@ -329,12 +318,10 @@ TEST(Compare, CommandLineTextIsUtf8)
                                "[Gr\xFC\xDF"
                                "e]\r\nName=M\xFCller\r\n",
                                "b.ini", test::utf16le(u"[GRÜSSE]\r\n[grüße]\r\nname=Müller-Lüdenscheidt\r\n"));
-    QProcess p;
-    p.start(QStringLiteral(KEYLOOM_CLI), {"diff", files.a, files.b});
-    ASSERT_TRUE(p.waitForFinished(60000));
-    EXPECT_EQ(p.exitCode(), 1);
-    EXPECT_EQ(p.readAllStandardOutput().toStdString(), "[Grüße]\n-Name=Müller\n+name=Müller-Lüdenscheidt\n+[GRÜSSE]\n");
-    EXPECT_TRUE(p.readAllStandardError().isEmpty());
+    const test::CliRun run = test::keyloom({"diff", files.a, files.b});
+    EXPECT_EQ(run.exit, 1);
+    EXPECT_EQ(run.out, "[Grüße]\n-Name=Müller\n+name=Müller-Lüdenscheidt\n+[GRÜSSE]\n");
+    EXPECT_EQ(run.err, "");
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // and findAll in one pass agree, except where findAll's value on the key's
 // own line is not what the lookup shows.
 
-#include "common/files.h"
+#include "common/cli.h"
+#include "common/gtest_util.h"
 #include "common/utf16.h"
 #include "document/find.h"
 #include "platform/lines.h"
@@ -25,12 +26,10 @@ struct EveryCase {
     std::vector<S> all;              // findAll: "[section]" or "[section] key", hit's letter last
 };
 
-class FindEvery : public testing::TestWithParam<EveryCase> {};
+class FindEvery : public test::FileTable<EveryCase> {};
 
 TEST_P(FindEvery, ForwardBackwardAndAllAgree)
 {
-    const EveryCase& c = GetParam();
-    test::TempDir dir;
     const QString path = dir.write(c.file, c.bytes);
     FindRequest request{path, fileKindOf(path), loadFile(path).codec, FindQuery{c.text}, {}};
 
@@ -48,7 +47,8 @@ TEST_P(FindEvery, ForwardBackwardAndAllAgree)
     std::vector<S> all;
     const FindAllResult result = findAll(request, [&](const FindMatch& m) {
         const char hit = m.hit == FindHit::Section ? 's' : m.hit == FindHit::Key ? 'k' : 'v';
-        all.push_back('[' + S(m.sectionName) + ']' + (m.hit == FindHit::Section ? S() : ' ' + S(m.key)) + ' ' + hit);
+        all.push_back(test::findLine(m.sectionName, m.hit == FindHit::Section ? std::nullopt : std::optional(m.key)) +
+                      ' ' + hit);
         return true;
     });
     EXPECT_FALSE(result.failed);
@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
                         "ä",
                         {{0, -1}, {0, 0}},
                         {"[HKEY\\\xC4] s", "[HKEY\\\xC4] N\xE4me k"}}),
-    [](const testing::TestParamInfo<EveryCase>& info) { return S(info.param.name); });
+    test::CaseName());
 
 TEST(FindEvery, SinkStopsTheWalkAndGoneFileFails)
 {

@@ -46,12 +46,12 @@ struct RootCase {
     const char* root;  // "" when none of C:, D: and Z: holds the path
 };
 
-class WindowsRootOf : public testing::TestWithParam<RootCase> {};
+class WindowsRootOf : public test::Table<RootCase> {};
 
 TEST_P(WindowsRootOf, ChoosesTheDriveOfThePath)
 {
     const QStringList roots = {"C:/", "D:/", "Z:/"};
-    EXPECT_EQ(rootOf(QString::fromUtf8(GetParam().path), roots), QString::fromUtf8(GetParam().root));
+    EXPECT_EQ(rootOf(QString::fromUtf8(c.path), roots), QString::fromUtf8(c.root));
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, WindowsRootOf,
@@ -88,13 +88,13 @@ struct NameCase {
     const char* fileName;
 };
 
-class WindowsFileName : public testing::TestWithParam<NameCase> {};
+class WindowsFileName : public test::Table<NameCase> {};
 
 // Paths reach the messages with either separator (Qt's, the command line's):
 // the message names the file alone either way.
 TEST_P(WindowsFileName, EitherSeparatorEndsTheFolder)
 {
-    EXPECT_EQ(Commands::FileNamePart(QString::fromUtf8(GetParam().path)), QString::fromUtf8(GetParam().fileName));
+    EXPECT_EQ(Commands::FileNamePart(QString::fromUtf8(c.path)), QString::fromUtf8(c.fileName));
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, WindowsFileName,
@@ -122,16 +122,15 @@ struct LongPathCase {
     const char* expected;
 };
 
-class WindowsLongPath : public testing::TestWithParam<LongPathCase> {};
+class WindowsLongPath : public test::FileTable<LongPathCase> {};
 
 TEST_P(WindowsLongPath, ExistingPathsLongAndNativeOthersProperCase)
 {
-    test::TempDir dir;
     dir.write("Langer Dateiname.konfiguration.ini", "[A]\r\n");
     ASSERT_TRUE(QDir(dir.path("")).mkdir("Unterordner mit Namen"));
     const QString folder = Commands::LongPathName(dir.path(""));
-    const QString expected = QString::fromUtf8(GetParam().expected).replace("+", folder);
-    EXPECT_EQ(Commands::LongPathName(GetParam().given(dir)), expected);
+    const QString expected = QString::fromUtf8(c.expected).replace("+", folder);
+    EXPECT_EQ(Commands::LongPathName(c.given(dir)), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -164,12 +163,10 @@ struct CreateCase {
     bool created;
 };
 
-class WindowsCreate : public testing::TestWithParam<CreateCase> {};
+class WindowsCreate : public test::FileTable<CreateCase> {};
 
 TEST_P(WindowsCreate, OnlyANameNothingHoldsIsCreated)
 {
-    const CreateCase& c = GetParam();
-    test::TempDir dir;
     const QString model = dir.write("model.ini", "[M]\r\n");
     const QString path = dir.path(QString::fromUtf8(c.file));
     if (c.take)
@@ -221,14 +218,12 @@ struct WriteCase {
     QStringList entries;  // the folder afterwards
 };
 
-class WindowsProfileWrite : public testing::TestWithParam<WriteCase> {};
+class WindowsProfileWrite : public test::FileTable<WriteCase> {};
 
 TEST_P(WindowsProfileWrite, ReplacedOrWrittenInPlaceNothingLeftBehind)
 {
-    const WriteCase& c = GetParam();
     const S before = "[A]\r\nk=1\r\n";
     const S after = "[A]\r\nk=2\r\n";
-    test::TempDir dir;
     const QString file = dir.write(QString::fromUtf8(c.file), before);
     if (c.prepare)
         c.prepare(dir, file);
@@ -273,17 +268,16 @@ struct IdentityCase {
     bool same;
 };
 
-class WindowsIdentity : public testing::TestWithParam<IdentityCase> {};
+class WindowsIdentity : public test::FileTable<IdentityCase> {};
 
 TEST_P(WindowsIdentity, TellsFilesApart)
 {
-    test::TempDir dir;
     const QString first = dir.write("a.ini", "[A]\r\nk=1\r\n");
     const FileIdentity before = identityOf(first);
     ASSERT_TRUE(before.exists);
     EXPECT_NE(before.inode, 0u);
-    const QString second = GetParam().second(dir, first);
-    EXPECT_EQ(identityOf(second) == before, GetParam().same);
+    const QString second = c.second(dir, first);
+    EXPECT_EQ(identityOf(second) == before, c.same);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -337,16 +331,14 @@ struct ReplaceCase {
     DWORD attributesKept;  // attribute bits the file still has afterwards
 };
 
-class WindowsReplace : public testing::TestWithParam<ReplaceCase> {};
+class WindowsReplace : public test::FileTable<ReplaceCase> {};
 
 // The conversion replaces the file as the profile write does: through
 // ReplaceFileW, which keeps the old file's attributes, or in place for a
 // file with other links.
 TEST_P(WindowsReplace, ConversionKeepsTheFile)
 {
-    const ReplaceCase& c = GetParam();
     const S before = "Windows Registry Editor Version 5.00\r\n";
-    test::TempDir dir;
     const QString file = dir.write("t.reg", before);
     if (c.prepare)
         c.prepare(dir, file);
