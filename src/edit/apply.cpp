@@ -261,7 +261,9 @@ EditResult applyRegistryValue(const QString& currentFile, const std::string* pen
         }
         if (isHeaderLine(line)) {
             inSection = whole && line == header;
-            return {};
+            LineEdit edit;
+            edit.passOver = !inSection;
+            return edit;
         }
         if (inSection && line.substr(0, prefix.size()) == prefix) {
             dropping = whole && hexHeadOf(line.substr(prefix.size())) && continuesOnNextLine(line);
@@ -391,7 +393,9 @@ public:
                 droppingSection_ = droppingSection_ || !targets_[i].prefix;
                 open_.push_back(i);
             }
-            return droppingSection_ ? drop : LineEdit{};
+            LineEdit edit = droppingSection_ ? drop : LineEdit{};
+            edit.passOver = open_.empty();
+            return edit;
         }
         if (droppingSection_)
             return drop;
