@@ -1,8 +1,12 @@
 // The registry rewrite: every line comes back in its place, unchanged unless
 // it is a key line of the section, which becomes the prefix and the new
-// value; a key that matches nothing keeps every line's bytes.
+// value; a key that matches nothing keeps every line's bytes. A UTF-16 file
+// is written in place, byte for byte as the plain walk over every line
+// writes it.
 
+#include "common/inplace_reference.h"
 #include "document/document.h"
+#include "document/linerules.h"
 #include "edit/apply.h"
 #include "fuzz_util.h"
 
@@ -36,10 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(!r.pendingUsed);
     FUZZ_CHECK(fuzz::readAll(backup) == "<missing>");
     const bool lineBreak = value.find_first_of("\r\n") != std::string::npos;
-    if (fuzz::isUtf16(before) || lineBreak) {
-        // A value that would split its line is refused input; a UTF-16 file
-        // cannot be rewritten as 8-bit lines.
-        FUZZ_CHECK(r.status == (lineBreak ? EditStatus::Invalid : EditStatus::Refused));
+    if (lineBreak) {
+        // A value that would split its line is refused input.
+        FUZZ_CHECK(r.status == EditStatus::Invalid);
         FUZZ_CHECK(fuzz::readAll(path) == before);
         return 0;
     }
@@ -47,6 +50,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string header = '[' + section + ']';
     const std::string prefix = key == "@" ? std::string("@=") : '"' + key + "\"=";
+    if (fuzz::isUtf16(before)) {
+        // The apply's rule, every line asked.
+        bool inSection = false;
+        bool dropping = false;
+        const LineRule rule = [&](std::string_view line, bool whole) -> LineEdit {
+            if (dropping) {
+                dropping = whole && continuesOnNextLine(line);
+                return {false, std::nullopt, true};
+            }
+            if (isHeaderLine(line)) {
+                inSection = whole && line == header;
+                return {};
+            }
+            if (!inSection || line.substr(0, prefix.size()) != prefix)
+                return {};
+            dropping = whole && hexHeadOf(line.substr(prefix.size())) && continuesOnNextLine(line);
+            return {false, value, false, prefix.size()};
+        };
+        FUZZ_CHECK(fuzz::readAll(path) == test::referenceInPlace(before, rule));
+        return 0;
+    }
     const std::vector<std::string> linesAfter = fuzz::linesOf(path);
     FUZZ_CHECK(linesAfter.size() == linesBefore.size());
     bool inSection = false;

@@ -248,7 +248,11 @@ public:
                 droppingSection_ = droppingSection_ || !targets_[i].key;
                 open_.push_back(i);
             }
-            return droppingSection_ ? drop : LineEdit{};
+            // Up to the next header no line of a section no target names
+            // can change.
+            LineEdit edit = droppingSection_ ? drop : LineEdit{};
+            edit.passOver = open_.empty();
+            return edit;
         }
         if (droppingSection_)
             return drop;

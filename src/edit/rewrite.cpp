@@ -36,40 +36,91 @@ bool writeWithEnding(LineWriter& writer, std::string_view text, std::string_view
     return writer.writeRaw(text);
 }
 
-// The bytes of a file copied to a writer in order, up to given offsets, or
-// passed over.
-class RawCopy {
+// The new content of a file written in place from its backup, in order:
+// bytes of the backup that stay, and new ones. The file is not emptied:
+// where the new content has the backup's bytes at the offset where the file
+// still holds them (everything before the first change, and after changes
+// that kept the length), nothing is written; the rest is copied from the
+// backup, in the kernel where the system can, and the file cut to its new
+// length at the end.
+class InPlaceOutput {
 public:
-    bool open(const QString& path) { return in_.open(path); }
-    // Copies (or, without `writer`, passes over) the bytes up to `offset`;
-    // to the end for -1.
-    bool moveTo(std::int64_t offset, LineWriter* writer)
+    // `copied`: the file as its backup was made. A file that is no longer
+    // that one (replaced, written to) is emptied and written whole.
+    bool open(const QString& backup, const QString& file, const FileIdentity& copied)
     {
-        while (offset < 0 || at_ < offset) {
-            std::size_t want = block_.size();
-            if (offset >= 0)
-                want = static_cast<std::size_t>(std::min<std::int64_t>(offset - at_, std::int64_t(want)));
-            const std::int64_t n = in_.read(block_.data(), want);
-            if (n <= 0)
-                return n == 0 && offset < 0;
-            if (writer && !writer->writeRaw(std::string_view(block_.data(), std::size_t(n))))
-                return false;
-            at_ += n;
+        if (!in_.open(backup) || !out_.openKeeping(file))
+            return false;
+        trusted_ = copied.exists && identityOf(file) == copied;
+        return trusted_ || out_.truncate(0);
+    }
+    // The backup's bytes up to `offset` come next.
+    bool keepTo(std::int64_t offset)
+    {
+        const std::int64_t count = offset - inAt_;
+        if (count <= 0)
+            return true;
+        const bool inPlace = trusted_ && outAt_ == inAt_;
+        inAt_ = offset;
+        if (!flush())
+            return false;
+        outAt_ += count;
+        if (inPlace)
+            return true;
+        const bool ok = moveTo(outAt_ - count) && out_.copyFrom(in_, offset - count, count) == count;
+        filePos_ = outAt_;
+        return ok;
+    }
+    // The backup's bytes up to `offset` are left out.
+    void dropTo(std::int64_t offset) { inAt_ = std::max(inAt_, offset); }
+    bool write(std::string_view bytes)
+    {
+        pending_ += bytes;
+        outAt_ += std::int64_t(bytes.size());
+        return pending_.size() < kIoBlock || flush();
+    }
+    // The rest of the backup; the file ends where the new content does.
+    bool finish()
+    {
+        bool ok = flush();
+        if (ok && !(trusted_ && outAt_ == inAt_)) {
+            const std::int64_t rest = moveTo(outAt_) ? out_.copyFrom(in_, inAt_, -1) : -1;
+            ok = rest >= 0 && out_.truncate(outAt_ + rest);
         }
-        return true;
+        return out_.close() && ok;
     }
 
 private:
+    // Writes the new bytes waiting, which end at outAt_.
+    bool flush()
+    {
+        if (pending_.empty())
+            return true;
+        const bool ok = moveTo(outAt_ - std::int64_t(pending_.size())) && out_.write(pending_);
+        filePos_ = outAt_;
+        pending_.clear();
+        return ok;
+    }
+    bool moveTo(std::int64_t offset)
+    {
+        if (filePos_ == offset)
+            return true;
+        filePos_ = offset;
+        return out_.seek(offset);
+    }
+
     InputFile in_;
-    std::int64_t at_ = 0;
-    std::vector<char> block_ = std::vector<char>(std::size_t(1) << 16);
+    OutputFile out_;
+    std::string pending_;
+    std::int64_t inAt_ = 0;     // the backup's bytes before it are placed or left out
+    std::int64_t outAt_ = 0;    // where the new content's next byte goes
+    std::int64_t filePos_ = 0;  // the file's own position for writes
+    bool trusted_ = false;      // the file holds the backup's bytes where nothing was written
 };
 
-// Writes `text` as the reader delivered the file's lines (Windows-1252 or
-// UTF-8), or as UTF-8 where `utf8`, in the file's UTF-16, its own CR LF as
-// `eol`.
-bool writeEncoded(LineWriter& writer, const LineReader& reader, std::string_view text, std::string_view eol,
-                  bool utf8 = false)
+// `text` as the reader delivered the file's lines (Windows-1252 or UTF-8),
+// or as UTF-8 where `utf8`, in the file's UTF-16, its own CR LF as `eol`.
+std::string encoded(const LineReader& reader, std::string_view text, std::string_view eol, bool utf8 = false)
 {
     const bool unicode = utf8 || reader.unicodeText();
     std::string units;
@@ -81,46 +132,53 @@ bool writeEncoded(LineWriter& writer, const LineReader& reader, std::string_view
         text.remove_prefix(at + 2);
     }
     appendEncoded(units, reader.encoding(), text, unicode);
-    return writer.writeRaw(units);
+    return units;
 }
 
-// Rewrites the UTF-16 `file` from its backup, read as `reader` (its first
-// line in `line`): every byte copied as it is but those of the lines the
-// rule changes, which stay off and get their new text in the file's UTF-16.
+// Rewrites the UTF-16 `file` in place from its backup, read as `reader` (its
+// first line in `line`): every byte as it is but those of the lines the rule
+// changes, which stay off and get their new text in the file's UTF-16. Where
+// the rule passes over a section, the reader searches for the next header
+// line without decoding the lines between.
 Rewrite rewriteUtf16InPlace(LineReader& reader, std::string_view line, bool more, const QString& backup,
-                            const QString& file, const LineRule& rule)
+                            const QString& file, const FileIdentity& copied, const LineRule& rule)
 {
-    RawCopy raw;
-    LineWriter writer;  // raw bytes: the copy and the encoded text are already the file's
-    if (!raw.open(backup) || !writer.open(file, Encoding::Bytes, LineEnding::CrLf))
+    InPlaceOutput out;
+    if (!out.open(backup, file, copied))
         return Rewrite::Untouched;
     std::string_view lastEnding = endingBytes(writeEndingFor(reader.partial() ? LineEnding::None : reader.ending()));
     LineEdit edit;
     bool ok = true;
-    for (; more && ok; more = reader.next(line)) {
+    bool passOver = false;
+    for (; more && ok; more = passOver ? reader.nextStartingWithUndecoded('[', line) : reader.next(line)) {
+        // The line before a header found that way ended as the reader saw.
+        if (passOver)
+            lastEnding = endingOf(reader.endingBefore());
         if (!reader.continuation()) {
             edit = rule(line, !reader.partial());
             if (edit.emptyLineBefore)
-                ok = raw.moveTo(reader.lineOffset(), &writer) && writeEncoded(writer, reader, lastEnding, lastEnding);
+                ok = out.keepTo(reader.lineOffset()) && out.write(encoded(reader, lastEnding, lastEnding));
             const std::string_view eol = reader.partial() ? std::string_view() : endingOf(reader.ending());
             if (ok && edit.replacement)
-                ok = raw.moveTo(reader.offsetAt(std::min(edit.keep, line.size())), &writer) &&
-                     writeEncoded(writer, reader, *edit.replacement, eol.empty() ? lastEnding : eol, edit.utf8);
+                ok = out.keepTo(reader.offsetAt(std::min(edit.keep, line.size()))) &&
+                     out.write(encoded(reader, *edit.replacement, eol.empty() ? lastEnding : eol, edit.utf8));
             else if (ok && edit.drop)
-                ok = raw.moveTo(reader.lineOffset(), &writer);
+                ok = out.keepTo(reader.lineOffset());
         }
         // The old text goes; a replaced line keeps its ending, a dropped one not.
-        if (ok && (edit.drop || edit.replacement))
-            ok = raw.moveTo(edit.drop || reader.partial() ? reader.endOffset() : reader.offsetAt(line.size()), nullptr);
+        if (edit.drop || edit.replacement)
+            out.dropTo(edit.drop || reader.partial() ? reader.endOffset() : reader.offsetAt(line.size()));
         if (!reader.partial() && reader.ending() != LineEnding::None)
             lastEnding = endingOf(reader.ending());
+        // Heeded once the whole line is read.
+        passOver = edit.passOver && !reader.partial();
     }
-    ok = ok && !more && !reader.failed() && raw.moveTo(-1, &writer);
-    return writer.close() && ok ? Rewrite::Done : Rewrite::Failed;
+    return ok && !more && !reader.failed() && out.finish() ? Rewrite::Done : Rewrite::Failed;
 }
 
 // `inPlace`: the file was UTF-16 when it was checked, before the copy.
-Rewrite rewriteFromBackup(const QString& backup, const QString& file, const LineRule& rule, bool inPlace)
+Rewrite rewriteFromBackup(const QString& backup, const QString& file, const LineRule& rule, bool inPlace,
+                          const FileIdentity& copied)
 {
     LineReader reader(backup);
     if (!reader.isOpen())
@@ -132,7 +190,7 @@ Rewrite rewriteFromBackup(const QString& backup, const QString& file, const Line
     if (isUtf16(reader.encoding()) != inPlace)
         return Rewrite::Untouched;
     if (inPlace)
-        return rewriteUtf16InPlace(reader, line, more, backup, file, rule);
+        return rewriteUtf16InPlace(reader, line, more, backup, file, copied, rule);
     const Encoding encoding = reader.encoding() == Encoding::Utf8Bom ? Encoding::Utf8Bom : Encoding::Bytes;
     LineWriter writer;
     if (!writer.open(file, encoding, LineEnding::CrLf))
@@ -208,6 +266,9 @@ EditResult rewriteThroughBackup(const QString& file, const std::string* pendingT
     if (inPlace && utf16 == Utf16Lines::Refuse)
         return ending(EditStatus::Refused, utf16WithoutTextNote(file));
 
+    // What the file was when it was copied: written in place, it keeps the
+    // bytes it has only while it is still that.
+    const FileIdentity copied = inPlace ? identityOf(file) : FileIdentity{};
     OutputFile out;
     if (!out.create(backup, file))
         return ending(isTaken(backup) ? EditStatus::BackupTaken : EditStatus::BackupFailed);
@@ -222,7 +283,7 @@ EditResult rewriteThroughBackup(const QString& file, const std::string* pendingT
         removeFile(backup);
         return ending(EditStatus::Refused);
     }
-    switch (rewriteFromBackup(backup, file, *rule, inPlace)) {
+    switch (rewriteFromBackup(backup, file, *rule, inPlace, copied)) {
     case Rewrite::Untouched:
         // The file is whole, and a backup left now would only block the next
         // try; unless another program took the file away meanwhile.

@@ -32,6 +32,12 @@ struct LineEdit {
     // heeded where a UTF-16 file is written in place, which holds every
     // character.
     bool utf8 = false;
+    // Given for a header line (one that begins with "["): every line up to
+    // the next header line stays as it is and the rule need not see it (it
+    // would change nothing, in the file or in itself). A UTF-16 file written
+    // in place is then searched for that header without decoding the lines
+    // between; elsewhere every line is still asked.
+    bool passOver = false;
 };
 
 // Asked once per line with the line's bytes; `whole` is false when a line
@@ -62,7 +68,10 @@ struct EditResult {
 // How a UTF-16 file without a waiting REGEDIT4 text is rewritten: not at all
 // (its lines cannot be written back as 8-bit text), or in place in UTF-16,
 // every byte copied from the backup but those of the lines the rule changes,
-// whose new text is encoded in the file's UTF-16 (mark and header kept).
+// whose new text is encoded in the file's UTF-16 (mark and header kept). In
+// place means into the same file, not emptied first: the bytes before the
+// first changed line stay where they are, the rest is written from there
+// and the file cut to its new length.
 enum class Utf16Lines { Refuse, InPlace };
 
 // Rewrites `file` through its backup. The backup is created new, with the

@@ -54,6 +54,8 @@ ssize_t sysWrite(int fd, const void* buffer, std::size_t size)
     return ::_write(fd, buffer, unsigned(std::min<std::size_t>(size, 1u << 30)));
 }
 int sysClose(int fd) { return ::_close(fd); }
+bool sysSeek(int fd, std::int64_t offset) { return ::_lseeki64(fd, offset, SEEK_SET) == offset; }
+bool sysTruncate(int fd, std::int64_t length) { return ::_chsize_s(fd, length) == 0; }
 int sysUnlink(const QString& path) { return ::_wunlink(reinterpret_cast<const wchar_t*>(path.utf16())); }
 bool isRegularMode(const stat_t& st) { return (st.st_mode & _S_IFMT) == _S_IFREG; }
 void clearNonBlocking(int) {}
@@ -69,6 +71,8 @@ int sysFstat(int fd, stat_t* st) { return ::fstat(fd, st); }
 ssize_t sysRead(int fd, void* buffer, std::size_t size) { return ::read(fd, buffer, size); }
 ssize_t sysWrite(int fd, const void* buffer, std::size_t size) { return ::write(fd, buffer, size); }
 int sysClose(int fd) { return ::close(fd); }
+bool sysSeek(int fd, std::int64_t offset) { return ::lseek(fd, off_t(offset), SEEK_SET) == off_t(offset); }
+bool sysTruncate(int fd, std::int64_t length) { return ::ftruncate(fd, off_t(length)) == 0; }
 int sysUnlink(const QString& path) { return ::unlink(nativePath(path).constData()); }
 bool isRegularMode(const stat_t& st) { return S_ISREG(st.st_mode); }
 void clearNonBlocking(int fd)
@@ -152,6 +156,8 @@ std::int64_t InputFile::read(char* buffer, std::size_t size)
     }
 }
 
+bool InputFile::seek(std::int64_t offset) { return fd_ >= 0 && offset >= 0 && sysSeek(fd_, offset); }
+
 void InputFile::close()
 {
     if (fd_ >= 0) {
@@ -171,6 +177,18 @@ bool OutputFile::open(const QString& path)
     // A device or a pipe named like the file is refused: writing a backup
     // into one would lose it, or wait for a reader that never comes.
     const int fd = openRegular(path, O_WRONLY | O_CREAT | O_TRUNC);
+    if (fd < 0)
+        return false;
+    fd_ = fd;
+    return true;
+}
+
+bool OutputFile::openKeeping(const QString& path)
+{
+    (void)close();
+    if (path.isEmpty() || fileFaultHit(FileOp::OpenWrite))
+        return false;
+    const int fd = openRegular(path, O_WRONLY | O_CREAT);
     if (fd < 0)
         return false;
     fd_ = fd;
@@ -240,6 +258,92 @@ bool OutputFile::write(std::string_view bytes)
         left -= static_cast<std::size_t>(n);
     }
     return !fail;
+}
+
+bool OutputFile::seek(std::int64_t offset) { return fd_ >= 0 && offset >= 0 && sysSeek(fd_, offset); }
+
+bool OutputFile::truncate(std::int64_t length) { return fd_ >= 0 && length >= 0 && sysTruncate(fd_, length); }
+
+namespace {
+
+// Writes all `size` bytes to `fd`; false on a failure.
+bool writeAll(int fd, const char* p, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = sysWrite(fd, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// One step of a copy: up to `want` bytes of `in` from its byte `at` to where
+// `out` writes next. Returns the count, 0 at the end of `in`, -1 on a
+// failure. `kernel` goes false where the kernel cannot copy (another kind
+// of file system, an old kernel), and after any failure of it, which the
+// plain copy then meets again if it lasts.
+std::int64_t copyStep(int in, std::int64_t at, int out, std::size_t want, std::vector<char>& buffer, bool& kernel)
+{
+#ifdef __linux__
+    if (kernel) {
+        loff_t offset = at;
+        for (;;) {
+            const ssize_t n = ::copy_file_range(in, &offset, out, nullptr, want, 0);
+            if (n > 0)
+                return n;
+            if (n == 0 || errno != EINTR)
+                break;
+        }
+        kernel = false;
+    }
+#else
+    Q_UNUSED(kernel);
+#endif
+    buffer.resize(std::max(buffer.size(), want));
+    if (!sysSeek(in, at))
+        return -1;
+    for (;;) {
+        const ssize_t n = sysRead(in, buffer.data(), want);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n;
+        return writeAll(out, buffer.data(), std::size_t(n)) ? n : -1;
+    }
+}
+
+}  // namespace
+
+std::int64_t OutputFile::copyFrom(InputFile& in, std::int64_t from, std::int64_t count)
+{
+    if (fd_ < 0 || in.fd_ < 0 || from < 0)
+        return -1;
+    std::vector<char> buffer;
+    bool kernel = true;
+    std::int64_t copied = 0;
+    while (count < 0 || copied < count) {
+        std::size_t want = kIoBlock;
+        if (count >= 0)
+            want = std::size_t(std::min<std::int64_t>(std::int64_t(want), count - copied));
+        // The same failure points as a copy through reads and writes; an
+        // injected write failure comes part-way, as from a full disk.
+        if (fileFaultHit(FileOp::Read))
+            return -1;
+        const bool fail = fileFaultHit(FileOp::Write);
+        if (fail)
+            want = (want + 1) / 2;
+        const std::int64_t n = copyStep(in.fd_, from + copied, fd_, want, buffer, kernel);
+        if (fail || n < 0)
+            return -1;
+        if (n == 0)
+            return count < 0 ? copied : -1;
+        copied += n;
+    }
+    return copied;
 }
 
 bool OutputFile::close()
@@ -328,17 +432,7 @@ bool copyInto(const QString& from, OutputFile& out)
     InputFile in;
     if (!in.open(from) || fileFaultHit(FileOp::Copy))
         return false;
-    std::vector<char> buffer(kIoBlock);
-    for (;;) {
-        const std::int64_t n = in.read(buffer.data(), buffer.size());
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        if (!out.write(std::string_view(buffer.data(), static_cast<std::size_t>(n))))
-            return false;
-    }
-    return out.close();
+    return out.copyFrom(in, 0, -1) >= 0 && out.close();
 }
 
 bool removeFile(const QString& path)

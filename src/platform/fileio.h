@@ -30,10 +30,13 @@ public:
     bool open(const QString& path);
     // Reads up to `size` bytes; returns the count, 0 at the end, -1 on error.
     std::int64_t read(char* buffer, std::size_t size);
+    // Moves to byte `offset`, where the next read begins; false on failure.
+    bool seek(std::int64_t offset);
     void close();
     bool isOpen() const { return fd_ >= 0; }
 
 private:
+    friend class OutputFile;
     int fd_ = -1;
 };
 
@@ -52,8 +55,21 @@ public:
     // the permission bits and, where the user may set it, the group of
     // `model`, so that the new file is never more readable than that one.
     bool create(const QString& path, const QString& model);
+    // Opens `path` for writing without emptying it, creating it when
+    // missing; false for anything but a regular file, as open().
+    bool openKeeping(const QString& path);
     // Writes all bytes; false on the first failure (the file stays open).
     [[nodiscard]] bool write(std::string_view bytes);
+    // Moves to byte `offset`, where the next write goes; false on failure.
+    [[nodiscard]] bool seek(std::int64_t offset);
+    // Copies the bytes of `in` from its byte `from` on, `count` of them or
+    // (-1) up to its end, to where the next write goes, in the kernel where
+    // the system can (Linux), with reads and writes otherwise. The position
+    // of `in` is left anywhere. Returns the count copied; -1 on a failure, or
+    // when `in` ended before `count` bytes.
+    [[nodiscard]] std::int64_t copyFrom(InputFile& in, std::int64_t from, std::int64_t count);
+    // Cuts the file to `length` bytes (or extends it with zeros).
+    [[nodiscard]] bool truncate(std::int64_t length);
     // Closes the file; false when closing reported an error.
     [[nodiscard]] bool close();
     bool isOpen() const { return fd_ >= 0; }
@@ -72,8 +88,8 @@ bool isTaken(const QString& path);
 bool isReplaceableByRename(const QString& path);
 // True when `path` names a regular file (links followed).
 bool isRegularFile(const QString& path);
-// Copies `from` into the open file `out` byte for byte, streaming, and closes
-// it; false on any failure.
+// Copies `from` into the open file `out` byte for byte (OutputFile::copyFrom,
+// in the kernel where it can) and closes it; false on any failure.
 [[nodiscard]] bool copyInto(const QString& from, OutputFile& out);
 // Deletes `path`; false when it could not be deleted.
 bool removeFile(const QString& path);

@@ -244,12 +244,8 @@ void LineReader::detectEncoding()
     }
 }
 
-bool LineReader::fill()
+void LineReader::dropConsumed()
 {
-    if (eof_)
-        return false;
-    // Drop consumed bytes before appending, so the buffer holds one block
-    // plus at most the line in progress.
     if (pos_ > 0) {
         dropped_ += pos_;
         const auto gone = std::lower_bound(unmappedAt_.begin(), unmappedAt_.end(), dropped_);
@@ -270,6 +266,49 @@ bool LineReader::fill()
             nextLf_ -= pos_;
         pos_ = 0;
     }
+}
+
+bool LineReader::readRaw()
+{
+    // A unit split by the last read begins the new bytes.
+    raw_.resize(kBlock + 1);
+    const std::size_t odd = pendingByte_.size();
+    if (odd > 0)
+        raw_[0] = pendingByte_[0];
+    const std::int64_t n = file_.read(raw_.data() + odd, kBlock);
+    if (n <= 0) {
+        failed_ = n < 0;
+        eof_ = true;
+        return false;
+    }
+    pendingByte_.clear();
+    rawOffset_ = fileRead_ - std::int64_t(odd);
+    fileRead_ += n;
+    rawAt_ = 0;
+    rawEnd_ = odd + std::size_t(n);
+    return true;
+}
+
+void LineReader::decodeRaw()
+{
+    std::size_t n = rawEnd_ - rawAt_;
+    if (rawChunk_ > 0 && rawChunk_ < n) {
+        n = rawChunk_;
+        rawChunk_ *= 2;
+    } else {
+        rawChunk_ = 0;
+    }
+    decodeUtf16(raw_.data() + rawAt_, n);
+    rawAt_ += n;
+}
+
+bool LineReader::fill()
+{
+    if (eof_)
+        return false;
+    // Drop consumed bytes before appending, so the buffer holds one block
+    // plus at most the line in progress.
+    dropConsumed();
     // New bytes may hold a line end that the cache said was not there.
     if (nextCr_ == kNone)
         crKnown_ = false;
@@ -280,14 +319,8 @@ bool LineReader::fill()
         eof_ = true;
         buffer_.append(memory_);
     } else if (isUtf16(encoding_)) {
-        raw_.resize(kBlock);
-        const std::int64_t n = file_.read(raw_.data(), raw_.size());
-        if (n <= 0) {
-            failed_ = n < 0;
-            eof_ = true;
-        } else {
-            decodeUtf16(raw_.data(), static_cast<std::size_t>(n));
-        }
+        if (rawAt_ < rawEnd_ || readRaw())
+            decodeRaw();
     } else {
         const std::size_t old = buffer_.size();
         buffer_.resize(old + kBlock);
@@ -302,6 +335,7 @@ bool LineReader::fill()
                 break;
             }
             have += static_cast<std::size_t>(n);
+            fileRead_ += n;
         } while (!started_ && have < 3);
         buffer_.resize(old + have);
     }
@@ -445,6 +479,139 @@ bool LineReader::nextStartingWith(std::string_view firsts, std::string_view& lin
         if (eof_ || !fill())
             return false;
     }
+}
+
+namespace {
+
+bool isLineEndUnit(char16_t unit) { return unit == u'\r' || unit == u'\n'; }
+
+// Raw bytes decoded at first after a pass over lines: a header line and a
+// few lines after it, mostly.
+constexpr std::size_t kPassChunk = 512;
+
+}  // namespace
+
+bool LineReader::nextStartingWithUndecoded(char first, std::string_view& line)
+{
+    if (!started_ || fromMemory_ || !isUtf16(encoding_))
+        return nextStartingWith(std::string_view(&first, 1), line);
+    // What follows the line found is decoded in small steps again: the
+    // caller may pass over the lines after it too.
+    rawChunk_ = kPassChunk;
+    if (const std::size_t at = decodedLineStart(first); at != kNone) {
+        pos_ = scanFrom_ = at;
+        crKnown_ = lfKnown_ = false;
+        partial_ = false;
+        return next(line);
+    }
+    // The units just before the raw bytes tell whether a line starts with
+    // the first of them: the end of what is decoded, or of the line last
+    // returned; a pair's first unit still waiting is no line end.
+    const std::size_t size = buffer_.size();
+    const auto byteAt = [&](std::size_t i) { return char16_t(static_cast<unsigned char>(buffer_[i])); };
+    char16_t before[2] = {0, 0};
+    if (highSurrogate_ == 0 && size > pos_) {
+        before[0] = byteAt(size - 1);
+        before[1] = size - 1 > pos_ ? byteAt(size - 2) : 0;
+    } else if (highSurrogate_ == 0 && !partial_ && ending_ != LineEnding::None) {
+        before[0] = ending_ == LineEnding::Cr ? u'\r' : u'\n';
+        before[1] = ending_ == LineEnding::CrLf ? u'\r' : 0;
+    }
+    pos_ = size;
+    for (;;) {
+        if (rawAt_ == rawEnd_ && (eof_ || !readRaw()))
+            return false;
+        if (const std::size_t at = rawLineStart(first, before); at != kNone) {
+            restartAt(at);
+            return next(line);
+        }
+    }
+}
+
+std::size_t LineReader::decodedLineStart(char first)
+{
+    const char* const data = buffer_.data();
+    const std::size_t size = buffer_.size();
+    for (std::size_t from = pos_; from < size;) {
+        const void* hit = std::memchr(data + from, first, size - from);
+        if (hit == nullptr)
+            break;
+        const std::size_t at = std::size_t(static_cast<const char*>(hit) - data);
+        from = at + 1;
+        if (at == pos_) {
+            // Right after the line last returned, unless that was a piece.
+            if (partial_)
+                continue;
+            endingBefore_ = ending_;
+            return at;
+        }
+        if (data[at - 1] == '\r') {
+            endingBefore_ = LineEnding::Cr;
+            return at;
+        }
+        if (data[at - 1] == '\n') {
+            // A LF right at pos_ ends a line of its own: a CR before it would
+            // have ended the line last returned together with it.
+            endingBefore_ = at - 1 > pos_ && data[at - 2] == '\r' ? LineEnding::CrLf : LineEnding::Lf;
+            return at;
+        }
+    }
+    return kNone;
+}
+
+std::size_t LineReader::rawLineStart(char first, char16_t (&before)[2])
+{
+    const bool little = encoding_ == Encoding::Utf16LE;
+    const auto* raw = reinterpret_cast<const unsigned char*>(raw_.data());
+    const std::size_t end = rawAt_ + (rawEnd_ - rawAt_) / 2 * 2;
+    const auto unit = [&](std::size_t at) {
+        return little ? char16_t(raw[at] | (raw[at + 1] << 8)) : char16_t((raw[at] << 8) | raw[at + 1]);
+    };
+    // The unit `back` units before the one at `at`, maybe before the block.
+    const auto unitBefore = [&](std::size_t at, std::size_t back) {
+        const std::size_t bytes = 2 * back;
+        return at >= rawAt_ + bytes ? unit(at - bytes) : before[(bytes - (at - rawAt_)) / 2 - 1];
+    };
+    // The wanted byte is a unit's low byte: its first in UTF-16LE, its second in UTF-16BE.
+    const std::size_t low = little ? 0 : 1;
+    for (std::size_t from = rawAt_ + low; from < end;) {
+        const void* hit = std::memchr(raw + from, first, end - from);
+        if (hit == nullptr)
+            break;
+        const std::size_t at = std::size_t(static_cast<const unsigned char*>(hit) - raw) - low;
+        from = at + low + 1;
+        if ((at - rawAt_) % 2 != 0 || raw[at + 1 - low] != 0 || !isLineEndUnit(unitBefore(at, 1)))
+            continue;
+        endingBefore_ = unitBefore(at, 1) == u'\r'   ? LineEnding::Cr
+                        : unitBefore(at, 2) == u'\r' ? LineEnding::CrLf
+                                                     : LineEnding::Lf;
+        return at;
+    }
+    const std::size_t units = (end - rawAt_) / 2;
+    if (units > 0) {
+        before[1] = units > 1 ? unit(end - 4) : before[0];
+        before[0] = unit(end - 2);
+    }
+    if (end < rawEnd_)
+        pendingByte_.assign(1, raw_[end]);
+    rawAt_ = rawEnd_;
+    return kNone;
+}
+
+void LineReader::restartAt(std::size_t at)
+{
+    pos_ = buffer_.size();
+    dropConsumed();
+    // The decoded bytes from here on map to the file from raw_[at] on.
+    const std::int64_t marker = encoding_ == Encoding::Utf16LE && !unicode_ ? 2 : 0;
+    folds_.clear();
+    foldsBefore_ = (rawOffset_ + std::int64_t(at) - 2) / 2 - base_ + marker;
+    highSurrogate_ = 0;
+    pendingHighSurrogate_ = false;
+    crKnown_ = lfKnown_ = false;
+    scanFrom_ = 0;
+    partial_ = false;
+    rawAt_ = at;
 }
 
 std::int64_t LineReader::utf16Offset(std::int64_t decoded) const

@@ -93,6 +93,15 @@ public:
     // may end anywhere, even inside a character.
     using Passed = std::function<void(std::string_view)>;
     bool nextStartingWith(std::string_view firsts, std::string_view& line, const Passed& passed = {});
+    // The same for one first byte (ASCII), but a UTF-16 file's lines passed
+    // over are not even decoded: its units are searched as they are on disk,
+    // which is what makes a pass over most of such a file cheap. unmapped()
+    // leaves out what was passed over. Call it after next() has returned the
+    // file's first line.
+    bool nextStartingWithUndecoded(char first, std::string_view& line);
+    // The ending of the line before the one last returned by
+    // nextStartingWithUndecoded() (it began after a line end).
+    LineEnding endingBefore() const { return endingBefore_; }
     bool failed() const { return failed_; }
     // A UTF-16 file that ended with half a unit, an odd byte no line holds;
     // known once next() returned false.
@@ -136,6 +145,18 @@ public:
 
 private:
     bool fill();  // appends decoded bytes to buffer_; false at end or error
+    void dropConsumed();
+    // UTF-16: reads the next block into raw_ (behind the odd byte of the last
+    // one); false at the end or on a failure.
+    bool readRaw();
+    void decodeRaw();  // appends the next undecoded raw_ bytes to buffer_
+    // Where a line that begins with `first` starts in the decoded bytes from
+    // pos_ on, or in the raw ones from rawAt_ on (whose two units before are
+    // `before`, updated when none is found); kNone when there is none.
+    std::size_t decodedLineStart(char first);
+    std::size_t rawLineStart(char first, char16_t (&before)[2]);
+    // Passes over everything decoded; decoding goes on at raw_[at].
+    void restartAt(std::size_t at);
     void detectEncoding();
     void decodeUtf16(const char* data, std::size_t size);
     // Puts one unit as UTF-8 at `w` of buffer_; returns the new end.
@@ -159,7 +180,16 @@ private:
     std::size_t maxLine_ = kMaxLine;
     Encoding encoding_ = Encoding::Bytes;
     LineEnding ending_ = LineEnding::None;
-    std::vector<char> raw_;    // undecoded bytes of a UTF-16 file
+    std::vector<char> raw_;       // undecoded bytes of a UTF-16 file
+    std::size_t rawAt_ = 0;       // raw_ is decoded up to here (always at a unit's start)
+    std::size_t rawEnd_ = 0;      // and holds bytes up to here
+    std::int64_t rawOffset_ = 0;  // file offset of raw_[0]
+    std::int64_t fileRead_ = 0;   // bytes read from the file so far
+    // Bytes of raw_ decoded at once after a pass over lines (doubling with
+    // each step), so that a line found there does not cost decoding the rest
+    // of the block; 0: all that is there.
+    std::size_t rawChunk_ = 0;
+    LineEnding endingBefore_ = LineEnding::None;
     std::string pendingByte_;  // odd byte of a UTF-16 unit split by a read
     bool pendingHighSurrogate_ = false;
     bool unicode_ = false;
