@@ -84,6 +84,8 @@ namespace keyloom {
 
 namespace {
 
+std::atomic<std::size_t> ioBlockBytes{std::size_t(1) << 20};
+
 constexpr std::size_t kFileOps = 8;
 std::array<std::atomic<int>, kFileOps> faultCountdown{};
 std::array<std::atomic<int>, kFileOps> opCount{};
@@ -105,6 +107,10 @@ int openRegular(const QString& path, int flags)
 }
 
 }  // namespace
+
+std::size_t ioBlock() { return ioBlockBytes.load(std::memory_order_relaxed); }
+
+void setIoBlock(std::size_t bytes) { ioBlockBytes.store(std::max<std::size_t>(bytes, 1), std::memory_order_relaxed); }
 
 void injectFileFault(FileOp op, int nth) { faultCountdown[static_cast<std::size_t>(op)] = nth; }
 
@@ -328,7 +334,7 @@ bool copyInto(const QString& from, OutputFile& out)
     InputFile in;
     if (!in.open(from) || fileFaultHit(FileOp::Copy))
         return false;
-    std::vector<char> buffer(kIoBlock);
+    std::vector<char> buffer(ioBlock());
     for (;;) {
         const std::int64_t n = in.read(buffer.data(), buffer.size());
         if (n < 0)
