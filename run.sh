@@ -6,8 +6,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 "$here/scripts/install-deps.sh"
-cmake -S "$here" -B "$here/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DKEYLOOM_TESTS=OFF -DKEYLOOM_BENCH=OFF >/dev/null
+mapfile -t options < <("$here/scripts/release-options.sh")
+cmake -S "$here" -B "$here/build-release" -G Ninja "${options[@]}" -DKEYLOOM_TESTS=OFF -DKEYLOOM_BENCH=OFF >/dev/null
 cmake --build "$here/build-release" --target quorrel-keyloom
 
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: first under
 # AddressSanitizer and UndefinedBehaviorSanitizer (with the fuzz targets run
-# over their seed corpus), then in the normal build; then builds and checks
-# the Debian package; last the Windows build with its tests under Wine, where
+# over their seed corpus), then in the release build, from which it then
+# makes and checks the Debian package; last the Windows build with its tests under Wine, where
 # Qt for Windows is cached or its ready copy is there. The summaries of each
 # step end the output.
 #   ./test.sh            everything
-#   ./test.sh --quick    the normal build only
+#   ./test.sh --quick    the normal build (build/, with debug information) only
 #   ./test.sh --windows  the Windows build and its tests only (makes the Qt
 #                        for Windows when missing, about 35 minutes)
 set -euo pipefail
@@ -55,13 +55,18 @@ fi
 
 if [ "${1:-}" != "--quick" ]; then
   export ASAN_OPTIONS=detect_leaks=0
+  # With the fuzz targets, each run over its seed corpus (scripts/fuzz.sh
+  # fuzzes with libFuzzer).
   run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DKEYLOOM_SANITIZE=ON -DKEYLOOM_BENCH=OFF
-  # The fuzz targets build, and each keeps its properties on its seed corpus.
-  "$here/scripts/fuzz.sh" 0
 fi
-run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYLOOM_BENCH=ON -DKEYLOOM_TESTS=ON
-if [ "${1:-}" != "--quick" ]; then
-  # The Debian package from the release build, checked by lintian and the
+if [ "${1:-}" = "--quick" ]; then
+  run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYLOOM_BENCH=ON -DKEYLOOM_TESTS=ON
+else
+  # The normal run is the release build with its tests, so that the package
+  # below reuses it instead of compiling everything once more.
+  mapfile -t release < <("$here/scripts/release-options.sh")
+  run_suite build-release "${release[@]}" -DKEYLOOM_BENCH=ON -DKEYLOOM_TESTS=ON
+  # The Debian package from that build, checked by lintian and the
   # desktop-entry, AppStream and MIME validators; its last line is the result.
   log=$(mktemp)
   "$here/scripts/package.sh" 2>&1 | tee "$log"

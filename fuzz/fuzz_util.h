@@ -5,6 +5,7 @@
 
 #include "common/files.h"
 #include "common/lines.h"
+#include "platform/fileio.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,6 +25,10 @@
     } while (0)
 
 namespace keyloom::fuzz {
+
+// Tiny blocks, of odd size, so that short inputs cross block boundaries (and
+// split UTF-16 units between two reads).
+inline const bool tinyBlocks = (setIoBlock(61), true);
 
 // A file in a folder of this process's own, in memory where /dev/shm exists.
 inline QString scratchPath(const QString& name)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Debian package in the release build (build-release/, shared with
-# run.sh) and checks it: lintian, desktop-file-validate on the desktop entry,
+# run.sh and test.sh) and checks it: lintian, desktop-file-validate on the desktop entry,
 # appstreamcli on the AppStream metadata and update-mime-database on the MIME
 # definitions, each on the copy inside the package. Prints the package's path.
 #   scripts/package.sh
@@ -14,15 +14,10 @@ if ! command -v dpkg-deb >/dev/null; then
 fi
 "$here/scripts/install-deps.sh"
 
-# The same options as run.sh. Warnings are not errors here: test.sh's builds
-# hold the code to that, and at -O3 GCC 12 reports false -Wrestrict warnings
-# inside std::string.
-# Debian's hardening flags (stack protector, fortified functions, read-only
-# relocations, immediate binding); no -g, as the packaged program is stripped.
-flags() { (cd "$here" && DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CXXFLAGS_MAINT_STRIP=-g dpkg-buildflags --get "$1"); }
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DKEYLOOM_TESTS=OFF -DKEYLOOM_BENCH=OFF -DKEYLOOM_WERROR=OFF \
-  -DCMAKE_CXX_FLAGS="$(flags CPPFLAGS) $(flags CXXFLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)" >/dev/null
+# The release build's options (shared with run.sh and test.sh's normal run,
+# which leaves its build here for the package to reuse).
+mapfile -t options < <("$here/scripts/release-options.sh")
+cmake -S "$here" -B "$build" -G Ninja "${options[@]}" -DKEYLOOM_TESTS=OFF -DKEYLOOM_BENCH=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)"
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")

@@ -91,8 +91,8 @@ std::optional<TextCodec> fileCodecOf(const QString& path)
     bool first = true;
     Utf8Scan text = Utf8Scan::Ascii;
     for (;;) {
-        buffer.resize(carry + kIoBlock);
-        const std::int64_t n = file.read(buffer.data() + carry, kIoBlock);
+        buffer.resize(carry + ioBlock());
+        const std::int64_t n = file.read(buffer.data() + carry, ioBlock());
         if (n < 0)
             return std::nullopt;
         buffer.resize(carry + std::size_t(n));

@@ -128,8 +128,8 @@ private:
 bool RawScan::read()
 {
     const std::size_t old = buffer_.size();
-    buffer_.resize(old + kIoBlock);
-    const std::int64_t n = file_.read(buffer_.data() + old, kIoBlock);
+    buffer_.resize(old + ioBlock());
+    const std::int64_t n = file_.read(buffer_.data() + old, ioBlock());
     buffer_.resize(old + static_cast<std::size_t>(std::max<std::int64_t>(n, 0)));
     eof_ = n <= 0;
     failed_ = failed_ || n < 0;
@@ -497,8 +497,8 @@ private:
 bool RawBlocks::read()
 {
     const std::size_t old = buf_.size();
-    buf_.resize(old + kIoBlock);
-    const std::int64_t n = file_.read(buf_.data() + old, kIoBlock);
+    buf_.resize(old + ioBlock());
+    const std::int64_t n = file_.read(buf_.data() + old, ioBlock());
     buf_.resize(old + std::size_t(std::max<std::int64_t>(n, 0)));
     eof_ = n <= 0;
     failed_ = failed_ || n < 0;

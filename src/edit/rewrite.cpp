@@ -77,7 +77,7 @@ public:
     {
         pending_ += bytes;
         outAt_ += std::int64_t(bytes.size());
-        return pending_.size() < kIoBlock || flush();
+        return pending_.size() < ioBlock() || flush();
     }
     // The rest of the backup; the file ends where the new content does.
     bool finish()

@@ -88,6 +88,8 @@ namespace keyloom {
 
 namespace {
 
+std::atomic<std::size_t> ioBlockBytes{std::size_t(1) << 20};
+
 constexpr std::size_t kFileOps = 8;
 std::array<std::atomic<int>, kFileOps> faultCountdown{};
 std::array<std::atomic<int>, kFileOps> opCount{};
@@ -109,6 +111,10 @@ int openRegular(const QString& path, int flags)
 }
 
 }  // namespace
+
+std::size_t ioBlock() { return ioBlockBytes.load(std::memory_order_relaxed); }
+
+void setIoBlock(std::size_t bytes) { ioBlockBytes.store(std::max<std::size_t>(bytes, 1), std::memory_order_relaxed); }
 
 void injectFileFault(FileOp op, int nth) { faultCountdown[static_cast<std::size_t>(op)] = nth; }
 
@@ -326,7 +332,7 @@ std::int64_t OutputFile::copyFrom(InputFile& in, std::int64_t from, std::int64_t
     bool kernel = true;
     std::int64_t copied = 0;
     while (count < 0 || copied < count) {
-        std::size_t want = kIoBlock;
+        std::size_t want = ioBlock();
         if (count >= 0)
             want = std::size_t(std::min<std::int64_t>(std::int64_t(want), count - copied));
         // The same failure points as a copy through reads and writes; an

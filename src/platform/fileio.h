@@ -8,15 +8,13 @@
 #include <cstdint>
 #include <string_view>
 
-// Bytes moved per read or write by the streaming functions. Fuzz builds make
-// it a few bytes, so that short inputs cross block boundaries.
-#ifndef KEYLOOM_IO_BLOCK
-#define KEYLOOM_IO_BLOCK (1 << 20)
-#endif
-
 namespace keyloom {
 
-inline constexpr std::size_t kIoBlock = KEYLOOM_IO_BLOCK;
+// Bytes moved per read or write by the streaming functions (1 MiB).
+std::size_t ioBlock();
+// Sets ioBlock(). The fuzz targets make it a few bytes, so that short inputs
+// cross block boundaries; never changed while a file is open.
+void setIoBlock(std::size_t bytes);
 
 class InputFile {
 public:

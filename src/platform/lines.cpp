@@ -13,8 +13,6 @@ namespace keyloom {
 
 namespace {
 
-constexpr std::size_t kBlock = kIoBlock;
-
 // Units taken at a time when decoding UTF-16.
 constexpr std::size_t kRun = 16;
 
@@ -65,14 +63,14 @@ struct SpareStorage {
 thread_local SpareStorage spareStorage;
 // Room for a read block behind a line in progress, so that one allocation
 // does for most files.
-constexpr std::size_t kFirstCapacity = 2 * kBlock + 64;
-constexpr std::size_t kSpareAtMost = 4 * kFirstCapacity;
+std::size_t firstCapacity() { return 2 * ioBlock() + 64; }
+std::size_t spareAtMost() { return 4 * firstCapacity(); }
 
 }  // namespace
 
 ByteBuffer::~ByteBuffer()
 {
-    if (data_ && capacity_ <= kSpareAtMost && capacity_ > spareStorage.capacity) {
+    if (data_ && capacity_ <= spareAtMost() && capacity_ > spareStorage.capacity) {
         spareStorage.data = std::move(data_);
         spareStorage.capacity = capacity_;
     }
@@ -86,7 +84,7 @@ void ByteBuffer::resize(std::size_t size)
         spareStorage.capacity = 0;
     }
     if (size > capacity_) {
-        const std::size_t capacity = std::max({size, 2 * capacity_, kFirstCapacity});
+        const std::size_t capacity = std::max({size, 2 * capacity_, firstCapacity()});
         auto grown = std::make_unique_for_overwrite<char[]>(capacity);
         if (size_ > 0)
             std::memcpy(grown.get(), data_.get(), size_);
@@ -271,11 +269,11 @@ void LineReader::dropConsumed()
 bool LineReader::readRaw()
 {
     // A unit split by the last read begins the new bytes.
-    raw_.resize(kBlock + 1);
+    raw_.resize(ioBlock() + 1);
     const std::size_t odd = pendingByte_.size();
     if (odd > 0)
         raw_[0] = pendingByte_[0];
-    const std::int64_t n = file_.read(raw_.data() + odd, kBlock);
+    const std::int64_t n = file_.read(raw_.data() + odd, ioBlock());
     if (n <= 0) {
         failed_ = n < 0;
         eof_ = true;
@@ -323,12 +321,12 @@ bool LineReader::fill()
             decodeRaw();
     } else {
         const std::size_t old = buffer_.size();
-        buffer_.resize(old + kBlock);
+        buffer_.resize(old + ioBlock());
         std::size_t have = 0;
         // Before the encoding is known, read at least the three bytes of the
         // longest byte-order mark.
         do {
-            const std::int64_t n = file_.read(buffer_.data() + old + have, kBlock - have);
+            const std::int64_t n = file_.read(buffer_.data() + old + have, ioBlock() - have);
             if (n <= 0) {
                 failed_ = n < 0;
                 eof_ = true;
@@ -707,7 +705,7 @@ bool LineWriter::open(const QString& path, Encoding encoding, LineEnding ending)
     encoding_ = encoding;
     setEnding(ending);
     out_.clear();
-    out_.reserve(kBlock + 4096);
+    out_.reserve(ioBlock() + 4096);
     firstLine_ = true;
     ok_ = file_.open(path);
     if (!ok_)
@@ -725,7 +723,7 @@ bool LineWriter::writeRaw(std::string_view bytes)
         bytes = firstLineText(bytes, encoding_);
     }
     appendEncoded(out_, encoding_, bytes);
-    return out_.size() < kBlock || flush();
+    return out_.size() < ioBlock() || flush();
 }
 
 bool LineWriter::writeLine(std::string_view line)
@@ -733,7 +731,7 @@ bool LineWriter::writeLine(std::string_view line)
     if (!writeRaw(line))
         return false;
     appendEncoded(out_, encoding_, eol_);
-    return out_.size() < kBlock || flush();
+    return out_.size() < ioBlock() || flush();
 }
 
 bool LineWriter::flush()

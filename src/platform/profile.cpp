@@ -19,7 +19,6 @@ namespace keyloom {
 
 namespace {
 
-constexpr std::size_t kBlock = kIoBlock;
 constexpr auto npos = std::string_view::npos;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -428,7 +427,7 @@ std::int64_t pump(InputFile& in, QIODevice* out, std::int64_t count, std::vector
 bool writeSpliced(InputFile& in, QIODevice& out, std::int64_t from, const std::vector<std::string>& inserted,
                   const std::vector<Splice>& splices, const FileIdentity& before)
 {
-    std::vector<char> block(kBlock);
+    std::vector<char> block(ioBlock());
     std::int64_t at = from;
     for (std::size_t i = 0; i < splices.size(); ++i) {
         const Splice& splice = splices[i];

@@ -85,7 +85,7 @@ ReplaceResult overwriteInPlace(const QString& path, const FileIdentity& before, 
     }
     InputFile in;
     QFile out(path);
-    std::vector<char> block(kIoBlock);
+    std::vector<char> block(ioBlock());
     std::int64_t skipped = 0;
     // The bytes before keepUntil are the same: writing starts there.
     if (!in.open(copyName) || fileFaultHit(FileOp::OpenWrite) ||
@@ -96,7 +96,7 @@ ReplaceResult overwriteInPlace(const QString& path, const FileIdentity& before, 
     }
     while (skipped < keepUntil) {
         const std::int64_t n =
-            in.read(block.data(), std::size_t(std::min<std::int64_t>(keepUntil - skipped, kIoBlock)));
+            in.read(block.data(), std::size_t(std::min<std::int64_t>(keepUntil - skipped, ioBlock())));
         if (n <= 0)
             break;
         skipped += n;

@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
 S bigExport()
 {
     S big = "[K]\r\n\"a\"=\"1\"\r\n";
-    while (big.size() < 3 * kIoBlock)
+    while (big.size() < 3 * ioBlock())
         big += "[S" + std::to_string(big.size()) + "]\r\n\"v\"=\"x\"\r\n";
     return big + "[Z]\r\n\"z\"=\"9\"\r\n";
 }

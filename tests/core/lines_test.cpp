@@ -121,7 +121,7 @@ TEST(LineReader, PassingOverLinesDeliversWhatNextWould)
         std::string_view firsts = "[";
         std::size_t maxLine = LineReader::kMaxLine;
     };
-    const std::size_t block = kIoBlock;
+    const std::size_t block = ioBlock();
     std::vector<Case> cases = {
         {"every_ending", "a\r\n[b]\rx\n[c\r\n\r\n[d]\n\n\r[e"},
         {"bracket_inside_lines", "x[y\r\n [z]\n[w]=[v]\r\n"},
