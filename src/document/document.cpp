@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cstring>
@@ -411,6 +412,62 @@ RegistryLookup lookupWineValue(const QString& path, std::string_view section, st
     return lookupRegistryValues(path, FileKind::WineRegistry, {{section, entry, {}}}).front();
 }
 
+namespace {
+
+// The line of a UTF-16 export that begins at byte `offset`, as UTF-8 text;
+// none when it cannot be read whole.
+std::optional<std::string> unicodeLineAt(const QString& file, std::int64_t offset)
+{
+    InputFile in;
+    char mark[2] = {};
+    if (!in.open(file) || in.read(mark, 2) != 2 || !in.seek(offset))
+        return std::nullopt;
+    const bool bigEndian = mark[0] == '\xFE';
+    std::string bytes;
+    std::vector<char> block(4096);
+    for (std::size_t end = 0;;) {
+        const std::int64_t n = in.read(block.data(), block.size());
+        if (n < 0 || bytes.size() > 2 * LineReader::kMaxLine)
+            return std::nullopt;
+        bytes.append(block.data(), std::size_t(n));
+        for (; end + 1 < bytes.size(); end += 2) {
+            const char low = bigEndian ? bytes[end + 1] : bytes[end];
+            const char high = bigEndian ? bytes[end] : bytes[end + 1];
+            if (high == 0 && (low == '\r' || low == '\n'))
+                break;
+        }
+        if (end + 1 < bytes.size() || n == 0) {
+            bytes.resize(std::min(end, bytes.size()));
+            break;
+        }
+    }
+    QStringDecoder decoder(bigEndian ? QStringConverter::Utf16BE : QStringConverter::Utf16LE);
+    const QString text = decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    if (decoder.hasError())
+        return std::nullopt;
+    return text.toUtf8().toStdString();
+}
+
+// A value of a UTF-16 export whose line holds characters the 8-bit text shows
+// as "?", shown as the file holds it (UTF-8 text): such a file is written in
+// place, where the box's text keeps every character. None when the key's
+// name itself has such characters or the line cannot be read again.
+void showUnicodeValue(ValueView& view, const QString& file, std::int64_t lineOffset, std::string_view key)
+{
+    const std::optional<std::string> line = unicodeLineAt(file, lineOffset);
+    const std::string name = decodeText(key, TextCodec::Windows1252).toStdString();
+    const std::optional<std::string_view> raw = line ? registryValueOf(*line, name) : std::nullopt;
+    std::optional<ShownValue> shown = raw ? shownRegistryValue(*raw) : std::nullopt;
+    if (!shown)
+        return;
+    view.quoteState = shown->quoteState;
+    view.text = std::move(shown->text);
+    view.utf8 = true;
+    view.enabled = !looksLikeHex(*view.text);
+}
+
+}  // namespace
+
 ValueView lookUpValue(FileKind kind, const QString& file, std::string_view section, std::string_view label,
                       std::string_view key, std::string_view currentText)
 {
@@ -438,6 +495,8 @@ ValueView lookUpValue(FileKind kind, const QString& file, std::string_view secti
         }
         if (lookup.examined)
             view.enabled = lookup.enabled;
+        if (lookup.found && lookup.lossy && !lookup.cut && isUtf16File(file))
+            showUnicodeValue(view, file, lookup.lineOffset, key);
         view.failed = lookup.failed;
         view.readFailed = lookup.readFailed;
         break;

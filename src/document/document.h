@@ -159,6 +159,9 @@ std::vector<RegistryLookup> lookupRegistryValues(const QString& path, FileKind k
 struct ValueView {
     std::optional<std::int16_t> quoteState;
     std::optional<std::string> text;
+    // `text` is UTF-8, not in the file's codec: a UTF-16 export's value that
+    // the code page cannot show.
+    bool utf8 = false;
     std::optional<bool> enabled;
     // What the value holds, for the box's tooltip (describeRegistryValue);
     // empty for a value shown as it is.

@@ -534,7 +534,7 @@ void Form1::List2_Click()
     if (view.quoteState)
         app_.QuoteState = *view.quoteState;
     if (view.text)
-        Text1->setText(decode(*view.text));
+        Text1->setText(view.utf8 ? QString::fromStdString(*view.text) : decode(*view.text));
     if (view.toolTip)
         valueTip_->setDescription(*view.toolTip);
     if (view.enabled)

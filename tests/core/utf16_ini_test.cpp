@@ -120,12 +120,32 @@ INSTANTIATE_TEST_SUITE_P(Forms, Utf16Ini,
                          test::CaseName());
 
 // A UTF-16 export takes any character in place; a value whose line holds
-// characters its 8-bit text shows as "?" is shown but not editable.
-TEST(Utf16Export, AnyCharacterWrittenInPlaceAndLossyValueNotEditable)
+// characters its 8-bit text shows as "?" is not editable in that text, but the
+// value box shows and edits it as the file holds it, unless its name has them.
+TEST(Utf16Export, AnyCharacterWrittenInPlaceAndLossyValueShownAsItIs)
 {
     test::TempDir dir;
     const std::u16string head = u"Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n";
-    const QString file = dir.write("a.reg", test::utf16le(head + u"\"V\"=\"1\"\r\n\"W\"=\"\u4E2D\"\r\n"));
+    const QString file =
+        dir.write("a.reg", test::utf16le(head + u"\"V\"=\"1\"\r\n\"W\"=\"\u4E2D\"\r\n\"\u5B57\"=\"x\"\r\n"));
+    const ValueView shown = lookUpValue(FileKind::Registry, file, "K", "K", "W", "");
+    EXPECT_TRUE(shown.utf8 && shown.enabled.value_or(false) && shown.quoteState == kQuotesRemoved);
+    EXPECT_EQ(shown.text, S("\xE4\xB8\xAD"));
+    EXPECT_FALSE(lookUpValue(FileKind::Registry, file, "K", "K", "?", "").enabled.value_or(true));
+    const EditRequest edit{file,
+                           identityOf(file),
+                           FileKind::Registry,
+                           TextCodec::Windows1252,
+                           "K",
+                           "K",
+                           "W",
+                           QString::fromUtf8("\xE5\xAD\x97"),
+                           kQuotesRemoved};
+    EXPECT_EQ(applyEdit(edit, nullptr, {}).status, EditStatus::Done);
+    EXPECT_TRUE(test::readAll(file) ==
+                test::utf16le(head + u"\"V\"=\"1\"\r\n\"W\"=\"\u5B57\"\r\n\"\u5B57\"=\"x\"\r\n"));
+    const std::u16string lines = u"\"V\"=\"1\"\r\n\"W\"=\"\u4E2D\"\r\n";
+    ASSERT_TRUE(test::writeFile(file, test::utf16le(head + lines)));
     EXPECT_EQ(
         test::runProgram(QStringLiteral(KEYLOOM_CLI), {"set", "%F", "K", "V", QString::fromUtf8("\xC5\x81")}, file)
             .exit,
