@@ -46,7 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(any.at.key >= 0 && std::size_t(any.at.key) < listing.keys.size());
             const std::string& key = listing.keys[std::size_t(any.at.key)];
             const ValueView view = lookUpValue(kind, path, section, section, key, {});
-            FUZZ_CHECK(holds(any.hit == FindHit::Key ? key : view.text.value_or("")));
+            FUZZ_CHECK(any.hit == FindHit::Key
+                           ? holds(key)
+                           : textContains(view.text.value_or(""), needle, shownCodec(view, load.codec), cs));
         }
     } else {
         for (const std::string& section : load.sections) {

@@ -172,6 +172,9 @@ struct ValueView {
     bool readFailed = false;
 };
 
+// The codec of `view.text` in a file of `codec`.
+inline TextCodec shownCodec(const ValueView& view, TextCodec codec) { return view.utf8 ? TextCodec::Utf8 : codec; }
+
 // The value box's tooltip for an INI value longer than the box can hold,
 // shown disabled so that no apply cuts it.
 QString longValueNote();

@@ -287,7 +287,8 @@ bool Walk::valueShows(std::string_view entry)
         return known->second;
     const ValueView view = lookUpValue(request_.kind, request_.path, section_, section_, entry, {});
     failed_ = failed_ || view.readFailed;
-    const bool shows = view.text && textContains(*view.text, request_.query.text, request_.codec, cs_);
+    const bool shows =
+        view.text && textContains(*view.text, request_.query.text, shownCodec(view, request_.codec), cs_);
     if (shown_.size() > 4096)
         shown_.clear();
     shown_.emplace(std::move(key), shows);
@@ -972,7 +973,7 @@ FindResult findPrevious(const FindRequest& request, FindControl* control)
             const ValueView view = lookUpValue(request.kind, request.path, c->section, c->section, c->entry, {});
             if (view.readFailed)
                 return ending(FindStatus::Failed);
-            if (!view.text || !textContains(*view.text, query.text, request.codec, cs))
+            if (!view.text || !textContains(*view.text, query.text, shownCodec(view, request.codec), cs))
                 continue;
         }
         return {FindStatus::Found, {c->block, *offset->second.rows + c->blockRow}, c->hit};
