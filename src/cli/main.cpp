@@ -27,6 +27,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace keyloom {
@@ -708,6 +710,17 @@ int main(int argc, char* argv[])
     // No application object: nothing here needs an event loop, and a script
     // calling the program many times should not pay for one.
     QStringList args;
+    // Long output (a find's every match, sections, keys) reaches a pipe or
+    // file in large writes instead of one per few kilobytes; a terminal
+    // keeps its lines as they come.
+#ifdef _WIN32
+    const bool terminal = ::_isatty(::_fileno(stdout));
+#else
+    const bool terminal = ::isatty(::fileno(stdout));
+#endif
+    static char outBuffer[std::size_t(64) << 10];
+    if (!terminal)
+        std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
 #ifdef _WIN32
     // The arguments as UTF-16, not through the ANSI code page, and the
     // output as the same bytes as elsewhere (UTF-8, lines ending in LF).
