@@ -42,6 +42,26 @@ FindResult ending(FindStatus status)
     return result;
 }
 
+// The value box shows a text that holds the search text once section row
+// `section` and its key `entry` are chosen; `failed` is set when the value
+// could not be read.
+bool boxShowsText(const FindRequest& request, std::string_view section, std::string_view entry, bool& failed)
+{
+    const ValueView view = lookUpValue(request.kind, request.path, section, section, entry, {});
+    failed = failed || view.readFailed;
+    const Qt::CaseSensitivity cs = request.query.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    return view.text && textContains(*view.text, request.query.text, shownCodec(view, request.codec), cs);
+}
+
+// A UTF-16 file read in the code page (`wide`) shows "?" for each character
+// the code page lacks, and the value box then shows such a value as the file
+// holds it: only that text can tell whether it holds the search text. True
+// where `shown` may be such a value with the text in it.
+bool mayShowOtherwise(bool wide, std::string_view shown, const NeedleFilter& filter)
+{
+    return wide && shown.find('?') != npos && filter.mayOccur(shown);
+}
+
 // How many rows the key list of the section with header line `header` holds
 // before those of the header line that is row `block` of the section list:
 // the rows of its earlier header lines with the same text. None when the
@@ -278,6 +298,7 @@ private:
     // Value lookups made, by section and key: the lookup's answer depends on
     // nothing else.
     std::map<std::pair<std::string, std::string>, bool> shown_;
+    bool wide_ = false;  // a UTF-16 file read in the code page
 };
 
 bool Walk::valueShows(std::string_view entry)
@@ -285,10 +306,7 @@ bool Walk::valueShows(std::string_view entry)
     auto key = std::make_pair(section_, std::string(entry));
     if (const auto known = shown_.find(key); known != shown_.end())
         return known->second;
-    const ValueView view = lookUpValue(request_.kind, request_.path, section_, section_, entry, {});
-    failed_ = failed_ || view.readFailed;
-    const bool shows =
-        view.text && textContains(*view.text, request_.query.text, shownCodec(view, request_.codec), cs_);
+    const bool shows = boxShowsText(request_, section_, entry, failed_);
     if (shown_.size() > 4096)
         shown_.clear();
     shown_.emplace(std::move(key), shows);
@@ -314,6 +332,7 @@ FindResult Walk::run(int firstBlock)
     std::int64_t textBytes = 0;
     std::string_view line;
     while (reader.next(line)) {
+        wide_ = isUtf16(reader.encoding()) && !reader.unicodeText();
         const LineEnding end = reader.ending();
         textBytes += static_cast<std::int64_t>(line.size()) + (end == LineEnding::CrLf ? 2 : end != LineEnding::None);
         if (++lines % kLinesPerCheck == 0) {
@@ -361,7 +380,8 @@ std::optional<FindResult> Walk::rowMatch(const KeyRows::Row& row)
     const bool escaped = request_.kind == FileKind::WineRegistry;
     if (!keyHit && query.values && row.value && (escaped || filter_.mayOccur(*row.value))) {
         const std::optional<std::string> shown = shownValue(request_.kind, *row.value);
-        valueHit = shown && holds(*shown);
+        // A value the box shows otherwise is told by the lookup below.
+        valueHit = shown && (holds(*shown) || mayShowOtherwise(wide_, *shown, filter_));
     }
     if (!keyHit && !valueHit)
         return std::nullopt;
@@ -637,7 +657,7 @@ private:
         return filter_.mayOccur(bytes) && textContains(bytes, request_.query.text, request_.codec, cs_);
     }
     // The match a key line's row makes, if any.
-    std::optional<FindHit> rowHit(const KeyRows::Row& row) const;
+    std::optional<FindHit> rowHit(const KeyRows::Row& row);
     void startBlock(std::string_view header, std::int64_t offset);
     // A line that begins with "[" at `offset`: the section row it starts.
     // False when the search stops there.
@@ -678,13 +698,16 @@ AllWalk::AllWalk(const FindRequest& request, const NeedleFilter& filter, FindCon
     spans_.reserve(std::size_t(QFileInfo(request.path).size() / 500) + 16);
 }
 
-std::optional<FindHit> AllWalk::rowHit(const KeyRows::Row& row) const
+std::optional<FindHit> AllWalk::rowHit(const KeyRows::Row& row)
 {
     const FindQuery& query = request_.query;
     if (query.keys && holds(row.entry))
         return FindHit::Key;
     if (query.values && row.value && filter_.mayOccur(*row.value)) {
         const std::optional<std::string> shown = shownValue(request_.kind, *row.value);
+        // A value the box may show otherwise is told by what it shows.
+        if (shown && mayShowOtherwise(isUtf16(encoding_) && !unicodeText_, *shown, filter_))
+            return boxShowsText(request_, section_, row.entry, failed_) ? std::optional(FindHit::Value) : std::nullopt;
         if (shown && holds(*shown))
             return FindHit::Value;
     }
@@ -970,10 +993,11 @@ FindResult findPrevious(const FindRequest& request, FindControl* control)
         if (!offset->second.rows || !before({c->block, *offset->second.rows + c->blockRow}))
             continue;
         if (c->hit == FindHit::Value) {
-            const ValueView view = lookUpValue(request.kind, request.path, c->section, c->section, c->entry, {});
-            if (view.readFailed)
+            bool failed = false;
+            const bool shows = boxShowsText(request, c->section, c->entry, failed);
+            if (failed)
                 return ending(FindStatus::Failed);
-            if (!view.text || !textContains(*view.text, query.text, shownCodec(view, request.codec), cs))
+            if (!shows)
                 continue;
         }
         return {FindStatus::Found, {c->block, *offset->second.rows + c->blockRow}, c->hit};

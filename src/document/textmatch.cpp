@@ -36,6 +36,24 @@ const std::vector<char32_t>& foldedElsewhere()
     return list;
 }
 
+// Every code point that compares equal to `c`: itself, and with letter case
+// ignored any code point that may be its other case (the Kelvin sign is a
+// "k"). Sorted.
+std::vector<char32_t> equalTo(char32_t c, Qt::CaseSensitivity cs)
+{
+    std::vector<char32_t> same = {c, QChar::toCaseFolded(c)};
+    if (cs == Qt::CaseInsensitive)
+        same.insert(same.end(), foldedElsewhere().begin(), foldedElsewhere().end());
+    std::vector<char32_t> equal;
+    for (const char32_t d : same) {
+        if (compared(d, cs) == compared(c, cs))
+            equal.push_back(d);
+    }
+    std::sort(equal.begin(), equal.end());
+    equal.erase(std::unique(equal.begin(), equal.end()), equal.end());
+    return equal;
+}
+
 // The needle's characters, or nothing when it is empty or spans a line end,
 // which no line holds.
 std::vector<char32_t> charactersOf(const QString& needle)
@@ -142,23 +160,18 @@ NeedleFilter NeedleFilter::forText(const QString& needle, TextCodec codec, Qt::C
         for (std::size_t i = 0; i < chars.size(); ++i) {
             for (const unsigned char b : bytes[i])
                 forms[i].forms.emplace_back(1, static_cast<char>(b));
+            // A UTF-16 file read in the code page shows "?" for a character
+            // the code page lacks; the text the value box shows tells then.
+            if (bytes[i].empty())
+                forms[i].forms.emplace_back("?");
         }
         return fromChars(forms);
     }
-    // UTF-8: any code point may be the other case of a needle character
-    // (the Kelvin sign is a "k"); bytes that are no UTF-8 show as U+FFFD.
+    // UTF-8: bytes that are no UTF-8 show as U+FFFD.
     for (std::size_t i = 0; i < chars.size(); ++i) {
-        const char32_t c = chars[i];
-        std::vector<char32_t> same = {c, QChar::toCaseFolded(c)};
-        if (cs == Qt::CaseInsensitive)
-            same.insert(same.end(), foldedElsewhere().begin(), foldedElsewhere().end());
-        for (const char32_t d : same) {
-            if (compared(d, cs) == compared(c, cs))
-                forms[i].forms.push_back(QString::fromUcs4(&d, 1).toUtf8().toStdString());
-        }
-        std::sort(forms[i].forms.begin(), forms[i].forms.end());
-        forms[i].forms.erase(std::unique(forms[i].forms.begin(), forms[i].forms.end()), forms[i].forms.end());
-        forms[i].wild = c == kReplacement;
+        for (const char32_t d : equalTo(chars[i], cs))
+            forms[i].forms.push_back(QString::fromUcs4(&d, 1).toUtf8().toStdString());
+        forms[i].wild = chars[i] == kReplacement;
     }
     return fromChars(forms);
 }
@@ -179,6 +192,16 @@ NeedleFilter NeedleFilter::forUtf16(const QString& needle, Qt::CaseSensitivity c
             }
             const char16_t unit = fromWindows1252(b);
             forms[i].forms.push_back({static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)});
+        }
+        // A character the code page lacks, in a value that the box shows as
+        // the file holds it.
+        if (bytes[i].empty()) {
+            for (const char32_t d : equalTo(chars[i], cs)) {
+                std::string form;
+                for (const char16_t unit : QString::fromUcs4(&d, 1).toStdU16String())
+                    form += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+                forms[i].forms.push_back(std::move(form));
+            }
         }
     }
     return fromChars(forms);

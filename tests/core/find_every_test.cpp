@@ -58,45 +58,52 @@ TEST_P(FindEvery, ForwardBackwardAndAllAgree)
 
 const S kIni = "; needle\r\n[Needle]\r\nk=1\r\nneedle=2\r\n\r\n[B]\r\nx=NEEDLE\r\ny=\"needle\"\r\n";
 const S kTwice = "[A]\r\nv=needle\r\n[B]\r\nw=1\r\n[A]\r\nv=other\r\nu=needle\r\n";
+const S kWide = test::utf16le(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY\\A]\r\n\"City\"=\"Łódź 🌐\"\r\n"
+                              u"\"Q\"=\"?ódź\"\r\n\"Ω\"=\"łódź\"\r\n");
 
 INSTANTIATE_TEST_SUITE_P(
     Files, FindEvery,
-    testing::Values(EveryCase{"ini_names_and_values",
-                              "a.ini",
-                              kIni,
-                              "needle",
-                              {{0, -1}, {0, 1}, {1, 0}, {1, 1}},
-                              {"[Needle] s", "[Needle] needle k", "[B] x v", "[B] y v"}},
-                    EveryCase{"nothing", "a.ini", kIni, "zebra", {}, {}},
-                    // The profile read takes the first "[A]" alone: the window shows no
-                    // value for the second one's "u", and its find passes it over.
-                    EveryCase{"ini_section_twice", "a.ini", kTwice, "needle", {{0, 0}}, {"[A] v v", "[A] u v"}},
-                    // An export's lookup shows the last occurrence's value.
-                    EveryCase{"registry_later_occurrence_shows",
-                              "r.reg",
-                              "REGEDIT4\r\n\r\n[A]\r\n\"v\"=\"needle\"\r\n[A]\r\n\"v\"=\"other\"\r\n",
-                              "needle",
-                              {},
-                              {"[A] v v"}},
-                    EveryCase{"inf_listing_ends_at_a_bare_line",
-                              "d.inf",
-                              "[Files]\r\nneedle=1\r\nx.sys\r\nneedle2=1\r\n[Files]\r\nneedle3=1\r\n[Needle]\r\n",
-                              "needle",
-                              {{0, 0}, {2, -1}},
-                              {"[Files] needle k", "[Needle] s"}},
-                    EveryCase{"utf16_listing_ends_in_earlier_block",
-                              "w.inf",
-                              test::utf16le(u"; x\r\n[Files]\r\nneedle=1\r\nx.sys\r\n[B]\r\n[Files]\r\nneedle3=1\r\n"),
-                              "needle",
-                              {{0, 0}},
-                              {"[Files] needle k"}},
-                    EveryCase{
-                        "utf16_export",
-                        "w.reg",
-                        test::utf16le(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY\\Ä]\r\n\"Näme\"=\"ä\"\r\n"),
-                        "ä",
-                        {{0, -1}, {0, 0}},
-                        {"[HKEY\\\xC4] s", "[HKEY\\\xC4] N\xE4me k"}}),
+    testing::Values(
+        EveryCase{"ini_names_and_values",
+                  "a.ini",
+                  kIni,
+                  "needle",
+                  {{0, -1}, {0, 1}, {1, 0}, {1, 1}},
+                  {"[Needle] s", "[Needle] needle k", "[B] x v", "[B] y v"}},
+        EveryCase{"nothing", "a.ini", kIni, "zebra", {}, {}},
+        // The profile read takes the first "[A]" alone: the window shows no
+        // value for the second one's "u", and its find passes it over.
+        EveryCase{"ini_section_twice", "a.ini", kTwice, "needle", {{0, 0}}, {"[A] v v", "[A] u v"}},
+        // An export's lookup shows the last occurrence's value.
+        EveryCase{"registry_later_occurrence_shows",
+                  "r.reg",
+                  "REGEDIT4\r\n\r\n[A]\r\n\"v\"=\"needle\"\r\n[A]\r\n\"v\"=\"other\"\r\n",
+                  "needle",
+                  {},
+                  {"[A] v v"}},
+        EveryCase{"inf_listing_ends_at_a_bare_line",
+                  "d.inf",
+                  "[Files]\r\nneedle=1\r\nx.sys\r\nneedle2=1\r\n[Files]\r\nneedle3=1\r\n[Needle]\r\n",
+                  "needle",
+                  {{0, 0}, {2, -1}},
+                  {"[Files] needle k", "[Needle] s"}},
+        EveryCase{"utf16_listing_ends_in_earlier_block",
+                  "w.inf",
+                  test::utf16le(u"; x\r\n[Files]\r\nneedle=1\r\nx.sys\r\n[B]\r\n[Files]\r\nneedle3=1\r\n"),
+                  "needle",
+                  {{0, 0}},
+                  {"[Files] needle k"}},
+        EveryCase{"utf16_export",
+                  "w.reg",
+                  test::utf16le(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY\\Ä]\r\n\"Näme\"=\"ä\"\r\n"),
+                  "ä",
+                  {{0, -1}, {0, 0}},
+                  {"[HKEY\\\xC4] s", "[HKEY\\\xC4] N\xE4me k"}},
+        // Values beyond the code page are matched as the box shows them:
+        // as the file holds them, unless the key's name is beyond it too.
+        EveryCase{"utf16_value_beyond_code_page", "w.reg", kWide, "łÓDŹ", {{0, 0}}, {"[HKEY\\A] City v"}},
+        EveryCase{
+            "utf16_question_mark_as_shown", "w.reg", kWide, "?", {{0, 1}, {0, 2}}, {"[HKEY\\A] Q v", "[HKEY\\A] ? k"}}),
     test::CaseName());
 
 TEST(FindEvery, SinkStopsTheWalkAndGoneFileFails)

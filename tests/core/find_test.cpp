@@ -154,6 +154,13 @@ INSTANTIATE_TEST_SUITE_P(
                  {0, 0},
                  {1, -1},
                  FindHit::Section},
+        FindCase{"ini_question_mark_is_no_letter_beyond_code_page",
+                 "a.ini",
+                 "[A]\r\nk=?\xF3"
+                 "d?\r\n",
+                 "Łódź",
+                 {},
+                 {}},
         FindCase{"utf16_name_beyond_code_page_shows_as_question_mark",
                  "w.reg",
                  test::utf16le(u"Windows Registry Editor Version 5.00\r\n[A]\r\n\"Ω\"=\"1\"\r\n"),
