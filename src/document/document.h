@@ -116,8 +116,10 @@ struct RegistryLookup {
     // a UTF-16 file. An importer reads those of an 8-bit file as
     // Windows-1252 bytes, whatever its first line says.
     bool utf16Data = false;
-    // Where the line of the last match starts in the file; -1 for none.
+    // Where the line of the last match starts in the file, and where its
+    // ending starts; -1 for none.
     std::int64_t lineOffset = -1;
+    std::int64_t lineEnd = -1;
     // Some header line opened the section.
     bool sectionFound = false;
 };

@@ -6,6 +6,7 @@
 #include "common/utf16.h"
 #include "document/document.h"
 #include "edit/apply.h"
+#include "platform/fileio.h"
 #include "platform/profile.h"
 
 #include <gtest/gtest.h>
@@ -156,6 +157,49 @@ TEST(Utf16Export, AnyCharacterWrittenInPlaceAndLossyValueShownAsItIs)
     const QString plain = dir.write("b.reg", test::utf16le(head + u"\"V\"=\"\u00E4\"\r\n"));
     EXPECT_TRUE(lookupRegistryValue(plain, "K", "V", "").enabled);
 }
+
+// A value line holding characters that the 8-bit text shows as "?" is read
+// again as the file holds it: shown as UTF-8 where every unit reads back
+// whole; a failure of that read is told, and the 8-bit view stays.
+struct LossyLine {
+    const char* name;
+    std::u16string line;  // the line of "W" in [K]
+    bool littleEndian;
+    std::optional<FileOp> fault;  // the last such call of the lookup fails
+    S text;
+    bool utf8;
+    bool readFailed;
+};
+
+class LossyValue : public test::FileTable<LossyLine> {};
+
+TEST_P(LossyValue, ShownAsTheFileHoldsItOrTold)
+{
+    const std::u16string text = u"Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n" + c.line + u"\r\n";
+    const QString file = dir.write("a.reg", test::utf16(text, c.littleEndian));
+    clearFileFaults();
+    if (c.fault) {
+        (void)lookUpValue(FileKind::Registry, file, "K", "K", "W", "");
+        injectFileFault(*c.fault, fileOpCount(*c.fault));
+    }
+    const ValueView view = lookUpValue(FileKind::Registry, file, "K", "K", "W", "");
+    clearFileFaults();
+    EXPECT_EQ(view.text, c.text);
+    EXPECT_EQ(view.utf8, c.utf8);
+    EXPECT_EQ(view.enabled, c.utf8);
+    EXPECT_EQ(view.readFailed, c.readFailed);
+    EXPECT_EQ(view.failed, c.readFailed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Utf16Export, LossyValue,
+    testing::Values(LossyLine{"cjk", u"\"W\"=\"\u4E2D\"", true, {}, "\xE4\xB8\xAD", true, false},
+                    LossyLine{"pair_big_endian", u"\"W\"=\"a\U0001F310\"", false, {}, "a\xF0\x9F\x8C\x90", true, false},
+                    LossyLine{"lone_surrogate", u"\"W\"=\"\xD800\u4E2D\"", true, {}, "??", false, false},
+                    LossyLine{"surrogate_at_end", u"\"W\"=\"\u4E2D\"\xD800", true, {}, "\"?\"?", false, false},
+                    LossyLine{"reread_not_opened", u"\"W\"=\"\u4E2D\"", true, FileOp::OpenRead, "?", false, true},
+                    LossyLine{"reread_failed", u"\"W\"=\"\u4E2D\"", false, FileOp::Read, "?", false, true}),
+    test::CaseName());
 
 }  // namespace
 }  // namespace keyloom
