@@ -43,27 +43,26 @@ public:
     explicit TestRule(std::vector<Target> targets) : targets_(std::move(targets)) {}
     LineEdit operator()(std::string_view line, bool whole)
     {
-        const LineEdit drop{false, std::nullopt, true};
         if (dropping_) {
             dropping_ = whole && continuesOnNextLine(line);
-            return drop;
+            return kDropLine;
         }
         if (isHeaderLine(line)) {
             open_ = nullptr;
             for (const Target& target : targets_)
                 open_ = whole && line == target.header ? &target : open_;
-            LineEdit edit = open_ && !open_->prefix ? drop : LineEdit{};
+            LineEdit edit = open_ && !open_->prefix ? kDropLine : LineEdit{};
             edit.passOver = open_ == nullptr;
             edit.emptyLineBefore = open_ && open_->spaceHeader;
             return edit;
         }
         if (open_ && !open_->prefix)
-            return drop;
+            return kDropLine;
         if (!open_ || !line.starts_with(*open_->prefix))
             return {};
         dropping_ = whole && continuesOnNextLine(line);
         if (!open_->replacement)
-            return drop;
+            return kDropLine;
         return {open_->emptyLineBefore, *open_->replacement, false, open_->prefix->size()};
     }
 
