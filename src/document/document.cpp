@@ -131,6 +131,7 @@ void takeRegistryLine(TargetScan& scan, const LineReader& reader, std::string_vi
         }
         result.lineOffset = reader.lineOffset();
         result.lineEnd = reader.offsetAt(line.size());
+        result.unicodeText = reader.unicodeText();
         result.lossy = lossy;
         // Later lines of this occurrence are skipped; a later occurrence
         // of the same header is examined again.
@@ -507,7 +508,7 @@ ValueView lookUpValue(FileKind kind, const QString& file, std::string_view secti
             view.enabled = lookup.enabled;
         view.failed = lookup.failed;
         view.readFailed = lookup.readFailed;
-        if (lookup.found && lookup.lossy && !lookup.cut)
+        if (lookup.found && lookup.lossy && !lookup.cut && !lookup.unicodeText)
             showUnicodeValue(view, file, lookup, key);
         break;
     }

@@ -116,6 +116,9 @@ struct RegistryLookup {
     // a UTF-16 file. An importer reads those of an 8-bit file as
     // Windows-1252 bytes, whatever its first line says.
     bool utf16Data = false;
+    // The file is UTF-16 text that is no export: the lines, and `text`, are
+    // UTF-8, every character as it is.
+    bool unicodeText = false;
     // Where the line of the last match starts in the file, and where its
     // ending starts; -1 for none.
     std::int64_t lineOffset = -1;

@@ -167,13 +167,14 @@ struct LossyLine {
     bool utf8;
     bool readFailed;
     const char* key = "W";
+    std::u16string head = u"Windows Registry Editor Version 5.00\r\n\r\n";
 };
 
 class LossyValue : public test::FileTable<LossyLine> {};
 
 TEST_P(LossyValue, ShownAsTheFileHoldsItOrTold)
 {
-    const std::u16string text = u"Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n" + c.line + u"\r\n";
+    const std::u16string text = c.head + u"[K]\r\n" + c.line + u"\r\n";
     const QString file = dir.write("a.reg", test::utf16(text, c.littleEndian));
     clearFileFaults();
     if (c.fault) {
@@ -198,6 +199,15 @@ INSTANTIATE_TEST_SUITE_P(
                     LossyLine{"pair_big_endian", u"\"W\"=\"a\U0001F310\"", false, {}, "a\xF0\x9F\x8C\x90", true, false},
                     LossyLine{"name_beyond_code_page", u"\"\u5B57\"=\"\u4E2D\"", true, {}, "?", false, false, "?"},
                     LossyLine{"lone_surrogate", u"\"W\"=\"\xD800\u4E2D\"", true, {}, "??", false, false},
+                    LossyLine{"lone_surrogate_in_no_export",
+                              u"\"W\"=\"\xD800x\"",
+                              true,
+                              {},
+                              "\xEF\xBF\xBDx",
+                              false,
+                              false,
+                              "W",
+                              u"; notes\r\n"},
                     LossyLine{"surrogate_at_end", u"\"W\"=\"\u4E2D\"\xD800", true, {}, "\"?\"?", false, false},
                     LossyLine{"reread_not_opened", u"\"W\"=\"\u4E2D\"", true, FileOp::OpenRead, "?", false, true},
                     LossyLine{"reread_failed", u"\"W\"=\"\u4E2D\"", false, FileOp::Read, "?", false, true}),
