@@ -10,7 +10,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <cstring>
@@ -131,6 +130,8 @@ void takeRegistryLine(TargetScan& scan, const LineReader& reader, std::string_vi
             return;
         }
         result.lineOffset = reader.lineOffset();
+        result.lineEnd = reader.offsetAt(line.size());
+        result.unicodeText = reader.unicodeText();
         result.lossy = lossy;
         // Later lines of this occurrence are skipped; a later occurrence
         // of the same header is examined again.
@@ -414,47 +415,57 @@ RegistryLookup lookupWineValue(const QString& path, std::string_view section, st
 
 namespace {
 
-// The line of a UTF-16 export that begins at byte `offset`, as UTF-8 text;
-// none when it cannot be read whole.
-std::optional<std::string> unicodeLineAt(const QString& file, std::int64_t offset)
+// The bytes of a UTF-16 export from `from` to `to` (a line without its
+// ending) behind the file's byte-order mark; none when they cannot be read.
+std::optional<std::string> unitsOfLine(const QString& file, std::int64_t from, std::int64_t to)
 {
     InputFile in;
-    char mark[2] = {};
-    if (!in.open(file) || in.read(mark, 2) != 2 || !in.seek(offset))
+    std::string bytes(2, '\0');
+    if (to < from || !in.open(file) || in.read(bytes.data(), 2) != 2 || !in.seek(from))
         return std::nullopt;
-    const bool bigEndian = mark[0] == '\xFE';
-    std::string bytes;
-    std::vector<char> block(4096);
-    for (std::size_t end = 0;;) {
-        const std::int64_t n = in.read(block.data(), block.size());
-        if (n < 0 || bytes.size() > 2 * LineReader::kMaxLine)
+    bytes.resize(bytes.size() + std::size_t(to - from));
+    for (std::size_t got = 2; got < bytes.size();) {
+        const std::int64_t n = in.read(bytes.data() + got, bytes.size() - got);
+        if (n <= 0)
             return std::nullopt;
-        bytes.append(block.data(), std::size_t(n));
-        for (; end + 1 < bytes.size(); end += 2) {
-            const char low = bigEndian ? bytes[end + 1] : bytes[end];
-            const char high = bigEndian ? bytes[end] : bytes[end + 1];
-            if (high == 0 && (low == '\r' || low == '\n'))
-                break;
-        }
-        if (end + 1 < bytes.size() || n == 0) {
-            bytes.resize(std::min(end, bytes.size()));
-            break;
-        }
+        got += std::size_t(n);
     }
-    QStringDecoder decoder(bigEndian ? QStringConverter::Utf16BE : QStringConverter::Utf16LE);
-    const QString text = decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-    if (decoder.hasError())
+    return bytes;
+}
+
+// `units` (a byte-order mark and one line) as the file's reader delivers it:
+// UTF-8 text where `unicode`, then only with every unit as it is, otherwise
+// the 8-bit text. None when they hold a line end or no UTF-16.
+std::optional<std::string> decodedLine(std::string_view units, bool unicode)
+{
+    LineReader reader(LineReader::FromMemory{}, units, 2 * units.size() + LineReader::kMinMaxLine);
+    reader.setUnicodeText(unicode);
+    std::string_view line;
+    if (!reader.next(line) || !isUtf16(reader.encoding()) || reader.ending() != LineEnding::None)
         return std::nullopt;
-    return text.toUtf8().toStdString();
+    std::string text(firstLineText(line, reader.encoding()));
+    // A lone surrogate is replaced, or dropped at the end.
+    if (unicode && (reader.unmapped() != 0 || std::size_t(QString::fromStdString(text).size()) * 2 + 2 != units.size()))
+        return std::nullopt;
+    return text;
 }
 
 // A value of a UTF-16 export whose line holds characters the 8-bit text shows
 // as "?", shown as the file holds it (UTF-8 text): such a file is written in
-// place, where the box's text keeps every character. None when the key's
-// name itself has such characters or the line cannot be read again.
-void showUnicodeValue(ValueView& view, const QString& file, std::int64_t lineOffset, std::string_view key)
+// place, where the box's text keeps every character. The 8-bit view stays
+// when the key's name itself has such characters; a line that cannot be read
+// again, or no longer holds what `view` shows, is a failed read.
+void showUnicodeValue(ValueView& view, const QString& file, const RegistryLookup& lookup, std::string_view key)
 {
-    const std::optional<std::string> line = unicodeLineAt(file, lineOffset);
+    const std::optional<std::string> units = unitsOfLine(file, lookup.lineOffset, lookup.lineEnd);
+    const std::optional<std::string> narrow = units ? decodedLine(*units, false) : std::nullopt;
+    const std::optional<std::string_view> narrowRaw = narrow ? registryValueOf(*narrow, key) : std::nullopt;
+    const std::optional<ShownValue> again = narrowRaw ? shownRegistryValue(*narrowRaw) : std::nullopt;
+    if (!again || again->text != view.text || again->quoteState != view.quoteState) {
+        view.failed = view.readFailed = true;
+        return;
+    }
+    const std::optional<std::string> line = decodedLine(*units, true);
     const std::string name = decodeText(key, TextCodec::Windows1252).toStdString();
     const std::optional<std::string_view> raw = line ? registryValueOf(*line, name) : std::nullopt;
     std::optional<ShownValue> shown = raw ? shownRegistryValue(*raw) : std::nullopt;
@@ -495,10 +506,10 @@ ValueView lookUpValue(FileKind kind, const QString& file, std::string_view secti
         }
         if (lookup.examined)
             view.enabled = lookup.enabled;
-        if (lookup.found && lookup.lossy && !lookup.cut && isUtf16File(file))
-            showUnicodeValue(view, file, lookup.lineOffset, key);
         view.failed = lookup.failed;
         view.readFailed = lookup.readFailed;
+        if (lookup.found && lookup.lossy && !lookup.cut && !lookup.unicodeText)
+            showUnicodeValue(view, file, lookup, key);
         break;
     }
     case FileKind::WineRegistry: {

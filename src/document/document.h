@@ -116,8 +116,13 @@ struct RegistryLookup {
     // a UTF-16 file. An importer reads those of an 8-bit file as
     // Windows-1252 bytes, whatever its first line says.
     bool utf16Data = false;
-    // Where the line of the last match starts in the file; -1 for none.
+    // The file is UTF-16 text that is no export: the lines, and `text`, are
+    // UTF-8, every character as it is.
+    bool unicodeText = false;
+    // Where the line of the last match starts in the file, and where its
+    // ending starts; -1 for none.
     std::int64_t lineOffset = -1;
+    std::int64_t lineEnd = -1;
     // Some header line opened the section.
     bool sectionFound = false;
 };

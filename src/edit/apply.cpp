@@ -234,10 +234,9 @@ public:
 
     LineEdit operator()(std::string_view line, bool whole)
     {
-        const LineEdit drop{false, std::nullopt, true};
         if (dropping_) {
             dropping_ = whole && continuesOnNextLine(line);
-            return drop;
+            return kDropLine;
         }
         if (isHeaderLine(line)) {
             open_.clear();
@@ -250,12 +249,12 @@ public:
             }
             // Up to the next header no line of a section no target names
             // can change.
-            LineEdit edit = droppingSection_ ? drop : LineEdit{};
+            LineEdit edit = droppingSection_ ? kDropLine : LineEdit{};
             edit.passOver = open_.empty();
             return edit;
         }
         if (droppingSection_)
-            return drop;
+            return kDropLine;
         const std::optional<WineName> wineName =
             kind_ == FileKind::WineRegistry && !open_.empty() && whole && !isWineMetaLine(line) ? wineNameOf(line)
                                                                                                 : std::nullopt;
@@ -275,7 +274,7 @@ public:
             // deleted from Wine's file takes any line it continues on.
             dropping_ = whole && continuesOnNextLine(line) &&
                         (hexHeadOf(old) || (kind_ == FileKind::WineRegistry && !target.value));
-            return target.value ? LineEdit{false, replacement_, false, *at, target.utf8} : drop;
+            return target.value ? LineEdit{false, replacement_, false, *at, target.utf8} : kDropLine;
         }
         return {};
     }

@@ -40,6 +40,9 @@ struct LineEdit {
     bool passOver = false;
 };
 
+// A rule's answer for a line that goes.
+inline const LineEdit kDropLine{false, std::nullopt, true};
+
 // Asked once per line with the line's bytes; `whole` is false when a line
 // longer than the reader's bound arrived in pieces and `line` is only its
 // first piece (the others are copied through, or dropped with a replaced line).

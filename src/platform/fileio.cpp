@@ -244,28 +244,6 @@ bool OutputFile::create(const QString& path, const QString& model)
     return true;
 }
 
-bool OutputFile::write(std::string_view bytes)
-{
-    if (fd_ < 0)
-        return false;
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
-    // An injected failure comes part-way, as from a full disk.
-    const bool fail = fileFaultHit(FileOp::Write);
-    if (fail)
-        left /= 2;
-    while (left > 0) {
-        const ssize_t n = sysWrite(fd_, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return !fail;
-}
-
 bool OutputFile::seek(std::int64_t offset) { return fd_ >= 0 && offset >= 0 && sysSeek(fd_, offset); }
 
 bool OutputFile::truncate(std::int64_t length) { return fd_ >= 0 && length >= 0 && sysTruncate(fd_, length); }
@@ -323,6 +301,15 @@ std::int64_t copyStep(int in, std::int64_t at, int out, std::size_t want, std::v
 }
 
 }  // namespace
+
+bool OutputFile::write(std::string_view bytes)
+{
+    if (fd_ < 0)
+        return false;
+    // An injected failure comes part-way, as from a full disk.
+    const bool fail = fileFaultHit(FileOp::Write);
+    return writeAll(fd_, bytes.data(), fail ? bytes.size() / 2 : bytes.size()) && !fail;
+}
 
 std::int64_t OutputFile::copyFrom(InputFile& in, std::int64_t from, std::int64_t count)
 {

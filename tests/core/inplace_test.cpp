@@ -17,6 +17,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace keyloom {
@@ -43,27 +44,26 @@ public:
     explicit TestRule(std::vector<Target> targets) : targets_(std::move(targets)) {}
     LineEdit operator()(std::string_view line, bool whole)
     {
-        const LineEdit drop{false, std::nullopt, true};
         if (dropping_) {
             dropping_ = whole && continuesOnNextLine(line);
-            return drop;
+            return kDropLine;
         }
         if (isHeaderLine(line)) {
             open_ = nullptr;
             for (const Target& target : targets_)
                 open_ = whole && line == target.header ? &target : open_;
-            LineEdit edit = open_ && !open_->prefix ? drop : LineEdit{};
+            LineEdit edit = open_ && !open_->prefix ? kDropLine : LineEdit{};
             edit.passOver = open_ == nullptr;
             edit.emptyLineBefore = open_ && open_->spaceHeader;
             return edit;
         }
         if (open_ && !open_->prefix)
-            return drop;
+            return kDropLine;
         if (!open_ || !line.starts_with(*open_->prefix))
             return {};
         dropping_ = whole && continuesOnNextLine(line);
         if (!open_->replacement)
-            return drop;
+            return kDropLine;
         return {open_->emptyLineBefore, *open_->replacement, false, open_->prefix->size()};
     }
 
@@ -116,6 +116,9 @@ std::u16string generated(const Form& form)
 struct ReferenceCase {
     const char* name;
     std::vector<Target> targets;
+    // Another file of the same size takes its place once the backup is made:
+    // none of its bytes are kept, it is written whole from the backup.
+    bool replacedAfterBackup = false;
 };
 
 class SameAsEveryLineWalked : public testing::TestWithParam<std::tuple<Form, ReferenceCase>> {};
@@ -128,9 +131,18 @@ TEST_P(SameAsEveryLineWalked, ByteForByte)
     if (form.oddByte)
         bytes += 'Z';
     const QString file = dir.write("t.reg", bytes);
+    const FileIdentity before = identityOf(file);
+    bool replace = c.replacedAfterBackup;
+    const auto events = [&] {
+        if (std::exchange(replace, false))
+            dir.write("t.reg", S(bytes.size(), 'x'));
+    };
     const EditResult r = rewriteThroughBackup(
-        file, nullptr, {}, [&] { return std::optional<LineRule>(TestRule(c.targets)); }, Utf16Lines::InPlace);
+        file, nullptr, events, [&] { return std::optional<LineRule>(TestRule(c.targets)); }, Utf16Lines::InPlace);
     ASSERT_EQ(r.status, EditStatus::Done);
+    EXPECT_FALSE(replace);
+    // Written in place: still the same file, cut or grown to its new length.
+    EXPECT_EQ(identityOf(file).inode, before.inode);
     const S expected = test::referenceInPlace(bytes, TestRule(c.targets));
     const S written = test::readAll(file);
     ASSERT_EQ(written.size(), expected.size());
@@ -165,6 +177,7 @@ const ReferenceCase kReferenceCases[] = {
       {"[S8]", "\"v2\"=", std::nullopt},
       {"[S7]", "\"h\"=", "hex:01,\\\r\n  02", true},
       {"[S9]", "\"v0\"=", "\"\""}}},
+    {"file_replaced_after_backup", {{"[S2]", "\"v1\"=", "1"}}, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, SameAsEveryLineWalked,
@@ -216,43 +229,6 @@ TEST(InPlaceWrite, AnyFailureKeepsTheOldContentWhole)
         }
     }
     EXPECT_GT(failed, 10);
-}
-
-// The bytes before the first change are not written again: the file keeps
-// its identity as a file and is cut where its new content ends.
-TEST(InPlaceWrite, ShorterValueCutsTheFileLongerOneGrowsIt)
-{
-    test::TempDir dir;
-    const std::u16string head = u"Windows Registry Editor Version 5.00\r\n\r\n[A]\r\n\"a\"=\"1\"\r\n[K]\r\n";
-    const QString file = dir.write("t.reg", test::utf16le(head + u"\"a\"=\"12345\"\r\n[Z]\r\n\"z\"=\"9\"\r\n"));
-    const FileIdentity before = identityOf(file);
-    for (const auto& [value, after] :
-         {std::pair<S, std::u16string>{"\"1\"", u"\"a\"=\"1\"\r\n"}, {"\"1234567890\"", u"\"a\"=\"1234567890\"\r\n"}}) {
-        ASSERT_EQ(applyRegistryValue(file, nullptr, {}, ApplyValues{"K", "a", value}).status, EditStatus::Done);
-        EXPECT_EQ(test::readAll(file), test::utf16le(head + after + u"[Z]\r\n\"z\"=\"9\"\r\n"));
-        EXPECT_EQ(identityOf(file).inode, before.inode);
-    }
-}
-
-// A file replaced after its backup was made holds none of the old bytes:
-// it is written whole from the backup.
-TEST(InPlaceWrite, FileReplacedAfterTheBackupIsWrittenWhole)
-{
-    test::TempDir dir;
-    const S before = test::utf16le(u"Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"a\"=\"1\"\r\n[L]\r\n");
-    const QString file = dir.write("t.reg", before);
-    bool first = true;
-    const EditResult r = applyRegistryValue(
-        file, nullptr,
-        [&] {
-            if (first)
-                dir.write("t.reg", S(before.size(), 'x'));
-            first = false;
-        },
-        ApplyValues{"K", "a", "\"2\""});
-    EXPECT_EQ(r.status, EditStatus::Done);
-    EXPECT_EQ(test::readAll(file),
-              test::utf16le(u"Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"a\"=\"2\"\r\n[L]\r\n"));
 }
 
 // Several changes and deletes of one call, in a UTF-16 export in place.

@@ -6,6 +6,7 @@
 #include "common/utf16.h"
 #include "document/document.h"
 #include "edit/apply.h"
+#include "platform/fileio.h"
 #include "platform/profile.h"
 
 #include <gtest/gtest.h>
@@ -120,18 +121,14 @@ INSTANTIATE_TEST_SUITE_P(Forms, Utf16Ini,
                          test::CaseName());
 
 // A UTF-16 export takes any character in place; a value whose line holds
-// characters its 8-bit text shows as "?" is not editable in that text, but the
-// value box shows and edits it as the file holds it, unless its name has them.
+// characters its 8-bit text shows as "?" is not editable in that text (the
+// value box shows it as the file holds it: LossyValue below).
 TEST(Utf16Export, AnyCharacterWrittenInPlaceAndLossyValueShownAsItIs)
 {
     test::TempDir dir;
     const std::u16string head = u"Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n";
     const QString file =
         dir.write("a.reg", test::utf16le(head + u"\"V\"=\"1\"\r\n\"W\"=\"\u4E2D\"\r\n\"\u5B57\"=\"x\"\r\n"));
-    const ValueView shown = lookUpValue(FileKind::Registry, file, "K", "K", "W", "");
-    EXPECT_TRUE(shown.utf8 && shown.enabled.value_or(false) && shown.quoteState == kQuotesRemoved);
-    EXPECT_EQ(shown.text, S("\xE4\xB8\xAD"));
-    EXPECT_FALSE(lookUpValue(FileKind::Registry, file, "K", "K", "?", "").enabled.value_or(true));
     const EditRequest edit{file,
                            identityOf(file),
                            FileKind::Registry,
@@ -156,6 +153,65 @@ TEST(Utf16Export, AnyCharacterWrittenInPlaceAndLossyValueShownAsItIs)
     const QString plain = dir.write("b.reg", test::utf16le(head + u"\"V\"=\"\u00E4\"\r\n"));
     EXPECT_TRUE(lookupRegistryValue(plain, "K", "V", "").enabled);
 }
+
+// A value line holding characters that the 8-bit text shows as "?" is read
+// again as the file holds it: shown as UTF-8 where every unit reads back
+// whole and its name is the key's; a failure of that read is told, and the
+// 8-bit view stays.
+struct LossyLine {
+    const char* name;
+    std::u16string line;  // the line of `key` in [K]
+    bool littleEndian;
+    std::optional<FileOp> fault;  // the last such call of the lookup fails
+    S text;
+    bool utf8;
+    bool readFailed;
+    const char* key = "W";
+    std::u16string head = u"Windows Registry Editor Version 5.00\r\n\r\n";
+};
+
+class LossyValue : public test::FileTable<LossyLine> {};
+
+TEST_P(LossyValue, ShownAsTheFileHoldsItOrTold)
+{
+    const std::u16string text = c.head + u"[K]\r\n" + c.line + u"\r\n";
+    const QString file = dir.write("a.reg", test::utf16(text, c.littleEndian));
+    clearFileFaults();
+    if (c.fault) {
+        (void)lookUpValue(FileKind::Registry, file, "K", "K", c.key, "");
+        injectFileFault(*c.fault, fileOpCount(*c.fault));
+    }
+    const ValueView view = lookUpValue(FileKind::Registry, file, "K", "K", c.key, "");
+    clearFileFaults();
+    EXPECT_EQ(view.text, c.text);
+    EXPECT_EQ(view.utf8, c.utf8);
+    EXPECT_EQ(view.enabled, c.utf8);
+    EXPECT_EQ(view.readFailed, c.readFailed);
+    EXPECT_EQ(view.failed, c.readFailed);
+    if (c.utf8) {
+        EXPECT_EQ(view.quoteState, kQuotesRemoved);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Utf16Export, LossyValue,
+    testing::Values(LossyLine{"cjk", u"\"W\"=\"\u4E2D\"", true, {}, "\xE4\xB8\xAD", true, false},
+                    LossyLine{"pair_big_endian", u"\"W\"=\"a\U0001F310\"", false, {}, "a\xF0\x9F\x8C\x90", true, false},
+                    LossyLine{"name_beyond_code_page", u"\"\u5B57\"=\"\u4E2D\"", true, {}, "?", false, false, "?"},
+                    LossyLine{"lone_surrogate", u"\"W\"=\"\xD800\u4E2D\"", true, {}, "??", false, false},
+                    LossyLine{"lone_surrogate_in_no_export",
+                              u"\"W\"=\"\xD800x\"",
+                              true,
+                              {},
+                              "\xEF\xBF\xBDx",
+                              false,
+                              false,
+                              "W",
+                              u"; notes\r\n"},
+                    LossyLine{"surrogate_at_end", u"\"W\"=\"\u4E2D\"\xD800", true, {}, "\"?\"?", false, false},
+                    LossyLine{"reread_not_opened", u"\"W\"=\"\u4E2D\"", true, FileOp::OpenRead, "?", false, true},
+                    LossyLine{"reread_failed", u"\"W\"=\"\u4E2D\"", false, FileOp::Read, "?", false, true}),
+    test::CaseName());
 
 }  // namespace
 }  // namespace keyloom
