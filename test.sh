@@ -38,6 +38,8 @@ run_suite() {  # build-dir, extra cmake options...
   if grep -q '^KEYLOOM_TESTS:BOOL=ON' "$here/$dir/CMakeCache.txt"; then
     # The core tests run as a few shards: say how many cases they hold.
     result+=" (core_tests: $("$here/$dir/tests/core_tests" --gtest_list_tests 2>/dev/null | grep -c '^  ' || true) cases)"
+  else
+    result+=" (the benchmarks' small run; the tests run in the other builds)"
   fi
   summary+=("$result")
   return "$status"
