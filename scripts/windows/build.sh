@@ -20,11 +20,12 @@ triple=x86_64-w64-mingw32
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 # -O2: at -O3 GCC 12 reports false -Wrestrict warnings inside std::string.
+# A unity build (KEYLOOM_UNITY, see CMakeLists.txt) unless KEYLOOM_UNITY=OFF.
 cmake -S "$here" -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" -DKEYLOOM_QT_MINGW="$qt" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/cmake" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-  -DKEYLOOM_WERROR=ON -DKEYLOOM_TESTS="$tests" -DKEYLOOM_BENCH=OFF \
+  -DKEYLOOM_WERROR=ON -DKEYLOOM_TESTS="$tests" -DKEYLOOM_BENCH=OFF -DKEYLOOM_UNITY="${KEYLOOM_UNITY:-ON}" \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$here/scripts/windows/wine-run.sh" "${launcher[@]}" >/dev/null
 cmake --build "$build" -j "${KEYLOOM_JOBS:-$(nproc)}"
 
