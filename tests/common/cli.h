@@ -25,9 +25,14 @@ inline CliRun runProgram(const QString& program, QStringList args, const QString
     QProcess p;
     p.setWorkingDirectory(workingDirectory);
     p.start(program, args);
-    p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput().toStdString(),
-            p.readAllStandardError().toStdString()};
+    // A program that did not start or end has exit code 0 in QProcess: told
+    // as -1, with the reason after its standard error.
+    const bool ended = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit;
+    CliRun run{ended ? p.exitCode() : -1, p.readAllStandardOutput().toStdString(),
+               p.readAllStandardError().toStdString()};
+    if (!ended)
+        run.err += p.errorString().toStdString();
+    return run;
 }
 
 // A match as `keyloom find` prints it: "[Section]" for a section's name,
