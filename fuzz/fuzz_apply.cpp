@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const LineRule rule = [&](std::string_view line, bool whole) -> LineEdit {
             if (dropping) {
                 dropping = whole && continuesOnNextLine(line);
-                return {false, std::nullopt, true};
+                return kDropLine;
             }
             if (isHeaderLine(line)) {
                 inSection = whole && line == header;

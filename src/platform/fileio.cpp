@@ -175,26 +175,18 @@ void InputFile::close()
 // An output file left open is one whose write already failed or was given up.
 OutputFile::~OutputFile() { (void)close(); }
 
-bool OutputFile::open(const QString& path)
+bool OutputFile::open(const QString& path) { return openWith(path, O_WRONLY | O_CREAT | O_TRUNC); }
+
+bool OutputFile::openKeeping(const QString& path) { return openWith(path, O_WRONLY | O_CREAT); }
+
+bool OutputFile::openWith(const QString& path, int flags)
 {
     (void)close();
     if (path.isEmpty() || fileFaultHit(FileOp::OpenWrite))
         return false;
     // A device or a pipe named like the file is refused: writing a backup
     // into one would lose it, or wait for a reader that never comes.
-    const int fd = openRegular(path, O_WRONLY | O_CREAT | O_TRUNC);
-    if (fd < 0)
-        return false;
-    fd_ = fd;
-    return true;
-}
-
-bool OutputFile::openKeeping(const QString& path)
-{
-    (void)close();
-    if (path.isEmpty() || fileFaultHit(FileOp::OpenWrite))
-        return false;
-    const int fd = openRegular(path, O_WRONLY | O_CREAT);
+    const int fd = openRegular(path, flags);
     if (fd < 0)
         return false;
     fd_ = fd;

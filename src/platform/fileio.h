@@ -73,6 +73,7 @@ public:
     bool isOpen() const { return fd_ >= 0; }
 
 private:
+    bool openWith(const QString& path, int flags);
     int fd_ = -1;
 };
 

@@ -85,24 +85,14 @@ ReplaceResult overwriteInPlace(const QString& path, const FileIdentity& before, 
     }
     InputFile in;
     QFile out(path);
-    std::vector<char> block(ioBlock());
-    std::int64_t skipped = 0;
-    // The bytes before keepUntil are the same: writing starts there.
+    // The bytes before keepUntil are the same: reading and writing start there.
     if (!in.open(copyName) || fileFaultHit(FileOp::OpenWrite) ||
         !out.open(QIODevice::ReadWrite | QIODevice::Unbuffered) || !reserve(out.handle(), newSize) ||
-        !out.seek(keepUntil)) {
+        !out.seek(keepUntil) || !in.seek(keepUntil)) {
         QFile::remove(copyName);
         return result;
     }
-    while (skipped < keepUntil) {
-        const std::int64_t n =
-            in.read(block.data(), std::size_t(std::min<std::int64_t>(keepUntil - skipped, ioBlock())));
-        if (n <= 0)
-            break;
-        skipped += n;
-    }
-    const bool written = skipped == keepUntil && write(in, out, keepUntil) && out.resize(out.pos()) &&
-                         out.error() == QFileDevice::NoError;
+    const bool written = write(in, out, keepUntil) && out.resize(out.pos()) && out.error() == QFileDevice::NoError;
     out.close();
     if (written && out.error() == QFileDevice::NoError) {
         QFile::remove(copyName);
